@@ -1,4 +1,146 @@
 #include "simulation/run_loop.h"
+
+#include <cmath>
+
+#include "setup/initial_conditions.h"
+#include "setup/number_text.h"
+#include "setup/read_fields.h"
+#include "simulation/encounter.h"
+#include "simulation/integrator.h"
+#include "simulation/plotting.h"
+
 namespace lab {
-void RunTests(SimState&, DisplayPort& port) { for (;;) port.WaitEvents(); }
+
+namespace {
+
+// What one call of RunTests keeps for itself.
+struct Series {
+  PairTables tables;
+  Encounter enc;
+};
+
+// The end of a series, or Stop: the run stands still until the program ends.
+// Start begins a new series from inside the wait.
+[[noreturn]] void Halted(SimState& s, DisplayPort& port) {
+  s.runstate = 1;
+  for (;;) {
+    port.WaitEvents();
+    if (s.runstate == 2) port.EndProgram();
+  }
+}
+
+// After a test with pauseflag set: nothing moves until Next.
+void PauseForNext(SimState& s, DisplayPort& port) {
+  s.waitnext = 1;
+  s.endtest = 0;
+  port.SetButtonCaption(Button::CommandNext, "Restart");
+  do {
+    port.WaitEvents();
+    if (s.runstate == 2) port.EndProgram();
+  } while (!(s.waitnext == 0 || s.endtest == 1));
+}
+
+// The derived limits of the test in the Control Display, cut downwards.
+void ShowLimits(SimState& s, DisplayPort& port) {
+  const double rlimit = std::sqrt(s.rlimit2);
+  double shown = 0;
+  if (s.auflag == 0) {
+    shown = s.rlimit2 < 100 ? std::floor(rlimit * 1000) / 1000 : std::floor(rlimit);
+  } else {
+    shown = std::floor((rlimit * 1000) / s.auc) / 1000;
+  }
+  port.SetFieldText(9, NumberText(shown));
+  port.SetFieldText(8, NumberText(std::floor(s.vlimit / 10) * 10));
+  if (s.tdelta < 0.01) {
+    shown = std::floor(s.tdelta * 1e7) / 1e7;
+  } else if (s.tdelta > 100) {
+    shown = std::floor(s.tdelta);
+  } else {
+    shown = std::floor(s.tdelta * 1000) / 1000;
+  }
+  port.SetFieldText(5, NumberText(shown));
+  port.SetFieldText(6, NumberText(s.nstars));
+}
+
+void StartTest(SimState& s, Series& r, DisplayPort& port) {
+  port.SetResultText(0, NumberText(s.alpha));
+  ShowLimits(s, port);
+  s.nstars = s.nstars - 1;  // from here on the highest body index
+  s.state = 0;
+  s.endtest = 0;
+  r.enc.clockstamp = kClockReset;
+  StartPairTables(s, r.tables);
+  s.tcnt = 0;
+  s.nalive = s.nstars + 1;
+  s.endtest = 0;
+  r.enc.pcnt = 0;
+  port.SetFieldText(6, NumberText(s.nalive));
+}
+
+// The display step: results of row 0 and the points of the bodies. False when
+// a value to be shown is not finite; the test then ends without results.
+bool DisplayStep(SimState& s, Series& r, DisplayPort& port) {
+  port.YieldEvents();
+  ComputeEscapeSpeeds(s, r.enc, r.tables.R2);
+  if (!ShownValuesFinite(s, r.enc)) {
+    port.ShowMessage("The test at " + NumberText(s.alpha) + " degrees was ended after step " +
+                     NumberText(static_cast<double>(s.tcnt)) +
+                     ": its values are no longer finite (two bodies met or a value overflowed).");
+    return false;
+  }
+  UpdateLiveResults(s, r.enc, port);
+  PlotBodies(s, r.enc, port);
+  return true;
+}
+
+// Integrates one test until it ends: true when it ended with results. Stop
+// leaves through the halted wait.
+bool StepTest(SimState& s, Series& r, DisplayPort& port) {
+  for (;;) {
+    s.tcnt = s.tcnt + 1;
+    if (s.endtest == 0) {
+      AdvanceBodies(s, r.tables, port);
+      TrackEncounter(s, r.enc, r.tables.R2);
+    }
+    CheckClosestApproach(s, r.enc);
+    if (IsDisplayStep(s) && !DisplayStep(s, r, port)) return false;
+    port.YieldEvents();
+    if (s.runstate == 1) Halted(s, port);
+    if (s.endtest == 1) return true;
+  }
+}
+
+}  // namespace
+
+void RunTests(SimState& s, DisplayPort& port) {
+  s.cblack = kPalette[0];
+  s.clightblue = kPalette[9];
+  s.clightgreen = kPalette[10];
+  s.clightred = kPalette[12];
+  s.cmagenta = kPalette[13];
+  port.ShowResultWindows();
+  INIT1(s, port);
+  port.ClearTrajectory();
+  s.bestratio = 0;
+
+  Series r;
+  do {
+    if (!INITIALISE(s, port)) Halted(s, port);
+    StartTest(s, r, port);
+    TestSummary summary;
+    summary.results = StepTest(s, r, port);
+    if (summary.results) {
+      WriteTestResults(s, r.enc, port);
+      summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
+    }
+    summary.alpha = s.alpha;
+    summary.steps = s.tcnt;
+    summary.endcause = s.endcause;
+    port.TestFinished(summary);
+    s.alpha0 = s.alpha0 + s.dalpha;
+    if (s.pauseflag == 1) PauseForNext(s, port);
+  } while (s.alpha0 <= s.alphaend);
+  Halted(s, port);
+}
+
 }  // namespace lab

@@ -11,4 +11,10 @@ namespace lab {
 // ends in the halted wait, whose only way out is the end of the program.
 [[noreturn]] void RunTests(SimState& s, DisplayPort& port);
 
+// Whether the present step shows results and plots the bodies: every
+// plotstep-th step, and the last step of a test.
+inline bool IsDisplayStep(const SimState& s) {
+  return (s.plotstep > 0 && s.tcnt % s.plotstep == 0) || s.endtest == 1;
+}
+
 }  // namespace lab

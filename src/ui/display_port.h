@@ -13,6 +13,16 @@ namespace lab {
 
 enum class Button { CommandStart, CommandStop, CommandNext, CommandClear };
 
+// What the run loop tells about a test that has just ended.
+struct TestSummary {
+  double alpha = 0;         // start angle (degrees)
+  std::int64_t steps = 0;   // steps integrated
+  int endcause = 0;         // EndCause: why it ended
+  bool results = false;     // false: it ended without results (a value was not finite)
+  bool candidate = false;   // it could enter row 2 of the Data Display
+  double ratio = 0;         // speed / escape speed of the selected body, when a candidate
+};
+
 struct TrajectorySize {
   float width = 0;   // outer width of the Trajectory Display, frame included (twips)
   float height = 0;  // outer height, frame and title bar included (twips)
@@ -60,6 +70,8 @@ class DisplayPort {
   virtual std::int64_t TimeOfDay() = 0;
   // Tells the user why a set-up or a test was refused.
   virtual void ShowMessage(const std::string& text) = 0;
+  // The run loop reports each test it has ended; the windows need nothing of it.
+  virtual void TestFinished(const TestSummary&) {}
 };
 
 }  // namespace lab

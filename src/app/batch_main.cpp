@@ -1,0 +1,11 @@
+// encounter-batch: one series of tests without windows, results as CSV.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/batch/batch_run.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  return lab::RunBatch(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}
