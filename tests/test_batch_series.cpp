@@ -1,0 +1,103 @@
+// Whole series from the first to the last angle, as the batch runner drives
+// them: the CSV it prints, the step limit, the pause, and bad input.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/batch/batch_run.h"
+#include "simulation/run_loop.h"
+#include "ui/control_flow.h"
+#include "ui/handlers.h"
+#include "ui/headless_port.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result Batch(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = lab::RunBatch(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// The preset-2 series to 30 degrees, to the last printed digit.
+TEST(BatchSeries, PresetTwoToTheLastDigit) {
+  const Result r = Batch({"--set", "end=30", "--test", "2"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio\n"
+            "0,21.149,21.097,36.949,38.228,Vesc #3,2.5,0.06,0,416663,escaped,1,0.55323158669631634\n"
+            "10,21.12,21.088,53.029,41.715,Vesc #3,2.5,0.01,1,351041,escaped,1,0.50554018422199742\n"
+            "20,20.2,21.061,2110.611,2168.428,Vesc #3,1,0,0,249370,absorbed,0,\n"
+            "30,21.098,21.093,53.218,43.435,Vesc #3,2.5,0.01,1,345314,escaped,1,0.48563115508671256\n");
+}
+
+// The limit presses Next at the first display step after it, so the test
+// ends in that step with the results of that step.
+TEST(BatchSeries, StepLimitEndsTheTestAtTheNextDisplayStep) {
+  const Result r = Batch({"--test", "108", "--set", "end=350.632", "--max-steps", "1000"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio\n"
+            "350.63,0.023,1883.726,1016.455,2540.197,Vesc #3,1099.85,198.03,0,1100,limit,1,"
+            "9.2695803104552701e-06\n"
+            "350.632,0.023,1883.726,1016.455,2540.197,Vesc #3,1099.85,198,0,1100,limit,0,"
+            "9.2695803122739702e-06\n");
+}
+
+TEST(BatchSeries, MistakesAreOneLineOnStandardErrorAndStatusTwo) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--bogus"},
+           {"--set", "m1"},
+           {"--set", "mass=2"},
+           {"--unit", "pc"},
+           {"--max-steps", "-1"},
+           {"--test"},
+           {"--set", "dalpha=0"},                   // would never end
+           {"--test", "0", "--set", "dist1=0 AU"},  // refused set-up
+       }) {
+    const Result r = Batch(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  // A decreasing angle with a start beyond the end runs exactly one test.
+  const Result one = Batch({"--test", "2", "--set", "start=50", "--set", "end=30",
+                            "--set", "dalpha=-10", "--max-steps", "10"});
+  EXPECT_EQ(one.status, 0);
+  EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 2);
+}
+
+// Through the run loop itself: a series runs to its end and halts, and with
+// pauseflag set every test waits for Next.
+TEST(RunLoop, SeriesPausesAfterEachTestAndHaltsAtTheEnd) {
+  lab::SimState s;
+  lab::HeadlessPort port(s);
+  port.record_points = false;
+  lab::Form_Load(s, port);
+  port.Paste(10, "108");
+  port.Paste(12, "350.632");
+  std::vector<std::string> captions;
+  auto next = [&](lab::HeadlessPort& p) {
+    captions.push_back(p.captions[2]);
+    p.Click(lab::Button::CommandNext);
+  };
+  port.AtStep(2000, [](lab::HeadlessPort& p) { p.Click(lab::Button::CommandNext); });
+  port.AtWait(next);
+  port.AtStep(2000, [](lab::HeadlessPort& p) { p.Click(lab::Button::CommandNext); });
+  port.AtWait(next);
+  EXPECT_THROW(port.Click(lab::Button::CommandStart), lab::ProgramEnded);
+  EXPECT_TRUE(port.ended_by_script);
+  EXPECT_EQ(captions, (std::vector<std::string>{"Restart", "Restart"}));
+  EXPECT_EQ(port.captions[2], "Next");
+  EXPECT_EQ(s.runstate, 1);  // halted, waiting for Stop
+  EXPECT_EQ(port.results[7], "350.632");
+  EXPECT_TRUE(port.trajectory_visible && port.data_visible);
+  EXPECT_GT(port.points_plotted, 0u);
+}
+
+}  // namespace
