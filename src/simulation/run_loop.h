@@ -14,7 +14,9 @@ namespace lab {
 // Whether the present step shows results and plots the bodies: every
 // plotstep-th step, and the last step of a test.
 inline bool IsDisplayStep(const SimState& s) {
-  return (s.plotstep > 0 && s.tcnt % s.plotstep == 0) || s.endtest == 1;
+  if (s.endtest == 1 || s.plotstep == 1) return true;
+  if (s.plotstep == 100) return s.tcnt % 100 == 0;  // a constant divisor costs no division
+  return s.plotstep > 0 && s.tcnt % s.plotstep == 0;
 }
 
 }  // namespace lab
