@@ -13,7 +13,7 @@ namespace lab {
 
 namespace {
 
-// What one call of RunTests keeps for itself.
+// What the run loop keeps for the running test.
 struct Series {
   PairTables tables;
   Encounter enc;
@@ -29,11 +29,14 @@ struct Series {
   }
 }
 
-// After a test with pauseflag set: nothing moves until Next.
+// After a test with pauseflag set: nothing moves until Next. A Cancel given
+// while the test was stepping ends the program here, without waiting for the
+// user to act once more.
 void PauseForNext(SimState& s, DisplayPort& port) {
   s.waitnext = 1;
   s.endtest = 0;
   port.SetButtonCaption(Button::CommandNext, "Restart");
+  if (s.runstate == 2) port.EndProgram();
   do {
     port.WaitEvents();
     if (s.runstate == 2) port.EndProgram();
@@ -112,7 +115,7 @@ bool StepTest(SimState& s, Series& r, DisplayPort& port) {
 
 }  // namespace
 
-void RunTests(SimState& s, DisplayPort& port) {
+void StartSeries(SimState& s, DisplayPort& port) {
   s.cblack = kPalette[0];
   s.clightblue = kPalette[9];
   s.clightgreen = kPalette[10];
@@ -122,21 +125,29 @@ void RunTests(SimState& s, DisplayPort& port) {
   INIT1(s, port);
   port.ClearTrajectory();
   s.bestratio = 0;
+}
 
+bool RunOneTest(SimState& s, DisplayPort& port) {
+  if (!INITIALISE(s, port)) return false;
   Series r;
+  StartTest(s, r, port);
+  TestSummary summary;
+  summary.results = StepTest(s, r, port);
+  if (summary.results) {
+    WriteTestResults(s, r.enc, port);
+    summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
+  }
+  summary.alpha = s.alpha;
+  summary.steps = s.tcnt;
+  summary.endcause = s.endcause;
+  port.TestFinished(summary);
+  return true;
+}
+
+void RunTests(SimState& s, DisplayPort& port) {
+  StartSeries(s, port);
   do {
-    if (!INITIALISE(s, port)) Halted(s, port);
-    StartTest(s, r, port);
-    TestSummary summary;
-    summary.results = StepTest(s, r, port);
-    if (summary.results) {
-      WriteTestResults(s, r.enc, port);
-      summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
-    }
-    summary.alpha = s.alpha;
-    summary.steps = s.tcnt;
-    summary.endcause = s.endcause;
-    port.TestFinished(summary);
+    if (!RunOneTest(s, port)) Halted(s, port);
     s.alpha0 = s.alpha0 + s.dalpha;
     if (s.pauseflag == 1) PauseForNext(s, port);
   } while (s.alpha0 <= s.alphaend);

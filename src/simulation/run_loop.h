@@ -11,6 +11,13 @@ namespace lab {
 // ends in the halted wait, whose only way out is the end of the program.
 [[noreturn]] void RunTests(SimState& s, DisplayPort& port);
 
+// The parts of a series, for runners that spread its tests over threads.
+// Run start: colours, result windows shown, the fields read, drawing cleared.
+void StartSeries(SimState& s, DisplayPort& port);
+// One test at the angle alpha0, from its set-up to its results; false when
+// the set-up was refused (the port was told why).
+bool RunOneTest(SimState& s, DisplayPort& port);
+
 // Whether the present step shows results and plots the bodies: every
 // plotstep-th step, and the last step of a test.
 inline bool IsDisplayStep(const SimState& s) {
