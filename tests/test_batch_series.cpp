@@ -2,6 +2,8 @@
 // them: the CSV it prints, the step limit, the pause, and bad input.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/batch/batch_run.h"
@@ -98,6 +100,65 @@ TEST(RunLoop, SeriesPausesAfterEachTestAndHaltsAtTheEnd) {
   EXPECT_EQ(port.results[7], "350.632");
   EXPECT_TRUE(port.trajectory_visible && port.data_visible);
   EXPECT_GT(port.points_plotted, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Threads and shards change how the work is spread, never a digit of it.
+TEST(BatchSeries, ThreadsAndShardsPrintTheSameCsv) {
+  const std::vector<std::string> series = {"--test", "2", "--set", "end=40", "--quiet", "--energy"};
+  auto with = [&](std::vector<std::string> extra) {
+    extra.insert(extra.begin(), series.begin(), series.end());
+    return Batch(extra);
+  };
+  const Result serial = with({"--jobs", "1"});
+  ASSERT_EQ(serial.status, 0);
+  EXPECT_EQ(with({"--jobs", "2"}).out, serial.out);
+  EXPECT_EQ(with({"--jobs", "3"}).out, serial.out);
+
+  const std::string dir = testing::TempDir();
+  std::vector<std::string> files;
+  for (int k = 1; k <= 3; ++k) {
+    files.push_back(dir + "shard" + std::to_string(k) + ".csv");
+    std::ofstream(files.back()) << with({"--shard", std::to_string(k) + "/3", "--jobs", "2"}).out;
+  }
+  std::vector<std::string> merge = {"merge", files[2], files[0], files[1]};
+  EXPECT_EQ(Batch(merge).out, serial.out);
+
+  // Shards of another series, or an incomplete set, are refused.
+  std::ofstream(files[1]) << Batch({"--test", "4", "--shard", "2/3", "--quiet"}).out;
+  const Result mixed = Batch(merge);
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_EQ(mixed.out, "");
+  EXPECT_NE(mixed.err.find("different series"), std::string::npos);
+  EXPECT_EQ(Batch({"merge", files[0], files[2]}).status, 2);
+}
+
+TEST(BatchSeries, PictureOfTheDrawingIsTheSameForAnyNumberOfThreads) {
+  const std::string one = testing::TempDir() + "one.png", two = testing::TempDir() + "two.png";
+  const std::vector<std::string> series = {"--test", "6.5", "--set", "end=166", "--quiet",
+                                           "--max-steps", "20000", "--png"};
+  auto args = series;
+  args.insert(args.end(), {one, "--jobs", "1"});
+  ASSERT_EQ(Batch(args).status, 0);
+  args = series;
+  args.insert(args.end(), {two, "--jobs", "2"});
+  ASSERT_EQ(Batch(args).status, 0);
+  const std::string png = ReadFile(one);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(png, ReadFile(two));
+
+  // A picture that cannot be written stops the run before it starts.
+  const Result r = Batch({"--png", testing::TempDir() + "no/such/dir/x.png"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/batch/batch_options.h"
 
 #include <charconv>
+#include <string_view>
 
 namespace lab {
 
@@ -9,7 +10,9 @@ const char* const kBatchHelp =
 prints the results as CSV, one line per finished test.
 
 Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
-                       [--max-steps N]
+                       [--max-steps N] [--jobs N] [--shard K/N] [--png FILE]
+                       [--energy] [--quiet]
+       encounter-batch merge SHARD.csv...
 
   --test T         type T into the field "test" (loads preset T)
   --set NAME=TEXT  write TEXT into a field; NAME is one of
@@ -17,12 +20,26 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
   --unit au|km     select the distance unit option
   --max-steps N    press Next once a test has run N steps (default 50000000;
                    0: no limit)
+  --jobs N         run the tests on N threads (default: one per core); the
+                   output is the same for every N
+  --shard K/N      run only the K-th of N interleaved parts of the angle range
+                   (tests K, K+N, K+2N, ...); the output starts with a line
+                   "# encounter-batch shard K/N series ID" and a column "test"
+  --png FILE       write the Trajectory Display as it stands at the end of
+                   the series to a PNG file
+  --energy         add a column energy_err: the relative change of the total
+                   energy over each test (empty when a body was absorbed)
+  --quiet          no progress line on standard error
   --help           this text
+
+  merge FILE...    join the outputs of all N shards of one series into the
+                   CSV one unsharded run prints
 
 The options act in this order whatever their order on the line: the preset,
 the field texts in the order given, the unit, then Start.
 
-Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio
+Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
+         [energy_err,]ratio
   alpha..rmin   the texts of Data Display row 1 (vesc_heading: the caption
                 of the Vesc column then)
   v3_red        1 when V #3 was shown in light red
@@ -35,7 +52,9 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio
   ratio         speed / escape speed of the selected body, 17 digits, for
                 tests that could enter row 2
 
-Exit status: 0 done; 2 bad options or a refused set-up (message on stderr).
+Exit status: 0 done; 2 bad options, a refused set-up, a test ended because its
+values were no longer finite, or a file that cannot be read or written
+(message on stderr).
 )";
 
 namespace {
@@ -44,10 +63,11 @@ constexpr std::pair<const char*, int> kFieldNames[] = {
     {"m1", 0},   {"m2", 1},  {"m3", 2},      {"dist1", 3},  {"dist2", 4},
     {"start", 11}, {"end", 12}, {"tdfact", 13}, {"dalpha", 14}};
 
-bool ParseCount(const std::string& text, std::int64_t* value) {
+template <typename T>
+bool ParseCount(std::string_view text, T* value) {
   const char* end = text.data() + text.size();
   auto [p, ec] = std::from_chars(text.data(), end, *value);
-  return ec == std::errc() && p == end && *value >= 0;
+  return ec == std::errc() && p == end && !text.empty() && *value >= 0;
 }
 
 }  // namespace
@@ -105,6 +125,29 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
         *error = "--max-steps takes a whole number of 0 or more, not '" + v + "'";
         return std::nullopt;
       }
+    } else if (a == "--jobs") {
+      if (!value(&v)) return std::nullopt;
+      if (!ParseCount(v, &o.jobs) || o.jobs < 1 || o.jobs > 1024) {
+        *error = "--jobs takes a number of threads from 1 to 1024, not '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (a == "--shard") {
+      if (!value(&v)) return std::nullopt;
+      const auto slash = v.find('/');
+      if (slash == std::string::npos ||
+          !ParseCount(std::string_view(v).substr(0, slash), &o.shard) ||
+          !ParseCount(std::string_view(v).substr(slash + 1), &o.shards) || o.shard < 1 ||
+          o.shard > o.shards) {
+        *error = "--shard takes K/N with 1 <= K <= N, not '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (a == "--png") {
+      if (!value(&v)) return std::nullopt;
+      o.png = v;
+    } else if (a == "--energy") {
+      o.energy = true;
+    } else if (a == "--quiet") {
+      o.quiet = true;
     } else {
       *error = "unknown option '" + a + "' (see --help)";
       return std::nullopt;

@@ -14,6 +14,11 @@ struct BatchOptions {
   std::vector<std::pair<int, std::string>> sets;          // field index, text
   std::optional<bool> unit_au;                            // --unit au / km
   std::int64_t max_steps = 50000000;                      // 0: no limit
+  int jobs = 0;                                           // 0: one per core
+  int shard = 0, shards = 0;                              // --shard K/N; 0: whole series
+  std::optional<std::string> png;                         // picture of the drawing
+  bool energy = false;                                    // energy_err column
+  bool quiet = false;                                     // no progress line
   bool help = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "simulation/energy.h"
 #include "simulation/run_loop.h"
 
 namespace lab {
@@ -29,6 +30,9 @@ BatchPort::BatchPort(SimState& s, std::int64_t max_steps, Emit emit)
 // which IsDisplayStep holds).
 void BatchPort::YieldEvents() {
   ++yields;
+  if (running_steps && (s_.tcnt & 0xffff) == 0) {
+    running_steps->store(s_.tcnt, std::memory_order_relaxed);
+  }
   if (max_steps_ > 0 && s_.tcnt > max_steps_ && !limit_pressed_ && s_.endtest == 0 &&
       IsDisplayStep(s_)) {
     limit_pressed_ = true;
@@ -47,11 +51,22 @@ void BatchPort::WaitEvents() {
   EndProgram();
 }
 
+void BatchPort::PlotPoint(float x, float y, ColourNumber colour) {
+  ++points_plotted;
+  if (layer) layer->Plot(x, y, colour);
+}
+
+void BatchPort::ClearTrajectory() {
+  ++clears;
+  if (layer) layer->Clear();
+}
+
 void BatchPort::SetResultText(int index, const std::string& text) {
   HeadlessPort::SetResultText(index, text);
-  if (index == 0) {  // a test begins
+  if (index == 0) {  // a test begins, its bodies set up
     limit_pressed_ = false;
     row_ = TestRow{};
+    if (energy) start_energy_ = TotalEnergy(s_, true);
   } else if (index >= 7 && index <= 13) {
     row_.row1[index - 7] = text;
     if (index == 10) row_.v3_red = result_colours[10] == s_.clightred;
@@ -62,11 +77,19 @@ void BatchPort::SetResultText(int index, const std::string& text) {
 }
 
 void BatchPort::TestFinished(const TestSummary& summary) {
+  if (tests_done) {
+    steps_done->fetch_add(summary.steps, std::memory_order_relaxed);
+    running_steps->store(0, std::memory_order_relaxed);
+    tests_done->fetch_add(1, std::memory_order_relaxed);
+  }
   if (!summary.results) return;
   row_.steps = summary.steps;
   row_.end = EndWord(summary.endcause, limit_pressed_);
   row_.candidate = summary.candidate;
   row_.ratio = summary.ratio;
+  if (energy && s_.nalive == 3) {
+    row_.energy_err = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
+  }
   emit_(row_);
 }
 

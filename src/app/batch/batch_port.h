@@ -4,10 +4,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "app/batch/pixel_layer.h"
 #include "ui/headless_port.h"
 
 namespace lab {
@@ -18,9 +21,10 @@ struct TestRow {
   bool v3_red = false;
   std::int64_t steps = 0;
   std::string end;
-  bool best = false;
-  bool candidate = false;
+  bool best = false;       // the test went into row 2
+  bool candidate = false;  // it could have: ratio is its speed / escape speed
   double ratio = 0;
+  std::optional<double> energy_err;  // with --energy, when no body was absorbed
 };
 
 class BatchPort : public HeadlessPort {
@@ -28,8 +32,17 @@ class BatchPort : public HeadlessPort {
   using Emit = std::function<void(const TestRow&)>;
   BatchPort(SimState& s, std::int64_t max_steps, Emit emit);
 
+  // Optional: a picture of the drawing, the energy column, the progress line.
+  PixelLayer* layer = nullptr;
+  bool energy = false;
+  std::atomic<std::int64_t>* running_steps = nullptr;
+  std::atomic<std::int64_t>* tests_done = nullptr;
+  std::atomic<std::int64_t>* steps_done = nullptr;
+
   void YieldEvents() override;
   void WaitEvents() override;
+  void PlotPoint(float x, float y, ColourNumber colour) override;
+  void ClearTrajectory() override;
   void SetResultText(int index, const std::string& text) override;
   void TestFinished(const TestSummary& summary) override;
 
@@ -37,6 +50,7 @@ class BatchPort : public HeadlessPort {
   std::int64_t max_steps_;
   Emit emit_;
   bool limit_pressed_ = false;  // Next was pressed for the step limit in this test
+  double start_energy_ = 0;
   TestRow row_;
 };
 

@@ -1,37 +1,24 @@
 #include "app/batch/batch_run.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstdio>
 #include <ostream>
+#include <thread>
 
 #include "app/batch/batch_options.h"
 #include "app/batch/batch_port.h"
+#include "app/batch/csv.h"
+#include "app/batch/merge.h"
+#include "app/batch/parallel_series.h"
+#include "app/batch/progress.h"
+#include "app/batch/trajectory_png.h"
 #include "setup/number_text.h"
+#include "simulation/run_loop.h"
 #include "ui/control_flow.h"
 #include "ui/handlers.h"
 
 namespace lab {
 
 namespace {
-
-constexpr const char* kHeader =
-    "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio";
-
-std::string RatioText(const TestRow& row) {
-  if (!row.candidate) return "";
-  char buf[40];
-  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, row.ratio, std::chars_format::general, 17);
-  return ec == std::errc() ? std::string(buf, p) : "";
-}
-
-void WriteRow(std::ostream& out, const TestRow& row) {
-  const auto& r = row.row1;
-  out << r[0] << ',' << r[1] << ',' << r[2] << ',' << r[3] << ',' << r[4] << ','
-      << row.vesc_heading << ',' << r[5] << ',' << r[6] << ',' << (row.v3_red ? 1 : 0) << ','
-      << row.steps << ',' << row.end << ',' << (row.best ? 1 : 0) << ',' << RatioText(row)
-      << '\n';
-  out.flush();
-}
 
 // A series whose angle never passes the last angle runs until Stop, and
 // nobody is there to press it.
@@ -42,45 +29,111 @@ bool SeriesEnds(HeadlessPort& port) {
   return step > 0 || !(start + step <= end);
 }
 
+// Names the series for merging shards: every field a series reads, the unit,
+// the step limit and the columns (FNV-1a, 64 bits).
+std::string SeriesId(HeadlessPort& port, const BatchOptions& o) {
+  std::string key;
+  for (int f : {0, 1, 2, 3, 4, 10, 11, 12, 13, 14}) key += port.GetFieldText(f) + '\x1f';
+  key += port.GetUnitOption() ? "au" : "km";
+  key += '\x1f' + std::to_string(o.max_steps) + (o.energy ? "e" : "");
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+  return hex;
+}
+
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && args[0] == "merge") {
+    return MergeShards(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
   std::string error;
   const auto options = ParseBatchOptions(args, &error);
   if (!options) {
     err << "encounter-batch: " << error << '\n';
     return 2;
   }
-  if (options->help) {
+  const BatchOptions& o = *options;
+  if (o.help) {
     out << kBatchHelp;
     return 0;
   }
+  if (o.png && !CanWriteFile(*o.png)) {
+    err << "encounter-batch: cannot write the picture " << *o.png << '\n';
+    return 2;
+  }
 
-  SimState s;
+  // The windows' start-up and what the user types, then the run.
+  const CsvLayout layout{o.energy, o.shards > 0};
+  std::string first_lines;
   bool header_written = false;
-  BatchPort port(s, options->max_steps, [&](const TestRow& row) {
-    if (!header_written) out << kHeader << '\n';
+  auto write_row = [&](std::int64_t test, const TestRow& row) {
+    if (!header_written) out << first_lines;
     header_written = true;
-    WriteRow(out, row);
-  });
-
+    WriteCsvRow(out, layout, test, row);
+    out.flush();
+  };
+  std::int64_t serial_test = 0;
+  SimState s;
+  BatchPort port(s, o.max_steps, [&](const TestRow& row) { write_row(serial_test++, row); });
+  PixelLayer picture;
+  std::vector<std::string> messages;
   try {
     Form_Load(s, port);
-    if (options->test) port.Paste(10, *options->test);
-    for (const auto& [field, text] : options->sets) port.SetFieldText(field, text);
-    if (options->unit_au) port.SelectUnit(*options->unit_au);
+    if (o.test) port.Paste(10, *o.test);
+    for (const auto& [field, text] : o.sets) port.SetFieldText(field, text);
+    if (o.unit_au) port.SelectUnit(*o.unit_au);
     if (!SeriesEnds(port)) {
       err << "encounter-batch: the angle increment \"d alpha\" (" << port.GetFieldText(14)
           << ") never reaches the last angle; the series would not end\n";
       return 2;
     }
-    if (port.messages.empty()) port.Click(Button::CommandStart);
+    if (layout.shard) first_lines = ShardLine(o.shard, o.shards, SeriesId(port, o)) + '\n';
+    first_lines += CsvHeader(layout) + '\n';
+
+    const int jobs = o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+    ProgressCounters counters(jobs);
+    if (jobs == 1 && !layout.shard) {
+      // One thread: exactly a user at the windows pressing Start.
+      port.energy = o.energy;
+      port.layer = o.png ? &picture : nullptr;
+      port.running_steps = &counters.running[0];
+      port.tests_done = &counters.tests_done;
+      port.steps_done = &counters.steps_done;
+      SimState ahead = s;
+      HeadlessPort look(ahead);
+      look.fields = port.fields;
+      look.unit = port.unit;
+      StartSeries(ahead, look);
+      ProgressLine progress(counters, CountTests(ahead, 1 << 30), o.quiet);
+      if (port.messages.empty()) port.Click(Button::CommandStart);
+    } else {
+      s.runstate = 0;
+      StartSeries(s, port);
+      std::int64_t total = CountTests(s, 1 << 30);
+      if (layout.shard) total = (total - o.shard + o.shards) / o.shards;
+      ProgressLine progress(counters, total, o.quiet);
+      ParallelSettings settings{jobs,         o.shard,  o.shards,
+                                o.max_steps,  o.energy, o.png ? &picture : nullptr,
+                                &counters};
+      messages = RunSeriesInParallel(s, settings, write_row);
+    }
   } catch (const ProgramEnded&) {
   }
+  messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
 
-  for (const std::string& m : port.messages) err << "encounter-batch: " << m << '\n';
-  if (!port.messages.empty()) return 2;
-  if (!header_written) out << kHeader << '\n';
+  for (const std::string& m : messages) err << "encounter-batch: " << m << '\n';
+  if (!messages.empty()) return 2;
+  if (!header_written) out << first_lines;
+  if (o.png) {
+    const std::string failed = WriteTrajectoryPng(picture, *o.png);
+    if (!failed.empty()) {
+      err << "encounter-batch: " << failed << '\n';
+      return 2;
+    }
+  }
   return 0;
 }
 

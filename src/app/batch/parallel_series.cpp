@@ -1,0 +1,142 @@
+#include "app/batch/parallel_series.h"
+
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "app/batch/csv.h"
+#include "setup/initial_conditions.h"
+#include "simulation/run_loop.h"
+#include "ui/headless_port.h"
+
+namespace lab {
+
+namespace {
+
+struct Job {
+  std::int64_t seq;   // order among the jobs handed out
+  std::int64_t test;  // index of the test in the series
+  SimState start;     // the state the series has when this test begins
+};
+
+// Hands out the tests in series order. Between two tests the series changes
+// only what the test set-up changes and the angle step, so each start state
+// is the previous one after a set-up and one step of the angle.
+class Tests {
+ public:
+  Tests(const SimState& base, int shard, int shards) : next_(base), shard_(shard), shards_(shards) {}
+
+  std::optional<Job> Take() {
+    std::lock_guard lock(mutex_);
+    while (!done_) {
+      const std::int64_t test = test_++;
+      SimState start = next_;
+      if (!INITIALISE(next_, port_)) {
+        done_ = true;
+        refusal_ = {test, port_.messages.back()};
+        return std::nullopt;
+      }
+      next_.alpha0 = next_.alpha0 + next_.dalpha;
+      if (!(next_.alpha0 <= next_.alphaend)) done_ = true;
+      if (shards_ == 0 || test % shards_ == shard_ - 1) return Job{seq_++, test, start};
+    }
+    return std::nullopt;
+  }
+  // The refused set-up, if the series stopped at one: (test, message).
+  std::optional<std::pair<std::int64_t, std::string>> refusal_;
+
+ private:
+  std::mutex mutex_;
+  SimState next_;
+  HeadlessPort port_{next_};
+  int shard_, shards_;
+  std::int64_t test_ = 0, seq_ = 0;
+  bool done_ = false;
+};
+
+struct Outcome {
+  std::int64_t test = 0;
+  std::optional<TestRow> row;
+  std::vector<std::string> messages;
+  std::unique_ptr<PixelLayer> layer;
+};
+
+}  // namespace
+
+std::int64_t CountTests(const SimState& base, std::int64_t cap) {
+  std::int64_t n = 0;
+  double alpha = base.alpha0;
+  do {
+    ++n;
+    alpha = alpha + base.dalpha;
+  } while (alpha <= base.alphaend && n < cap);
+  return n;
+}
+
+std::vector<std::string> RunSeriesInParallel(
+    const SimState& base, const ParallelSettings& settings,
+    const std::function<void(std::int64_t, TestRow&)>& emit) {
+  Tests tests(base, settings.shard, settings.shards);
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::map<std::int64_t, Outcome> outcomes;  // by seq
+  int running = settings.jobs;
+
+  auto work = [&](int worker) {
+    while (auto job = tests.Take()) {
+      Outcome o;
+      o.test = job->test;
+      SimState& s = job->start;
+      BatchPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
+      port.energy = settings.energy;
+      if (settings.picture) {
+        o.layer = std::make_unique<PixelLayer>();
+        port.layer = o.layer.get();
+      }
+      if (settings.progress) {
+        port.running_steps = &settings.progress->running[worker];
+        port.tests_done = &settings.progress->tests_done;
+        port.steps_done = &settings.progress->steps_done;
+      }
+      RunOneTest(s, port);
+      o.messages = port.messages;
+      std::lock_guard lock(mutex);
+      outcomes.emplace(job->seq, std::move(o));
+      arrived.notify_all();
+    }
+    std::lock_guard lock(mutex);
+    --running;
+    arrived.notify_all();
+  };
+  std::vector<std::thread> threads;
+  for (int w = 0; w < settings.jobs; ++w) threads.emplace_back(work, w);
+
+  // Results in series order; row 2 is decided here, test after test.
+  std::vector<std::string> messages;
+  double bestratio = 0;
+  for (std::int64_t seq = 0;; ++seq) {
+    Outcome o;
+    {
+      std::unique_lock lock(mutex);
+      arrived.wait(lock, [&] { return outcomes.count(seq) || running == 0; });
+      const auto it = outcomes.find(seq);
+      if (it == outcomes.end()) break;
+      o = std::move(it->second);
+      outcomes.erase(it);
+    }
+    if (o.row) {
+      o.row->best = TakesRowTwo(*o.row, &bestratio);
+      emit(o.test, *o.row);
+    }
+    if (o.layer) settings.picture->Overlay(*o.layer);
+    messages.insert(messages.end(), o.messages.begin(), o.messages.end());
+  }
+  for (auto& t : threads) t.join();
+  if (tests.refusal_) messages.push_back(tests.refusal_->second);
+  return messages;
+}
+
+}  // namespace lab

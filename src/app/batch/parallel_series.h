@@ -1,0 +1,38 @@
+// The tests of one series spread over threads. Each test starts from the
+// state the series would have at its start: the start states are prepared
+// one after another, exactly as the series advances its angle (and, in test
+// 6.5, its zoom), and the results come back in series order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/batch/batch_port.h"
+#include "app/batch/pixel_layer.h"
+#include "app/batch/progress.h"
+#include "state/sim_state.h"
+
+namespace lab {
+
+struct ParallelSettings {
+  int jobs = 1;
+  int shard = 0, shards = 0;  // 0: every test
+  std::int64_t max_steps = 0;
+  bool energy = false;
+  PixelLayer* picture = nullptr;  // drawn in series order, as one window would
+  ProgressCounters* progress = nullptr;
+};
+
+// base: the state after the run start (fields read, drawing cleared). Rows
+// arrive in series order with the index of their test; the messages of
+// refused set-ups and failed tests are returned in series order.
+std::vector<std::string> RunSeriesInParallel(
+    const SimState& base, const ParallelSettings& settings,
+    const std::function<void(std::int64_t test, TestRow& row)>& emit);
+
+// How many tests a series of these angles runs (at most cap).
+std::int64_t CountTests(const SimState& base, std::int64_t cap);
+
+}  // namespace lab
