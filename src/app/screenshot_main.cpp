@@ -1,0 +1,124 @@
+// Takes a picture of the three windows in use: preset 2 is typed into the
+// field "test", Start is clicked, and after a few tests the windows are
+// grabbed and set side by side under their captions in one PNG.
+//
+//   encounter-screenshot OUTPUT.png
+//
+// Runs under the offscreen platform, so it needs no display.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <vector>
+
+#include "state/sim_state.h"
+#include "ui/handlers.h"
+#include "ui/qt/control_display.h"
+#include "ui/qt/data_display.h"
+#include "ui/qt/qt_port.h"
+#include "ui/qt/trajectory_display.h"
+
+namespace {
+
+constexpr int kTestsBeforeShot = 3;
+constexpr int kLatestShotMs = 20000;  // in case the tests take longer
+
+// The port that tells when enough tests have finished.
+class ShotPort : public lab::QtPort {
+ public:
+  using lab::QtPort::QtPort;
+  int finished = 0;
+  void TestFinished(const lab::TestSummary&) override { ++finished; }
+};
+
+// One window under a drawn title bar, since the offscreen platform draws no
+// window frames.
+QImage Framed(QWidget& window) {
+  const QPixmap client = window.grab();
+  const int bar = 22;
+  QImage framed(client.width() + 2, client.height() + bar + 1, QImage::Format_RGB32);
+  framed.fill(QColor(70, 90, 120));
+  QPainter p(&framed);
+  p.drawPixmap(1, bar, client);
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(12);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRect(8, 0, framed.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft,
+             window.windowTitle());
+  return framed;
+}
+
+QImage SideBySide(const std::vector<QImage>& parts) {
+  const int gap = 16;
+  int width = gap;
+  int height = 0;
+  for (const QImage& part : parts) {
+    width += part.width() + gap;
+    height = std::max(height, part.height());
+  }
+  QImage whole(width, height + 2 * gap, QImage::Format_RGB32);
+  whole.fill(QColor(225, 225, 225));
+  QPainter p(&whole);
+  int x = gap;
+  for (const QImage& part : parts) {
+    p.drawImage(x, gap, part);
+    x += part.width() + gap;
+  }
+  return whole;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: encounter-screenshot OUTPUT.png\n");
+    return 2;
+  }
+  const QString output = QString::fromLocal8Bit(argv[1]);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  lab::SimState s;
+  lab::Form1 form1;
+  lab::Form2 form2;
+  lab::Form3 form3;
+  ShotPort port(s, form1, form2, form3);
+  form1.show();
+  port.RunHandler([&] { lab::Form_Load(s, port); });
+
+  // Preset 2, typed as a user would.
+  QLineEdit* test = form1.Text1(10);
+  test->selectAll();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_2, Qt::NoModifier, QStringLiteral("2"));
+  QCoreApplication::sendEvent(test, &press);
+
+  bool saved = false;
+  auto shoot = [&] {
+    if (saved) return;
+    // Enlarged as a user would, so that the fields below the first client
+    // height show as well.
+    form1.resize(form1.width(), form1.Text1(14)->geometry().bottom() + 9);
+    saved = SideBySide({Framed(form1), Framed(form2), Framed(form3)}).save(output);
+    form1.close();  // ends the program, as the user's close does
+  };
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (port.finished >= kTestsBeforeShot) shoot();
+  });
+  poll.start(20);
+  QTimer::singleShot(kLatestShotMs, shoot);
+  QTimer::singleShot(0, [&] { form1.Command(lab::Button::CommandStart)->click(); });
+  QApplication::exec();
+
+  if (!saved) {
+    std::fprintf(stderr, "encounter-screenshot: could not write %s\n", argv[1]);
+    return 1;
+  }
+  std::printf("%s\n", argv[1]);
+  return 0;
+}

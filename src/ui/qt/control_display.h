@@ -1,0 +1,58 @@
+// The Control Display (Form1): fifteen parameter fields with their labels,
+// the unit options "AU" and "km", and the buttons Start, Stop, Next and
+// Clear, placed at their positions in twips.
+#pragma once
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <array>
+
+#include "ui/display_port.h"
+#include "ui/qt/twips.h"
+
+class QCloseEvent;
+
+namespace lab {
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form1(QWidget* parent = nullptr);
+
+  QLineEdit* Text1(int index) const { return text1_.at(index); }
+  QLabel* Label1(int index) const { return label1_.at(index); }
+  QRadioButton* Option1(int index) const { return option1_.at(index); }
+  QButtonGroup* Option1Group() const { return units_; }
+  QPushButton* Command(Button button) const { return buttons_.at(static_cast<int>(button)); }
+  const TwipScale& Scale() const { return scale_; }
+
+  // Sets the height of a field or label in twips; its position stays.
+  void SetFieldHeight(int index, double twips);
+  void SetLabelHeight(int index, double twips);
+
+  // Once the program ends the window may close; until then a close from the
+  // window frame is only reported.
+  void AllowClose() { close_allowed_ = true; }
+
+ signals:
+  void closeRequested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  TwipScale scale_;
+  std::array<QLineEdit*, kControlFields> text1_{};
+  std::array<QLabel*, kControlFields> label1_{};
+  std::array<QRadioButton*, 2> option1_{};
+  QButtonGroup* units_ = nullptr;
+  std::array<QPushButton*, 4> buttons_{};  // indexed by Button
+  bool close_allowed_ = false;
+};
+
+}  // namespace lab

@@ -1,0 +1,65 @@
+#include "ui/qt/data_display.h"
+
+#include "ui/qt/field.h"
+#include "ui/qt/window_font.h"
+
+namespace lab {
+
+namespace {
+
+// Client size of the window (twips).
+constexpr double kClientWidth = 7020;
+constexpr double kClientHeight = 1950;
+
+constexpr double kRowTops[3] = {360, 840, 1320};
+constexpr double kFieldLefts[kResultColumns] = {120, 1080, 2040, 3000, 3960, 5040, 6000};
+constexpr double kFieldHeight = 375;
+// Column 4 holds the escape speed and is wider than the others.
+constexpr double FieldWidth(int column) { return column == 4 ? 975 : 855; }
+
+struct Heading {
+  const char* caption;
+  double left, width;
+};
+
+constexpr Heading kHeadings[kResultColumns] = {
+    {"Alpha", 120, 855}, {"V #1", 1200, 495}, {"V #2", 2040, 735}, {"V #3", 3000, 735},
+    {"Vesc", 4080, 495}, {"r #3", 5040, 735}, {"r min", 6120, 735},
+};
+constexpr double kHeadingTop = 120;
+constexpr double kHeadingHeight = 255;
+
+}  // namespace
+
+Form3::Form3(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form3"));
+  setWindowTitle(QStringLiteral("Data Display"));
+  setFont(WindowFont());
+  scale_ = TwipScaleOf(*this);
+  resize(PixelsAcross(kClientWidth, scale_), PixelsDown(kClientHeight, scale_));
+
+  for (int c = 0; c < kResultColumns; ++c) {
+    const Heading& h = kHeadings[c];
+    auto* label = new QLabel(QString::fromLatin1(h.caption), this);
+    label->setObjectName(QStringLiteral("Label1_%1").arg(c));
+    label->setGeometry(RectFromTwips(h.left, kHeadingTop, h.width, kHeadingHeight, scale_));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label1_[c] = label;
+  }
+
+  for (int i = 0; i < kResultFields; ++i) {
+    const int row = i / kResultColumns;
+    const int column = i % kResultColumns;
+    auto* field = new Field(QStringLiteral("Text1"), this);
+    field->setGeometry(RectFromTwips(kFieldLefts[column], kRowTops[row], FieldWidth(column),
+                                     kFieldHeight, scale_));
+    field->setObjectName(QStringLiteral("Text1_%1").arg(i));
+    text1_[i] = field;
+  }
+
+  // The keyboard runs from the last field back to the first.
+  for (int i = kResultFields - 1; i > 0; --i) QWidget::setTabOrder(text1_[i], text1_[i - 1]);
+  text1_[kResultFields - 1]->setFocus();
+}
+
+}  // namespace lab
