@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <limits>
 #include <locale>
@@ -48,6 +49,8 @@ TEST(NumberTexts, CommaLocaleChangesNothing) {
   EXPECT_EQ(NumberText(0.001), "0.001");
   std::locale::global(std::locale::classic());
 
+  // The build makes a comma locale; the machine's own count as well.
+  setenv("LOCPATH", LAB_COMMA_LOCALE, 1);
   bool found = false;
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"})
     if (std::setlocale(LC_ALL, name) && *std::localeconv()->decimal_point == ',') {
@@ -58,6 +61,7 @@ TEST(NumberTexts, CommaLocaleChangesNothing) {
   const std::string text = NumberText(1.5e-7) + " " + SignedText(0.5);
   const double read = ReadNumber("350.6225");
   std::setlocale(LC_ALL, "C");
+  unsetenv("LOCPATH");
   EXPECT_EQ(text, "1.5E-07  .5");
   EXPECT_EQ(read, 350.6225);
 }
