@@ -20,14 +20,18 @@ namespace lab {
 
 namespace {
 
+// The angles of the series as Start will read them from the fields.
+struct Angles {
+  double start, end, step;
+};
+Angles AnglesOf(HeadlessPort& port) {
+  return {ReadNumber(port.GetFieldText(11)), ReadNumber(port.GetFieldText(12)),
+          ReadNumber(port.GetFieldText(14))};
+}
+
 // A series whose angle never passes the last angle runs until Stop, and
 // nobody is there to press it.
-bool SeriesEnds(HeadlessPort& port) {
-  const double start = ReadNumber(port.GetFieldText(11));
-  const double end = ReadNumber(port.GetFieldText(12));
-  const double step = ReadNumber(port.GetFieldText(14));
-  return step > 0 || !(start + step <= end);
-}
+bool SeriesEnds(const Angles& a) { return a.step > 0 || !(a.start + a.step <= a.end); }
 
 // Names the series for merging shards: every field a series reads, the unit,
 // the step limit and the columns (FNV-1a, 64 bits).
@@ -85,7 +89,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (o.test) port.Paste(10, *o.test);
     for (const auto& [field, text] : o.sets) port.SetFieldText(field, text);
     if (o.unit_au) port.SelectUnit(*o.unit_au);
-    if (!SeriesEnds(port)) {
+    const Angles angles = AnglesOf(port);
+    if (!SeriesEnds(angles)) {
       err << "encounter-batch: the angle increment \"d alpha\" (" << port.GetFieldText(14)
           << ") never reaches the last angle; the series would not end\n";
       return 2;
@@ -95,6 +100,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
     const int jobs = o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
     ProgressCounters counters(jobs);
+    constexpr std::int64_t kCounted = 10000000;  // beyond that, an estimate will do
+    std::int64_t total = CountTests(angles.start, angles.step, angles.end, kCounted);
+    if (total == kCounted)
+      total = static_cast<std::int64_t>((angles.end - angles.start) / angles.step) + 1;
+    if (layout.shard) total = (total - o.shard + o.shards) / o.shards;
+    ProgressLine progress(counters, total, o.quiet);
     if (jobs == 1 && !layout.shard) {
       // One thread: exactly a user at the windows pressing Start.
       port.energy = o.energy;
@@ -102,19 +113,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       port.running_steps = &counters.running[0];
       port.tests_done = &counters.tests_done;
       port.steps_done = &counters.steps_done;
-      SimState ahead = s;
-      HeadlessPort look(ahead);
-      look.fields = port.fields;
-      look.unit = port.unit;
-      StartSeries(ahead, look);
-      ProgressLine progress(counters, CountTests(ahead, 1 << 30), o.quiet);
       if (port.messages.empty()) port.Click(Button::CommandStart);
     } else {
       s.runstate = 0;
       StartSeries(s, port);
-      std::int64_t total = CountTests(s, 1 << 30);
-      if (layout.shard) total = (total - o.shard + o.shards) / o.shards;
-      ProgressLine progress(counters, total, o.quiet);
       ParallelSettings settings{jobs,         o.shard,  o.shards,
                                 o.max_steps,  o.energy, o.png ? &picture : nullptr,
                                 &counters};

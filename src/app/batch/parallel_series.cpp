@@ -66,13 +66,13 @@ struct Outcome {
 
 }  // namespace
 
-std::int64_t CountTests(const SimState& base, std::int64_t cap) {
+std::int64_t CountTests(double start, double step, double end, std::int64_t cap) {
   std::int64_t n = 0;
-  double alpha = base.alpha0;
+  double alpha = start;
   do {
     ++n;
-    alpha = alpha + base.dalpha;
-  } while (alpha <= base.alphaend && n < cap);
+    alpha = alpha + step;
+  } while (alpha <= end && n < cap);
   return n;
 }
 

@@ -32,7 +32,8 @@ std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t test, TestRow& row)>& emit);
 
-// How many tests a series of these angles runs (at most cap).
-std::int64_t CountTests(const SimState& base, std::int64_t cap);
+// How many tests a series from angle start to end in steps of step runs (at
+// most cap): the first always, then while the angle stays at or below end.
+std::int64_t CountTests(double start, double step, double end, std::int64_t cap);
 
 }  // namespace lab
