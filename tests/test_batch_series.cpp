@@ -7,10 +7,6 @@
 #include <sstream>
 
 #include "app/batch/batch_run.h"
-#include "simulation/run_loop.h"
-#include "ui/control_flow.h"
-#include "ui/handlers.h"
-#include "ui/headless_port.h"
 
 namespace {
 
@@ -72,34 +68,6 @@ TEST(BatchSeries, MistakesAreOneLineOnStandardErrorAndStatusTwo) {
                             "--set", "dalpha=-10", "--max-steps", "10"});
   EXPECT_EQ(one.status, 0);
   EXPECT_EQ(std::count(one.out.begin(), one.out.end(), '\n'), 2);
-}
-
-// Through the run loop itself: a series runs to its end and halts, and with
-// pauseflag set every test waits for Next.
-TEST(RunLoop, SeriesPausesAfterEachTestAndHaltsAtTheEnd) {
-  lab::SimState s;
-  lab::HeadlessPort port(s);
-  port.record_points = false;
-  lab::Form_Load(s, port);
-  port.Paste(10, "108");
-  port.Paste(12, "350.632");
-  std::vector<std::string> captions;
-  auto next = [&](lab::HeadlessPort& p) {
-    captions.push_back(p.captions[2]);
-    p.Click(lab::Button::CommandNext);
-  };
-  port.AtStep(2000, [](lab::HeadlessPort& p) { p.Click(lab::Button::CommandNext); });
-  port.AtWait(next);
-  port.AtStep(2000, [](lab::HeadlessPort& p) { p.Click(lab::Button::CommandNext); });
-  port.AtWait(next);
-  EXPECT_THROW(port.Click(lab::Button::CommandStart), lab::ProgramEnded);
-  EXPECT_TRUE(port.ended_by_script);
-  EXPECT_EQ(captions, (std::vector<std::string>{"Restart", "Restart"}));
-  EXPECT_EQ(port.captions[2], "Next");
-  EXPECT_EQ(s.runstate, 1);  // halted, waiting for Stop
-  EXPECT_EQ(port.results[7], "350.632");
-  EXPECT_TRUE(port.trajectory_visible && port.data_visible);
-  EXPECT_GT(port.points_plotted, 0u);
 }
 
 }  // namespace

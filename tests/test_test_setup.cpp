@@ -57,14 +57,6 @@ TEST_F(TestSetup, WorkedCaseOfPresetTwo) {
   EXPECT_EQ(s.plotstep, 100);
 }
 
-TEST_F(TestSetup, CircularPairCancelsMomentum) {
-  double pa = 0, pb = 0, ua = 0, ub = 0;
-  lab::PlaceCircularPair(6.672e-20, 3e30, 1e30, 1e6, pa, pb, ua, ub);
-  EXPECT_DOUBLE_EQ(pb - pa, 1e6);
-  EXPECT_NEAR(3e30 * ua + 1e30 * ub, 0, 1e15);
-  EXPECT_NEAR(3e30 * pa + 1e30 * pb, 0, 1e22);
-}
-
 TEST_F(TestSetup, HeavyBodyTwoRestsAndThePairFallsIn) {
   Prepare(4, 90);  // m3 = 0.5: body 2 moves
   ASSERT_TRUE(lab::INITIALISE(s, port));
