@@ -140,7 +140,7 @@ void WriteTestResults(SimState& s, const Encounter& e, DisplayPort& port) {
   port.SetResultText(13, DistanceText(s, s.rmin201sq));
 
   double ratio = 0;
-  if (!BestCandidate(s, e, &ratio) || !(s.bestratio == 0 || s.bestratio > ratio)) return;
+  if (!BestCandidate(s, e, &ratio) || !BeatsBest(s.bestratio, ratio)) return;
   port.SetResultText(14, NumberText(s.alpha));
   port.SetResultText(15, SpeedText(s.v[0]));
   port.SetResultText(16, SpeedText(s.v[1]));

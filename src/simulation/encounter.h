@@ -44,7 +44,12 @@ void AbsorptionMinimum(SimState& s, int i, int j, double r2);
 // False when a value row 0 or row 1 would show is not finite.
 bool ShownValuesFinite(const SimState& s, const Encounter& e);
 
-// Whether a finished test goes into row 2, and with which ratio.
+// Whether a finished test could go into row 2, and with which ratio.
 bool BestCandidate(const SimState& s, const Encounter& e, double* ratio);
+
+// Row 2 takes a candidate when it holds no test yet or the ratio is smaller.
+inline bool BeatsBest(double bestratio, double ratio) {
+  return bestratio == 0 || bestratio > ratio;
+}
 
 }  // namespace lab

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <ostream>
 
+#include "simulation/encounter.h"
+
 namespace lab {
 
 std::string CsvHeader(const CsvLayout& layout) {
@@ -39,7 +41,7 @@ void WriteCsvRow(std::ostream& out, const CsvLayout& layout, std::int64_t test,
 }
 
 bool TakesRowTwo(const TestRow& row, double* bestratio) {
-  if (!row.candidate || !(*bestratio == 0 || *bestratio > row.ratio)) return false;
+  if (!row.candidate || !BeatsBest(*bestratio, row.ratio)) return false;
   *bestratio = row.ratio;
   return true;
 }

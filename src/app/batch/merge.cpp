@@ -6,6 +6,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "simulation/encounter.h"
+
 namespace lab {
 
 namespace {
@@ -119,7 +121,7 @@ int MergeShards(const std::vector<std::string>& files, std::ostream& out, std::o
     if (!ratio_text.empty()) {
       double ratio = 0;
       std::from_chars(ratio_text.data(), ratio_text.data() + ratio_text.size(), ratio);
-      if (bestratio == 0 || bestratio > ratio) {
+      if (BeatsBest(bestratio, ratio)) {
         bestratio = ratio;
         best = true;
       }
