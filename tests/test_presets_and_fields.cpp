@@ -72,17 +72,27 @@ TEST_F(Scenario, PresetConstantsLastUntilTheNextLoad) {
   EXPECT_EQ(s.G, 6.672e-20);
   EXPECT_EQ(s.msun, kMsun);
   EXPECT_EQ(s.pauseflag, 0);
-  EXPECT_EQ(s.mul0, 10);
   EXPECT_EQ(s.vcap, 1000000);
-  Load(105);
-  EXPECT_EQ(s.mul0, 400000);
-  EXPECT_EQ(s.vcap, 300000);
   Load(107);
+  EXPECT_EQ(s.vcap, 300000);
   EXPECT_EQ(s.mbig, 10000);
-  Load(101);
   Load(12);  // no preset: the constants come back all the same
   EXPECT_EQ(s.G, 6.672e-20);
   EXPECT_EQ(s.mbig, 1000000);
+}
+
+// A field write raises the field-changed event only when its text changes,
+// and only field 10 runs the set-up, at every key stroke.
+TEST_F(Scenario, OnlyARealChangeOfTheTestFieldRunsTheSetUp) {
+  Load(0);
+  s.testno = 7;  // a set-up would overwrite it
+  port.SetFieldText(10, "0");
+  port.Type(3, 'x');
+  EXPECT_EQ(s.testno, 7);
+  port.Type(10, '8');  // "08"
+  EXPECT_EQ(s.testno, 8);
+  EXPECT_EQ(port.fields[11], "350.6225");
+  EXPECT_EQ(s.dist1, 1000 * kAuc);  // read back at once, in km
 }
 
 TEST_F(Scenario, NumberWithoutAPresetKeepsValuesAndRewritesFields) {

@@ -1,5 +1,7 @@
-// The integrator, the encounter bookkeeping and the shown results: first
-// step, absorption, end conditions, truncated texts, row 2, plotting.
+// One test from its start state to its results: the pair on its orbit,
+// body 2 falling in, the time step and absorption distances, set-ups that are
+// refused, the integrator, absorption and the end conditions, the shown
+// texts, row 2 and the plotting.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,14 +16,143 @@
 
 namespace {
 
-class Stepping : public ::testing::Test {
+class TestSetup : public ::testing::Test {
  protected:
-  // Set-up as the run loop does it at test start, for one angle of a preset.
-  void Start(double testno, double alpha) {
+  // A preset loaded and read as a Start would read it, at one start angle.
+  void Prepare(double testno, double alpha) {
     s.testno = testno;
     lab::INIT0(s, port);
     lab::INIT1(s, port);
     s.alpha0 = alpha;
+  }
+  lab::SimState s;
+  lab::HeadlessPort port{s};
+};
+
+// Two solar masses one AU apart, a thousandth of a solar mass at 2.5 AU.
+TEST_F(TestSetup, WorkedCaseOfPresetTwo) {
+  Prepare(2, 0);
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.x[0], -74800000);
+  EXPECT_EQ(s.x[1], 74800000);
+  EXPECT_EQ(s.y[1], 0);
+  EXPECT_NEAR(s.vy[0], -21.060832, 5e-7);
+  EXPECT_NEAR(s.vy[1], 21.060832, 5e-7);
+  EXPECT_NEAR(s.vx[2], -15.380657, 5e-7);
+  EXPECT_NEAR(s.TT, 44630929.2, 0.05);
+  EXPECT_NEAR(s.tdelta, 37.192441, 5e-7);
+  EXPECT_NEAR(s.vlimit, 1925.2897, 5e-5);
+  EXPECT_NEAR(std::sqrt(s.rlimit2), 71606.22, 5e-3);
+  // The angle constant is not pi: small residues off the axes.
+  EXPECT_NEAR(s.y[0], 5.93e-5, 1e-7);
+  EXPECT_NE(s.vx[1], 0);
+  // All three pairs share the distance when bodies 0 and 1 are equal.
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      if (i != j) {
+        EXPECT_EQ(s.rr2limit[i][j], s.rlimit2) << i << j;
+      }
+    }
+  }
+  EXPECT_EQ(s.rr2, s.rlimit2);
+  EXPECT_EQ(s.rr2prev2, s.rlimit2);
+  EXPECT_EQ(s.rmin201sq, s.dist2 * s.dist2);
+  EXPECT_EQ(s.x0[2], s.x[2]);
+  EXPECT_EQ(s.nstars, 3);
+  EXPECT_EQ(s.plotstep, 100);
+}
+
+TEST_F(TestSetup, HeavyBodyTwoRestsAndThePairFallsIn) {
+  Prepare(4, 90);  // m3 = 0.5: body 2 moves
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_LT(s.vx[2], 0);
+  Prepare(5, 0);  // m3 = 100 in the pair regime: body 2 rests
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.vx[2], 0);
+  EXPECT_GT(s.vx[0], 0);
+  EXPECT_EQ(s.vx[0] - s.vx0[0], 0);
+  // Body 2 is the heaviest: its pairs use its mass, the pair (0, 1) body 0's.
+  EXPECT_EQ(s.rr2limit[2][0], s.rlimit2);
+  EXPECT_EQ(s.rr2limit[2][1], s.rlimit2);
+  EXPECT_LT(s.rr2limit[0][1], s.rlimit2);
+}
+
+TEST_F(TestSetup, LimitSpeedCappedForACompactPair) {
+  Prepare(8, 350.6225);  // central mass of four million suns, tiny time step
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.vlimit, s.vcap);
+  // 2 G m / vcap^2: about 2.9492 km per solar mass of the central body.
+  EXPECT_NEAR(std::sqrt(s.rlimit2) / 4000000, 2.9492, 1e-4);
+}
+
+TEST_F(TestSetup, ViewsFollowTheWindowAndTheRegime) {
+  Prepare(2, 0);
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  const double W = lab::kHeadlessTrajectorySize.width, H = lab::kHeadlessTrajectorySize.height;
+  EXPECT_EQ(s.xorg, W / 2);
+  EXPECT_EQ(s.xscale, W / (2.2 * s.dist2));
+  EXPECT_EQ(s.yorg3, 0.65 * H);
+  port.trajectory_size = {3000, 2000};  // the user resized the window
+  Prepare(8, 350.6225);
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.xorg2, 0.5 * 3000.0f);
+  EXPECT_EQ(s.yorg3, 0.75 * 2000.0f);
+}
+
+// Test 6.5 quarters the third view's zoom with every test of the series.
+TEST_F(TestSetup, TestSixAndAHalfQuartersItsZoom) {
+  Prepare(6.5, 160);
+  EXPECT_EQ(s.mul0, 100);
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.mul0, 25);
+  s.alpha0 = 170;
+  ASSERT_TRUE(lab::INITIALISE(s, port));
+  EXPECT_EQ(s.mul0, 6.25);
+  EXPECT_EQ(s.yorg2, 0.15 * s.trajheight);
+  EXPECT_EQ(s.xorg3, 0.9 * s.trajwidth);
+}
+
+TEST_F(TestSetup, UnsoundSetUpsAreRefusedAndNamed) {
+  const struct {
+    double preset;
+    int field;
+    std::string text;
+    const char* named;
+  } cases[] = {
+      {0, 3, "0 AU", "\"dist 1\""},  {0, 4, "-1 AU", "\"dist 2\""},
+      {0, 13, "0", "\"t d fact\""},  {0, 1, "-1", "\"m2\""},
+      {0, 2, "-1", "\"m3\""},        {2, 0, "1e999", "\"m1\""},
+      {0, 11, "1e999", "\"start\""}, {2, 14, "&H" + std::string(300, 'F'), "\"d alpha\""},
+  };
+  for (const auto& c : cases) {
+    Prepare(c.preset, 0);
+    ASSERT_TRUE(lab::INITIALISE(s, port));
+    const lab::SimState before = s;
+    port.messages.clear();
+    port.fields[c.field] = c.text;
+    lab::INIT1(s, port);
+    EXPECT_FALSE(lab::INITIALISE(s, port)) << c.text;
+    ASSERT_EQ(port.messages.size(), 1u) << c.text;
+    EXPECT_NE(port.messages[0].find(c.named), std::string::npos) << port.messages[0];
+    // Nothing of the refused set-up reached the bodies.
+    EXPECT_EQ(s.x[2], before.x[2]) << c.text;
+    EXPECT_EQ(s.tdelta, before.tdelta) << c.text;
+  }
+}
+
+TEST_F(TestSetup, BodyTwoStartingOnBodyOneIsRefused) {
+  Prepare(0, 0);
+  s.dist2 = s.dist1 / 2;  // equal masses: body 1 sits at half the separation
+  EXPECT_FALSE(lab::INITIALISE(s, port));
+  ASSERT_EQ(port.messages.size(), 1u);
+  EXPECT_NE(port.messages[0].find("body 1"), std::string::npos);
+}
+
+class Stepping : public TestSetup {
+ protected:
+  // Set-up as the run loop does it at test start, for one angle of a preset.
+  void Start(double testno, double alpha) {
+    Prepare(testno, alpha);
     ASSERT_TRUE(lab::INITIALISE(s, port));
     s.nstars = 2;
     s.tcnt = 0;
@@ -34,8 +165,6 @@ class Stepping : public ::testing::Test {
     lab::TrackEncounter(s, e, t.R2);
     lab::CheckClosestApproach(s, e);
   }
-  lab::SimState s;
-  lab::HeadlessPort port{s};
   lab::PairTables t;
   lab::Encounter e;
 };
@@ -61,25 +190,6 @@ TEST_F(Stepping, FirstStepIsOneKickThenOneDrift) {
   // No closest approach can be seen in the first step.
   EXPECT_EQ(s.state, 0);
   EXPECT_EQ(e.pcnt, 0);
-}
-
-TEST_F(Stepping, SummedFormAgreesWithIncrements) {
-  Start(2, 30);
-  double x[3], y[3], vx[3], vy[3];
-  for (int i = 0; i < 3; ++i) x[i] = s.x0[i], y[i] = s.y0[i], vx[i] = s.vx0[i], vy[i] = s.vy0[i];
-  for (int n = 0; n < 2000; ++n) {
-    Step();
-    for (int i = 0; i < 3; ++i) {
-      vx[i] += s.tdelta * t.AX[i];
-      vy[i] += s.tdelta * t.AY[i];
-      x[i] += s.tdelta * vx[i];
-      y[i] += s.tdelta * vy[i];
-    }
-  }
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_NEAR(s.x[i], x[i], 1e-9 * std::fabs(s.dist2)) << i;
-    EXPECT_NEAR(s.y[i], y[i], 1e-9 * std::fabs(s.dist2)) << i;
-  }
 }
 
 TEST_F(Stepping, MasslessBodyNeitherMovesNorPulls) {
