@@ -1,6 +1,8 @@
 // The desktop program: the three windows, the display port on them and the
 // start-up handler; from then on the user drives it.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "state/sim_state.h"
 #include "ui/handlers.h"
@@ -8,8 +10,40 @@
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
+#include "version.h"
+
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: encounter [--help] [--version]\n"
+    "\n"
+    "A laboratory for close encounters of three gravitating bodies in a plane.\n"
+    "It opens three windows: the Control Display (parameters, Start, Stop, Next,\n"
+    "Clear), the Trajectory Display and the Data Display. Type a scenario number\n"
+    "from 0 to 19 into the field \"test\" and press Start.\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n"
+    "\n"
+    "Series without windows: encounter-batch --help.\n";
+
+// --help and --version answer without a display; anything else is left to Qt.
+int AnswerWithoutWindows(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+    const bool version = std::strcmp(argv[i], "--version") == 0;
+    if (!help && !version) continue;
+    if (help) std::fputs(kHelp, stdout);
+    if (version) std::printf("encounter %s\n", lab::kVersion);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  return -1;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+  if (const int code = AnswerWithoutWindows(argc, argv); code >= 0) return code;
   QApplication app(argc, argv);
   // The program ends through EndProgram (or the close of the Control
   // Display), never because the last window went.

@@ -31,6 +31,7 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                    energy over each test (empty when a body was absorbed)
   --quiet          no progress line on standard error
   --help           this text
+  --version        the program's version
 
   merge FILE...    join the outputs of all N shards of one series into the
                    CSV one unsharded run prints
@@ -95,6 +96,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     std::string v;
     if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
     } else if (a == "--test") {
       if (!value(&v)) return std::nullopt;
       o.test = v;

@@ -20,6 +20,7 @@ struct BatchOptions {
   bool energy = false;                                    // energy_err column
   bool quiet = false;                                     // no progress line
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv[1..]; on a mistake returns the one-line error in *error.

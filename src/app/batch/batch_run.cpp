@@ -15,6 +15,7 @@
 #include "simulation/run_loop.h"
 #include "ui/control_flow.h"
 #include "ui/handlers.h"
+#include "version.h"
 
 namespace lab {
 
@@ -60,8 +61,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return 2;
   }
   const BatchOptions& o = *options;
-  if (o.help) {
-    out << kBatchHelp;
+  if (o.help || o.version) {
+    if (o.help) out << kBatchHelp;
+    if (o.version) out << "encounter-batch " << kVersion << '\n';
     return 0;
   }
   if (o.png && !CanWriteFile(*o.png)) {
