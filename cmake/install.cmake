@@ -5,8 +5,8 @@
 set(LAB_APP_ID org.encounterlab.encounter)
 set(LAB_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 
-# Man pages, made from each program's --help and --version and compressed as
-# Debian keeps them. help2man is optional: without it the programs install
+# Man pages, made from each program's --help and --version, with examples and
+# cross references from resources/NAME.h2m, compressed as Debian keeps them. help2man is optional: without it the programs install
 # without man pages.
 find_program(HELP2MAN help2man)
 find_program(GZIP gzip)
@@ -14,9 +14,10 @@ function(lab_man_page target summary)
   set(page ${CMAKE_BINARY_DIR}/man/${target}.1)
   add_custom_command(OUTPUT ${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND ${HELP2MAN} --no-info --name ${summary} --output ${page} $<TARGET_FILE:${target}>
+    COMMAND ${HELP2MAN} --no-info --name ${summary} --include ${LAB_RESOURCES}/${target}.h2m
+            --output ${page} $<TARGET_FILE:${target}>
     COMMAND ${GZIP} -9nf ${page}
-    DEPENDS ${target}
+    DEPENDS ${target} ${LAB_RESOURCES}/${target}.h2m
     COMMENT "Making the man page of ${target}"
     VERBATIM)
   add_custom_target(${target}-man ALL DEPENDS ${page}.gz)
