@@ -1,10 +1,11 @@
 # make run   builds the program and opens its windows
 # make test  builds everything and runs every test, then again under sanitizers
 # make build builds everything; the programs land in build/bin/
+# make package builds the Debian package build/encounter-lab_<version>_amd64.deb
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-asan run bench clean
+.PHONY: all deps build test test-asan run bench package clean
 
 all: build
 
@@ -26,6 +27,9 @@ test-asan: deps
 
 run: build
 	@scripts/run-program
+
+package: build
+	@cmake --build --preset default --target package
 
 bench: build
 	@for b in build/bin/bench-*; do echo "== $$b"; $$b; done

@@ -6,13 +6,10 @@
 namespace lab {
 
 const char* const kBatchHelp =
-    R"(encounter-batch: runs one series of encounter tests without windows and
-prints the results as CSV, one line per finished test.
-
-Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
-                       [--max-steps N] [--jobs N] [--shard K/N] [--png FILE]
-                       [--energy] [--quiet]
-       encounter-batch merge SHARD.csv...
+    R"(Usage: encounter-batch [OPTION]...
+  or:  encounter-batch merge SHARD.csv...
+Runs one series of encounter tests without windows and prints the results as
+CSV, one line per finished test.
 
   --test T         type T into the field "test" (loads preset T)
   --set NAME=TEXT  write TEXT into a field; NAME is one of

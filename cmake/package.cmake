@@ -1,0 +1,26 @@
+# The Debian package: `cmake --build build --target package` (or `make
+# package` at the top) writes encounter-lab_<version>_amd64.deb into the build
+# directory. Its dependencies are read from the programs' shared libraries.
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME encounter-lab)
+set(CPACK_PACKAGE_VENDOR "The encounter laboratory developers")
+set(CPACK_PACKAGE_CONTACT "The encounter laboratory developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "laboratory for close encounters of three gravitating bodies")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Numerical experiments on close encounters of three point masses in a plane: "
+    "a pair on a circular orbit and a third body falling in, repeated over a range "
+    "of start angles of the pair. The desktop program shows the parameters, the "
+    "paths and the results in three windows, and encounter-batch runs the same series "
+    "without windows and prints CSV, on every core or split across machines.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+
+include(CPack)

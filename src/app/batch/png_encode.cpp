@@ -1,0 +1,62 @@
+#include "app/batch/png_encode.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+namespace lab {
+
+namespace {
+
+// libpng reports its failures by a long jump back into the writer.
+void Failed(png_structp png, png_const_charp) { std::longjmp(png_jmpbuf(png), 1); }
+void Warned(png_structp, png_const_charp) {}
+
+// The rows as 8-bit red, green, blue.
+std::vector<png_byte> RgbRows(const PixelLayer& picture) {
+  std::vector<png_byte> rgb(picture.pixels.size() * 3);
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+    const ColourNumber p = picture.pixels[i];
+    const ColourNumber c = p == PixelLayer::kUnpainted ? kWindowFace : p;
+    rgb[3 * i] = static_cast<png_byte>(RedOf(c));
+    rgb[3 * i + 1] = static_cast<png_byte>(GreenOf(c));
+    rgb[3 * i + 2] = static_cast<png_byte>(BlueOf(c));
+  }
+  return rgb;
+}
+
+// Nothing in here may need a destructor: the long jump skips them.
+bool Encode(std::FILE* file, png_bytepp rows) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Failed, Warned);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, PixelLayer::kWidth, PixelLayer::kHeight, 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
+  png_set_rows(png, info, rows);
+  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePixelLayerPng(const PixelLayer& picture, const std::string& path) {
+  std::vector<png_byte> rgb = RgbRows(picture);
+  std::vector<png_bytep> rows(PixelLayer::kHeight);
+  for (int y = 0; y < PixelLayer::kHeight; ++y) rows[y] = rgb.data() + y * PixelLayer::kWidth * 3;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool encoded = Encode(file, rows.data());
+  const bool closed = std::fclose(file) == 0;
+  return encoded && closed;
+}
+
+}  // namespace lab

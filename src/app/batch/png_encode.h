@@ -1,0 +1,26 @@
+// The Trajectory Display's drawing as a PNG file, written with libpng: no
+// window system is needed to make the picture.
+#pragma once
+
+#include <string>
+
+#include "app/batch/pixel_layer.h"
+#include "ui/colour.h"
+
+namespace lab {
+
+// The face colour of the desktop program's windows in their default style,
+// (239, 239, 239): the drawing area shows it where nothing has been plotted,
+// and so does the picture.
+inline constexpr ColourNumber kWindowFace = Rgb(239, 239, 239);
+
+// The screen resolution the window layout is drawn for, 96 dots per inch,
+// recorded in the file so that the picture prints at the window's size.
+inline constexpr unsigned kDotsPerMetre = 3780;
+
+// Writes the picture, unpainted pixels in the window face colour, as an
+// 8-bit RGB PNG to path. Returns false when the file cannot be written; what
+// was written of it is then left for the caller to remove.
+bool WritePixelLayerPng(const PixelLayer& picture, const std::string& path);
+
+}  // namespace lab
