@@ -30,7 +30,10 @@ class ShotPort : public lab::QtPort {
  public:
   using lab::QtPort::QtPort;
   int finished = 0;
-  void TestFinished(const lab::TestSummary&) override { ++finished; }
+  void TestFinished(const lab::TestSummary& summary) override {
+    lab::QtPort::TestFinished(summary);
+    ++finished;
+  }
 };
 
 // One window under a drawn title bar, since the offscreen platform draws no
@@ -88,8 +91,7 @@ int main(int argc, char* argv[]) {
   lab::Form2 form2;
   lab::Form3 form3;
   ShotPort port(s, form1, form2, form3);
-  form1.show();
-  port.RunHandler([&] { lab::Form_Load(s, port); });
+  port.StartUp();
 
   // Preset 2, typed as a user would.
   QLineEdit* test = form1.Text1(10);
