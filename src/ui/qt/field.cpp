@@ -5,6 +5,10 @@
 
 namespace lab {
 
+namespace {
+constexpr int kSlack = 10;  // pixels
+}  // namespace
+
 Field::Field(const QString& text, QWidget* parent) : QLineEdit(text, parent) {
   setFrame(false);
   setTextMargins(1, 1, 1, 1);  // room for the border
@@ -22,9 +26,11 @@ void Field::ShowText(const QString& text) {
   ShowBeginning();
 }
 
+// A text that fits looks the same wherever the cursor is; the margin is
+// generous so that no text near the width shows its tail.
 void Field::ShowBeginning() {
   const QMargins margins = textMargins();
-  const int room = width() - margins.left() - margins.right() - 4;
+  const int room = width() - margins.left() - margins.right() - kSlack;
   if (fontMetrics().horizontalAdvance(text()) > room) setCursorPosition(0);
 }
 
