@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -63,6 +65,15 @@ void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   QCOMPARE(MenuTexts(p.form3),
            QStringList({QStringLiteral("Save series as CSV…"), QStringLiteral("Copy series")}));
   QCOMPARE(p.form3.SaveSeriesAction()->shortcut(), QKeySequence(QKeySequence::Save));
+  // A right click on a result field opens the window's menu, not the field's.
+  p.form3.show();
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          p.form3.Text1(3)->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(p.form3.Text1(3), &click);
+  auto* menu = p.form3.findChild<QMenu*>();
+  QVERIFY(menu != nullptr && menu->isVisible());
+  QCOMPARE(menu->actions().size(), 2);
+  menu->close();
 
   // Preset 2 with its angles edited: three tests, one absorbed (not best,
   // no ratio), two faster than their escape speed.
