@@ -164,6 +164,7 @@ void QtPort::RunHandler(const std::function<void()>& handler) {
       what = e.what();
     } catch (...) {
     }
+    if (what.empty()) what = "unknown error";
     std::fprintf(stderr, "encounter: %s\n", what.c_str());
     EndAtTop(1, QString::fromStdString(what));
   }
