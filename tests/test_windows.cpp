@@ -4,11 +4,13 @@
 // run loop's yields and the end of the program has to reach the top.
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include "state/sim_state.h"
@@ -18,59 +20,15 @@
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
+#include "ui/qt/window_font.h"
+#include "window_program.h"
 
 namespace {
 
 using lab::Button;
-
-// The program after start-up: the Control Display shown, Form_Load done.
-struct Program {
-  lab::SimState s;
-  lab::Form1 form1;
-  lab::Form2 form2;
-  lab::Form3 form3;
-  lab::QtPort port{s, form1, form2, form3};
-
-  // As main starts the program.
-  Program() {
-    form1.show();
-    port.RunHandler([this] { lab::Form_Load(s, port); });
-  }
-  QPushButton* Command(Button b) const { return form1.Command(b); }
-  void Click(Button b) const { QTest::mouseClick(Command(b), Qt::LeftButton); }
-  QString Field(int i) const { return form1.Text1(i)->text(); }
-  QString Result(int i) const { return form3.Text1(i)->text(); }
-  QRect TwipsRect(double l, double t, double w, double h) const {
-    return lab::RectFromTwips(l, t, w, h, form1.Scale());
-  }
-  int Down(double twips) const { return lab::PixelsDown(twips, form1.Scale()); }
-};
-
-// Runs the application's event loop as main does, with the given actions on
-// timers, until the program ends or the time is up. False on time-out.
-bool RunUntilEnd(Program& p, int timeout_ms) {
-  QTimer timeout;
-  timeout.setSingleShot(true);
-  timeout.callOnTimeout([&p] {
-    p.form1.close();  // ends a running series too
-    QCoreApplication::exit(1);
-  });
-  timeout.start(timeout_ms);
-  if (!p.port.Ended()) QCoreApplication::exec();
-  return timeout.isActive() && p.port.Ended();  // still pending: no time-out
-}
-
-// Polls every 5 ms until the condition holds, then acts once.
-void When(std::function<bool()> condition, std::function<void()> action) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, condition, action] {
-    if (!condition()) return;
-    timer->stop();
-    timer->deleteLater();
-    action();
-  });
-  timer->start(5);
-}
+using window_test::Program;
+using window_test::RunUntilEnd;
+using window_test::When;
 
 // Some pixel of the image passes the test; text is drawn smoothed, so few
 // pixels carry the pure colour.
@@ -104,8 +62,10 @@ class TestWindows : public QObject {
   void startUpLayoutInTwipsAndPresetZero();
   void typingATestNumberLoadsItsPresetAndUnits();
   void resultFieldsKeepTheirTextColour();
+  void longTextsShowTheirBeginningAndAllOfItAsToolTip();
   void trajectoryDisplayDrawsInsideItsClientAreaAndOnlyHides();
   void messagesDoNotBlockAndClicksRunInsideYields();
+  void fatalErrorIsShownInABox();
   void startAgainThenStopThroughClicksAndTheEndWins();
   void finishedSeriesDrawsAndFillsEveryRow();
 };
@@ -116,6 +76,8 @@ void TestWindows::startUpLayoutInTwipsAndPresetZero() {
   QCOMPARE(p.form1.windowTitle(), QStringLiteral("Control Display"));
   QCOMPARE(p.form2.windowTitle(), QStringLiteral("Trajectory Display"));
   QCOMPARE(p.form3.windowTitle(), QStringLiteral("Data Display"));
+  for (QWidget* w : std::initializer_list<QWidget*>{&p.form1, &p.form2, &p.form3})
+    QVERIFY(!w->windowIcon().pixmap(32, 32).isNull());  // the compiled-in SVG, drawn
   QCOMPARE(p.form1.size(), p.TwipsRect(0, 0, 5430, 1995).size());
   QCOMPARE(p.form2.size(), p.TwipsRect(0, 0, 4680, 4290).size());
   QCOMPARE(p.form3.size(), p.TwipsRect(0, 0, 7020, 1950).size());
@@ -203,6 +165,23 @@ void TestWindows::resultFieldsKeepTheirTextColour() {
   for (int c = 0; c < lab::kResultColumns; ++c) QVERIFY(Fits(p.form3.Label1(c)));
 }
 
+// A number wider than its field shows its leading digits, and the whole
+// number as the tool tip; a short text keeps the cursor after it for typing.
+void TestWindows::longTextsShowTheirBeginningAndAllOfItAsToolTip() {
+  Program p;
+  p.port.SetFieldText(3, "1234567.1234567");
+  p.port.SetResultText(11, "6033221.5656033221");
+  p.port.SetResultText(5, "60332210001.565");
+  for (lab::Field* f : {p.form1.Text1(3), p.form3.Text1(11), p.form3.Text1(5)}) {
+    QCOMPARE(f->cursorPosition(), 0);
+    QVERIFY(f->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <= 3);  // not scrolled
+    QCOMPARE(f->toolTip(), f->text());
+  }
+  QTest::keyClicks(p.form1.Text1(0), QStringLiteral("5"));
+  QCOMPARE(p.Field(0), QStringLiteral("15"));
+  QCOMPARE(p.form1.Text1(0)->toolTip(), QStringLiteral("15"));
+}
+
 void TestWindows::trajectoryDisplayDrawsInsideItsClientAreaAndOnlyHides() {
   Program p;
   lab::QtPort& port = p.port;
@@ -247,6 +226,19 @@ void TestWindows::trajectoryDisplayDrawsInsideItsClientAreaAndOnlyHides() {
   port.PlotPoint(static_cast<float>(390 * scale.x), static_cast<float>(290 * scale.y), 0);
   QCOMPARE(p.form2.Image().pixel(390, 290), qRgb(0, 0, 0));
 
+  // Enlarged beyond the screen, the image stops at the largest screen's size
+  // and points beyond it are not drawn; what was drawn stays.
+  QSize largest;
+  for (const QScreen* screen : QGuiApplication::screens())
+    largest = largest.expandedTo(screen->geometry().size());
+  p.form2.resize(largest.width() + 3000, largest.height() + 2000);
+  QTRY_COMPARE(p.form2.width(), largest.width() + 3000);
+  QCOMPARE(p.form2.Image().size(), largest);
+  QCOMPARE(p.form2.Picture().size(), largest);
+  port.PlotPoint(static_cast<float>((largest.width() + 100) * scale.x), 5, 0);
+  port.PlotPoint(5, static_cast<float>((largest.height() + 100) * scale.y), 0);
+  QCOMPARE(p.form2.Image().pixel(390, 290), qRgb(0, 0, 0));
+
   // Closing it only hides it; closing the Control Display ends the program.
   p.form2.close();
   QVERIFY(!p.port.Ended());
@@ -264,6 +256,17 @@ void TestWindows::messagesDoNotBlockAndClicksRunInsideYields() {
   QMessageBox* box = p.port.MessageBox();
   QVERIFY(box != nullptr && box->isVisible() && !box->isModal());
   QCOMPARE(box->text(), QStringLiteral("\"dist 2\": body 2 would start on body 0."));
+  // Titled with the program's name, in the windows' font, with the buttons free.
+  QCOMPARE(box->windowTitle(), QStringLiteral("Encounter"));
+  QCOMPARE(box->font(), lab::WindowFont());
+  for (Button b : {Button::CommandStart, Button::CommandStop, Button::CommandNext,
+                   Button::CommandClear}) {
+    const QRect button(p.Command(b)->mapToGlobal(QPoint(0, 0)), p.Command(b)->size());
+    QVERIFY(!box->frameGeometry().intersects(button));
+  }
+  // What to correct, and what Stop does now and once a series runs.
+  QVERIFY(box->informativeText().contains(QStringLiteral("Correct the field")));
+  QVERIFY(box->informativeText().contains(QStringLiteral("Stop now ends the program")));
 
   p.s.runstate = 0;  // as in a running series
   QTimer::singleShot(0, [&] { p.Click(Button::CommandStop); });
@@ -272,19 +275,51 @@ void TestWindows::messagesDoNotBlockAndClicksRunInsideYields() {
   while (p.s.runstate == 0 && clock.elapsed() < 1000) p.port.YieldEvents();
   QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
   QCOMPARE(p.Command(Button::CommandStop)->text(), QStringLiteral("Cancel"));
+  QVERIFY(box->informativeText().contains(QStringLiteral("Stop halts the series")));
 }
 
-// Start, and Start again during the series: the new one shows the windows
-// the user hid. Stop shows "Cancel" and the test gets no results. Closing the
-// Control Display and Start in one round of events: the end of the program
-// wins and the Start never runs.
+// Not only on standard error: a desktop user sees the fatal error in a box.
+void TestWindows::fatalErrorIsShownInABox() {
+  Program p;
+  QString title, text;
+  When([] { return QApplication::activeModalWidget() != nullptr; }, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    title = box->windowTitle();
+    text = box->informativeText();
+    box->accept();
+  });
+  // Thrown by a handler the application's event loop runs, as a click's.
+  QTimer::singleShot(0, [&] {
+    p.port.RunHandler([] { throw std::runtime_error("no memory for the drawing"); });
+  });
+  QVERIFY(RunUntilEnd(p, 10000));
+  QVERIFY(!p.form1.isVisible());
+  QCOMPARE(p.port.ExitCode(), 1);
+  QCOMPARE(title, QStringLiteral("Encounter"));
+  QCOMPARE(text, QStringLiteral("no memory for the drawing"));
+}
+
+// An old message goes when a series starts. Result windows the user closed
+// come back when the next test begins, and with a new Start. Stop shows
+// "Cancel" and the test gets no results. Closing the Control Display and
+// Start in one round of events: the end of the program wins and the Start
+// never runs.
 void TestWindows::startAgainThenStopThroughClicksAndTheEndWins() {
   Program p;
   QTest::keyClicks(p.form1.Text1(10), QStringLiteral("2"));  // 19 tests, longer than this test
-  bool shown_again = false;
-  QString caption_after_stop, row1_alpha;
+  p.port.ShowMessage("An old message.");
+  bool shown_again = false, message_gone = false;
+  QString caption_after_stop, row1_alpha, closed_in, shown_in;
   QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
   When([&] { return p.s.tcnt > 1000; }, [&] {
+    message_gone = !p.port.MessageBox()->isVisible();
+    closed_in = p.Result(0);
+    p.form2.close();
+    p.form3.close();
+  });
+  When([&] { return !closed_in.isEmpty() && p.form2.isVisible() && p.form3.isVisible(); }, [&] {
+    shown_in = p.Result(0);
     p.form2.close();
     p.form3.close();
     p.Click(Button::CommandStart);
@@ -302,6 +337,9 @@ void TestWindows::startAgainThenStopThroughClicksAndTheEndWins() {
     });
   });
   QVERIFY(RunUntilEnd(p, 10000));
+  QVERIFY(message_gone);
+  QCOMPARE(closed_in, QStringLiteral("0"));
+  QCOMPARE(shown_in, QStringLiteral("10"));  // the next test
   QVERIFY(shown_again);
   QCOMPARE(caption_after_stop, QStringLiteral("Cancel"));
   QCOMPARE(row1_alpha, QString());  // the stopped test got no results

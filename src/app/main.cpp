@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "state/sim_state.h"
-#include "ui/handlers.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/program_identity.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
 #include "version.h"
@@ -48,6 +48,9 @@ int main(int argc, char* argv[]) {
   // The program ends through EndProgram (or the close of the Control
   // Display), never because the last window went.
   QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(lab::ProgramIcon());
+  // Lets the desktop match the windows with the installed menu entry.
+  QGuiApplication::setDesktopFileName("org.encounterlab.encounter");
 
   lab::SimState s;  // the one record, for the life of the program
   lab::Form1 form1;
@@ -55,11 +58,7 @@ int main(int argc, char* argv[]) {
   lab::Form3 form3;
   lab::QtPort port(s, form1, form2, form3);
 
-  // Shown before the start-up handler runs, so that ArrangeWindows reads the
-  // Control Display's outer size, frame included. No user event is handled
-  // before Form_Load: those wait for the event loop.
-  form1.show();
-  port.RunHandler([&] { lab::Form_Load(s, port); });
+  port.StartUp();
   if (port.Ended()) return port.ExitCode();
   const int code = QApplication::exec();
   return port.Ended() ? port.ExitCode() : code;

@@ -1,12 +1,15 @@
 // Takes a picture of the three windows in use: preset 2 is typed into the
 // field "test", Start is clicked, and after a few tests the windows are
-// grabbed and set side by side under their captions in one PNG.
+// grabbed and set side by side under their captions in one PNG, with the
+// Data Display's context menu open.
 //
 //   encounter-screenshot OUTPUT.png
 //
 // Runs under the offscreen platform, so it needs no display.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -30,25 +33,46 @@ class ShotPort : public lab::QtPort {
  public:
   using lab::QtPort::QtPort;
   int finished = 0;
-  void TestFinished(const lab::TestSummary&) override { ++finished; }
+  void TestFinished(const lab::TestSummary& summary) override {
+    lab::QtPort::TestFinished(summary);
+    ++finished;
+  }
 };
 
-// One window under a drawn title bar, since the offscreen platform draws no
-// window frames.
+constexpr int kTitleBar = 22;
+
+// One window under a drawn title bar with the window's icon, since the
+// offscreen platform draws no window frames.
 QImage Framed(QWidget& window) {
   const QPixmap client = window.grab();
-  const int bar = 22;
+  const int bar = kTitleBar;
   QImage framed(client.width() + 2, client.height() + bar + 1, QImage::Format_RGB32);
   framed.fill(QColor(70, 90, 120));
   QPainter p(&framed);
   p.drawPixmap(1, bar, client);
+  p.drawPixmap(4, 3, window.windowIcon().pixmap(16, 16));
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setPixelSize(12);
   font.setBold(true);
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(QRect(8, 0, framed.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft,
+  p.drawText(QRect(24, 0, framed.width() - 32, bar), Qt::AlignVCenter | Qt::AlignLeft,
              window.windowTitle());
+  return framed;
+}
+
+// The Data Display with its context menu open over row 1, as a right click
+// there opens it.
+QImage FramedWithMenu(QWidget& window) {
+  const QPoint at(window.width() / 2, window.height() / 2);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, window.mapToGlobal(at));
+  QCoreApplication::sendEvent(&window, &click);
+  QImage framed = Framed(window);
+  if (auto* menu = window.findChild<QMenu*>(); menu != nullptr && menu->isVisible()) {
+    QPainter p(&framed);
+    p.drawPixmap(1 + at.x(), kTitleBar + at.y(), menu->grab());
+    menu->close();
+  }
   return framed;
 }
 
@@ -88,8 +112,7 @@ int main(int argc, char* argv[]) {
   lab::Form2 form2;
   lab::Form3 form3;
   ShotPort port(s, form1, form2, form3);
-  form1.show();
-  port.RunHandler([&] { lab::Form_Load(s, port); });
+  port.StartUp();
 
   // Preset 2, typed as a user would.
   QLineEdit* test = form1.Text1(10);
@@ -103,7 +126,7 @@ int main(int argc, char* argv[]) {
     // Enlarged as a user would, so that the fields below the first client
     // height show as well.
     form1.resize(form1.width(), form1.Text1(14)->geometry().bottom() + 9);
-    saved = SideBySide({Framed(form1), Framed(form2), Framed(form3)}).save(output);
+    saved = SideBySide({Framed(form1), Framed(form2), FramedWithMenu(form3)}).save(output);
     form1.close();  // ends the program, as the user's close does
   };
   QTimer poll;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/batch/test_rows.h"
 #include "simulation/energy.h"
 #include "simulation/run_loop.h"
 
@@ -65,15 +66,9 @@ void BatchPort::SetResultText(int index, const std::string& text) {
   HeadlessPort::SetResultText(index, text);
   if (index == 0) {  // a test begins, its bodies set up
     limit_pressed_ = false;
-    row_ = TestRow{};
     if (energy) start_energy_ = TotalEnergy(s_, true);
-  } else if (index >= 7 && index <= 13) {
-    row_.row1[index - 7] = text;
-    if (index == 10) row_.v3_red = result_colours[10] == s_.clightred;
-    if (index == 13) row_.vesc_heading = headings[4];
-  } else if (index >= 14) {
-    row_.best = true;
   }
+  TakeResultText(row_, index, text, result_colours[10] == s_.clightred, headings[4]);
 }
 
 void BatchPort::TestFinished(const TestSummary& summary) {
@@ -82,11 +77,7 @@ void BatchPort::TestFinished(const TestSummary& summary) {
     running_steps->store(0, std::memory_order_relaxed);
     tests_done->fetch_add(1, std::memory_order_relaxed);
   }
-  if (!summary.results) return;
-  row_.steps = summary.steps;
-  row_.end = EndWord(summary.endcause, limit_pressed_);
-  row_.candidate = summary.candidate;
-  row_.ratio = summary.ratio;
+  if (!FinishRow(row_, summary, limit_pressed_)) return;
   if (energy && s_.nalive == 3) {
     row_.energy_err = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/qt/field.h"
+#include "ui/qt/program_identity.h"
 #include "ui/qt/window_font.h"
 
 namespace lab {
@@ -75,6 +76,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Control Display"));
   setFont(WindowFont());
+  setWindowIcon(ProgramIcon());
   scale_ = TwipScaleOf(*this);
   resize(PixelsAcross(kClientWidth, scale_), PixelsDown(kClientHeight, scale_));
 

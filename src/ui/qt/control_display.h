@@ -12,6 +12,7 @@
 #include <array>
 
 #include "ui/display_port.h"
+#include "ui/qt/field.h"
 #include "ui/qt/twips.h"
 
 class QCloseEvent;
@@ -24,7 +25,7 @@ class Form1 : public QWidget {
  public:
   explicit Form1(QWidget* parent = nullptr);
 
-  QLineEdit* Text1(int index) const { return text1_.at(index); }
+  Field* Text1(int index) const { return text1_.at(index); }
   QLabel* Label1(int index) const { return label1_.at(index); }
   QRadioButton* Option1(int index) const { return option1_.at(index); }
   QButtonGroup* Option1Group() const { return units_; }
@@ -47,7 +48,7 @@ class Form1 : public QWidget {
 
  private:
   TwipScale scale_;
-  std::array<QLineEdit*, kControlFields> text1_{};
+  std::array<Field*, kControlFields> text1_{};
   std::array<QLabel*, kControlFields> label1_{};
   std::array<QRadioButton*, 2> option1_{};
   QButtonGroup* units_ = nullptr;

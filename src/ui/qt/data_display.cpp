@@ -1,6 +1,11 @@
 #include "ui/qt/data_display.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+
 #include "ui/qt/field.h"
+#include "ui/qt/program_identity.h"
 #include "ui/qt/window_font.h"
 
 namespace lab {
@@ -35,6 +40,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Data Display"));
   setFont(WindowFont());
+  setWindowIcon(ProgramIcon());
   scale_ = TwipScaleOf(*this);
   resize(PixelsAcross(kClientWidth, scale_), PixelsDown(kClientHeight, scale_));
 
@@ -54,12 +60,27 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     field->setGeometry(RectFromTwips(kFieldLefts[column], kRowTops[row], FieldWidth(column),
                                      kFieldHeight, scale_));
     field->setObjectName(QStringLiteral("Text1_%1").arg(i));
+    // A right click anywhere on the window offers the series.
+    field->setContextMenuPolicy(Qt::NoContextMenu);
     text1_[i] = field;
   }
 
   // The keyboard runs from the last field back to the first.
   for (int i = kResultFields - 1; i > 0; --i) QWidget::setTabOrder(text1_[i], text1_[i - 1]);
   text1_[kResultFields - 1]->setFocus();
+
+  save_series_ = new QAction(QStringLiteral("Save series as CSV…"), this);
+  save_series_->setShortcut(QKeySequence::Save);
+  save_series_->setShortcutContext(Qt::WindowShortcut);
+  copy_series_ = new QAction(QStringLiteral("Copy series"), this);
+  addAction(save_series_);
+  addAction(copy_series_);
+  menu_ = new QMenu(this);
+  menu_->addAction(save_series_);
+  menu_->addAction(copy_series_);
 }
+
+// Not modal: the series goes on while the menu is open.
+void Form3::contextMenuEvent(QContextMenuEvent* event) { menu_->popup(event->globalPos()); }
 
 }  // namespace lab

@@ -1,6 +1,7 @@
 // The Data Display (Form3): three rows of seven result fields under the
 // column headings. Row 0 is the running test, row 1 the last finished test,
-// row 2 the best test of the series.
+// row 2 the best test of the series. Its context menu (and Ctrl+S) keeps
+// the whole series: every finished test of it, saved or copied as CSV.
 #pragma once
 
 #include <QLabel>
@@ -9,7 +10,12 @@
 #include <array>
 
 #include "ui/display_port.h"
+#include "ui/qt/field.h"
 #include "ui/qt/twips.h"
+
+class QAction;
+class QContextMenuEvent;
+class QMenu;
 
 namespace lab {
 
@@ -20,13 +26,23 @@ class Form3 : public QWidget {
   explicit Form3(QWidget* parent = nullptr);
 
   // Field index = row * 7 + column.
-  QLineEdit* Text1(int index) const { return text1_.at(index); }
+  Field* Text1(int index) const { return text1_.at(index); }
   QLabel* Label1(int column) const { return label1_.at(column); }
+
+  // "Save series as CSV…" (also Ctrl+S) and "Copy series".
+  QAction* SaveSeriesAction() const { return save_series_; }
+  QAction* CopySeriesAction() const { return copy_series_; }
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   TwipScale scale_;
-  std::array<QLineEdit*, kResultFields> text1_{};
+  std::array<Field*, kResultFields> text1_{};
   std::array<QLabel*, kResultColumns> label1_{};
+  QAction* save_series_ = nullptr;
+  QAction* copy_series_ = nullptr;
+  QMenu* menu_ = nullptr;
 };
 
 }  // namespace lab

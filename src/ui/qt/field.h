@@ -2,10 +2,14 @@
 // The layout gives many fields a height of 200 twips (13 pixels at 96 dpi),
 // too little for a styled frame and its padding: this field draws a one-pixel
 // border of its own and gives the text everything inside it.
+//
+// A number wider than the field shows its beginning, where its leading digits
+// are, and the whole text is the field's tool tip.
 #pragma once
 
 #include <QLineEdit>
 
+class QFocusEvent;
 class QPaintEvent;
 
 namespace lab {
@@ -16,8 +20,15 @@ class Field : public QLineEdit {
  public:
   Field(const QString& text, QWidget* parent);
 
+  // A text written by the program: shown from its first character.
+  void ShowText(const QString& text);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void ShowBeginning();
 };
 
 }  // namespace lab

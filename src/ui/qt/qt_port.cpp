@@ -1,7 +1,12 @@
 #include "ui/qt/qt_port.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -12,6 +17,8 @@
 
 #include "ui/control_flow.h"
 #include "ui/handlers.h"
+#include "ui/qt/program_identity.h"
+#include "ui/qt/window_font.h"
 
 namespace lab {
 
@@ -23,6 +30,15 @@ constexpr int kLastCompactField = 10;
 constexpr int kLastCompactLabel = 11;
 // Gap between the Control Display and the Trajectory Display below it.
 constexpr float kArrangeGap = 100;
+
+// How long a window placed by the window manager may take to settle, and how
+// long its frame must stay unchanged to count as settled.
+constexpr qint64 kPlacingLimitMs = 3000;
+constexpr qint64 kSettledMs = 150;
+// Gap between the Control Display and a message box beside it (pixels).
+constexpr int kBoxGap = 8;
+// A window manager's frame around a box not yet shown, as a guess (pixels).
+constexpr int kGuessedFrame = 32;
 
 QRgb RgbOf(ColourNumber c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)); }
 
@@ -52,8 +68,47 @@ void ClearUpperVectorState() {
 }
 
 QtPort::QtPort(SimState& s, Form1& form1, Form2& form2, Form3& form3)
-    : s_(s), form1_(form1), form2_(form2), form3_(form3) {
+    : s_(s),
+      form1_(form1),
+      form2_(form2),
+      form3_(form3),
+      kept_(form2, form3, [this](const QString& text) { ShowBox(text, false); }) {
   WireEvents();
+}
+
+// Shown before the start-up handler runs, so that ArrangeWindows reads the
+// Control Display's place and outer size, frame included. No user event is
+// handled before Form_Load: those wait for the event loop.
+void QtPort::StartUp() {
+  form1_.show();
+  RunHandler([this] {
+    WaitUntilPlaced(form1_);
+    Form_Load(s_, *this);
+  });
+}
+
+// A window manager places and frames a window some time after it is shown;
+// until then its frame geometry is the bare client area at the place the
+// program asked for. Runs the events other than the user's until the window
+// is on the screen and its frame has stayed the same for a moment (within a
+// limit). The offscreen platform has no window manager and nothing to wait for.
+void QtPort::WaitUntilPlaced(QWidget& window) {
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+  QElapsedTimer clock;
+  clock.start();
+  QRect frame = window.frameGeometry();
+  qint64 unchanged_since = 0;
+  while (clock.elapsed() < kPlacingLimitMs) {
+    RunEvents(QEventLoop::ExcludeUserInputEvents);
+    const QRect now = window.frameGeometry();
+    const bool exposed = window.windowHandle() != nullptr && window.windowHandle()->isExposed();
+    if (now != frame || !exposed) {
+      frame = now;
+      unchanged_since = clock.elapsed();
+    }
+    if (clock.elapsed() - unchanged_since >= kSettledMs) break;
+    QThread::msleep(5);
+  }
 }
 
 QtPort::~QtPort() {
@@ -102,14 +157,16 @@ void QtPort::RunHandler(const std::function<void()>& handler) {
       Keep(Pending::kFatal, std::current_exception());
       return;
     }
+    std::string what = "unknown error";
     try {
       throw;
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "encounter: %s\n", e.what());
+      what = e.what();
     } catch (...) {
-      std::fprintf(stderr, "encounter: unknown error\n");
     }
-    EndAtTop(1);
+    if (what.empty()) what = "unknown error";
+    std::fprintf(stderr, "encounter: %s\n", what.c_str());
+    EndAtTop(1, QString::fromStdString(what));
   }
 }
 
@@ -119,7 +176,10 @@ void QtPort::Keep(Pending kind, std::exception_ptr e) {
   pending_ = std::move(e);
 }
 
-void QtPort::EndAtTop(int exit_code) {
+// A fatal error is told in a box as well as on standard error: a user at the
+// desktop sees no terminal. The windows are gone by then, so the box's own
+// event loop can run no handler.
+void QtPort::EndAtTop(int exit_code, const QString& fatal) {
   ended_ = true;
   exit_code_ = exit_code;
   form1_.AllowClose();
@@ -127,6 +187,16 @@ void QtPort::EndAtTop(int exit_code) {
   form3_.close();
   form2_.close();
   form1_.close();
+  if (!fatal.isEmpty()) {
+    QMessageBox box(QMessageBox::Critical, ProgramTitle(),
+                    QStringLiteral("The program met an error it cannot recover from and ends."),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("FatalError"));
+    box.setInformativeText(fatal);
+    box.setFont(WindowFont());
+    box.setWindowIcon(ProgramIcon());
+    box.exec();
+  }
   QCoreApplication::exit(exit_code);
 }
 
@@ -134,6 +204,7 @@ void QtPort::EndAtTop(int exit_code) {
 // the logic that yielded.
 void QtPort::RunEvents(QEventLoop::ProcessEventsFlags flags) {
   form2_.RepaintIfDirty();
+  RefreshAdvice();
   Pending outer_kind = std::exchange(pending_kind_, Pending::kNone);
   std::exception_ptr outer = std::exchange(pending_, nullptr);
   ++event_depth_;
@@ -164,10 +235,17 @@ void QtPort::EndProgram() { throw ProgramEnded{}; }
 // a full clock reading in a display step.
 std::int64_t QtPort::TimeOfDay() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+// Called at the start of every series: an old message no longer applies, and
+// the kept series begins afresh. The first test reads the Trajectory
+// Display's outer size, so its frame has to be known by then.
 void QtPort::ShowResultWindows() {
   const AfterQt after_qt;
+  if (message_box_) message_box_->close();
+  kept_.NewSeries();
+  const bool placing = !form2_.isVisible();
   if (!form2_.isVisible()) form2_.show();
   if (!form3_.isVisible()) form3_.show();
+  if (placing) WaitUntilPlaced(form2_);
 }
 
 void QtPort::ClearTrajectory() {
@@ -194,11 +272,11 @@ std::string QtPort::GetFieldText(int index) {
 
 void QtPort::SetFieldText(int index, const std::string& text) {
   const AfterQt after_qt;
-  QLineEdit* field = form1_.Text1(index);
+  Field* field = form1_.Text1(index);
   const QString new_text = QString::fromStdString(text);
   if (field->text() == new_text) return;  // a field reports real changes only
   ++setting_field_;
-  field->setText(new_text);
+  field->ShowText(new_text);
   --setting_field_;
   // Raised here rather than from the field's signal, so that the handler
   // runs to completion and anything it throws reaches the caller directly.
@@ -225,13 +303,23 @@ void QtPort::SetUnitOption(bool au) {
   }
 }
 
+// Field 0 is written when a test begins: a result window the user closed
+// comes back then, rather than only at the next Start.
 void QtPort::SetResultText(int index, const std::string& text) {
   const AfterQt after_qt;
-  form3_.Text1(index)->setText(QString::fromStdString(text));
+  form3_.Text1(index)->ShowText(QString::fromStdString(text));
+  kept_.ResultText(index, text, v3_colour_ == s_.clightred, vesc_heading_);
+  if (index == 0 && !text.empty() && (!form2_.isVisible() || !form3_.isVisible())) {
+    form2_.show();
+    form3_.show();
+  }
 }
+
+void QtPort::TestFinished(const TestSummary& summary) { kept_.TestFinished(summary); }
 
 void QtPort::SetResultColour(int index, ColourNumber colour) {
   const AfterQt after_qt;
+  if (index == 10) v3_colour_ = colour;
   QLineEdit* field = form3_.Text1(index);
   QPalette palette = field->palette();
   palette.setColor(QPalette::Text, QColor::fromRgb(RgbOf(colour)));
@@ -240,6 +328,7 @@ void QtPort::SetResultColour(int index, ColourNumber colour) {
 
 void QtPort::SetResultHeading(int index, const std::string& text) {
   const AfterQt after_qt;
+  if (index == 4) vesc_heading_ = text;
   form3_.Label1(index)->setText(QString::fromStdString(text));
 }
 
@@ -266,16 +355,76 @@ QMessageBox* QtPort::MessageBox() const { return message_box_; }
 void QtPort::ShowMessage(const std::string& text) {
   const AfterQt after_qt;
   last_message_ = text;
-  // One box, not modal: the run loop goes on while it is shown.
+  ShowBox(QString::fromStdString(text), true);
+}
+
+// One box, not modal: the run loop goes on while it is shown. It carries the
+// program's name, since every window already has its own caption.
+void QtPort::ShowBox(const QString& text, bool advise) {
   if (!message_box_) {
-    message_box_ = new QMessageBox(QMessageBox::Information, form1_.windowTitle(), QString(),
+    message_box_ = new QMessageBox(QMessageBox::Information, ProgramTitle(), QString(),
                                    QMessageBox::Ok, &form1_);
+    message_box_->setObjectName(QStringLiteral("Message"));
     message_box_->setModal(false);
     message_box_->setWindowModality(Qt::NonModal);
+    message_box_->setFont(WindowFont());
+    message_box_->setWindowIcon(ProgramIcon());
   }
-  message_box_->setText(QString::fromStdString(text));
+  message_box_->setText(text);
+  box_advises_ = advise;
+  advised_runstate_ = s_.runstate;
+  message_box_->setInformativeText(advise ? Advice(s_.runstate) : QString());
+  PlaceMessageBox();
   message_box_->show();
   message_box_->raise();
+}
+
+// What to do after a message of the logic, and what Stop will do: that
+// depends on whether a series runs, so the advice follows the run state.
+QString QtPort::Advice(int runstate) {
+  switch (runstate) {
+    case -1:
+      return QStringLiteral("Correct the field named above, then press Start. "
+                            "Stop now ends the program.");
+    case 0:
+      return QStringLiteral("The series goes on. Correct the fields before the next Start. "
+                            "Stop halts the series; pressed again (\"Cancel\") it ends the program.");
+    case 1:
+      return QStringLiteral("The series stands still. Correct the field named above and press "
+                            "Start to run the series again. Stop now ends the program.");
+    default:
+      return QStringLiteral("The program ends when the series next waits.");
+  }
+}
+
+void QtPort::RefreshAdvice() {
+  if (!message_box_ || !box_advises_ || advised_runstate_ == s_.runstate) return;
+  advised_runstate_ = s_.runstate;
+  message_box_->setInformativeText(Advice(s_.runstate));
+}
+
+// Beside the Control Display, so that its buttons stay free: to the right
+// when the screen has room there, else below, to the left or above it.
+void QtPort::PlaceMessageBox() {
+  message_box_->adjustSize();
+  const QSize size = message_box_->size() + QSize(kGuessedFrame, kGuessedFrame);
+  const QRect control = form1_.frameGeometry();
+  const QScreen* screen = form1_.screen() ? form1_.screen() : QGuiApplication::primaryScreen();
+  const QRect room = screen ? screen->availableGeometry() : QRect();
+  const QPoint places[] = {
+      {control.right() + 1 + kBoxGap, control.top()},
+      {control.left(), control.bottom() + 1 + kBoxGap},
+      {control.left() - kBoxGap - size.width(), control.top()},
+      {control.left(), control.top() - kBoxGap - size.height()},
+  };
+  QPoint place = places[0];
+  for (const QPoint& p : places) {
+    if (room.isEmpty() || room.contains(QRect(p, size))) {
+      place = p;
+      break;
+    }
+  }
+  message_box_->move(place);
 }
 
 }  // namespace lab

@@ -7,7 +7,7 @@
 // handler threw and the yield throws it again to the logic once the events
 // are done; at the top (the application's own event loop, or a Start whose
 // series runs inside its click) the end of the program closes the windows
-// and leaves the event loop.
+// and leaves the event loop; a fatal error is shown in a box first.
 #pragma once
 
 #include <QEventLoop>
@@ -23,6 +23,7 @@
 #include "ui/display_port.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/kept_results.h"
 #include "ui/qt/trajectory_display.h"
 
 class QMessageBox;
@@ -61,9 +62,16 @@ class QtPort : public DisplayPort {
   [[noreturn]] void EndProgram() override;
   std::int64_t TimeOfDay() override;
   void ShowMessage(const std::string& text) override;
+  void TestFinished(const TestSummary& summary) override;
+
+  // The program's start: the Control Display is shown and, once the window
+  // manager has placed and framed it, Form_Load runs.
+  void StartUp();
 
   // Runs a handler of the logic for a window event (see the top of the file).
   void RunHandler(const std::function<void()>& handler);
+
+  KeptResults& Kept() { return kept_; }
 
   bool Ended() const { return ended_; }        // the program has ended
   int ExitCode() const { return exit_code_; }  // 0, or 1 after a fatal error
@@ -78,7 +86,12 @@ class QtPort : public DisplayPort {
   void WireEvents();
   void RunEvents(QEventLoop::ProcessEventsFlags flags);
   void Keep(Pending kind, std::exception_ptr e);
-  void EndAtTop(int exit_code);
+  void EndAtTop(int exit_code, const QString& fatal = {});
+  void WaitUntilPlaced(QWidget& window);
+  void ShowBox(const QString& text, bool advise);
+  void PlaceMessageBox();
+  void RefreshAdvice();
+  static QString Advice(int runstate);
 
   SimState& s_;
   Form1& form1_;
@@ -101,6 +114,13 @@ class QtPort : public DisplayPort {
   int exit_code_ = 0;
   std::string last_message_;
   QPointer<QMessageBox> message_box_;
+  bool box_advises_ = false;  // the box shows a message of the logic: it says what Stop does
+  int advised_runstate_ = 0;  // the state its advice was written for
+
+  // What the Data Display showed last, for the kept series.
+  ColourNumber v3_colour_ = 0;  // row 1's "V #3"
+  std::string vesc_heading_;
+  KeptResults kept_;
   std::vector<QMetaObject::Connection> connections_;
 };
 

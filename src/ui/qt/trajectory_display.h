@@ -1,6 +1,10 @@
 // The Trajectory Display (Form2): its whole client area is the drawing area.
 // Points go into a backing image, so a covered part comes back as it was;
 // the screen catches up when the port next runs the events.
+//
+// The image grows with the window up to the size of the largest screen and
+// no further: a window enlarged beyond every screen would otherwise need
+// gigabytes. Points beyond the image are not drawn.
 #pragma once
 
 #include <QImage>
@@ -8,7 +12,9 @@
 
 #include "ui/qt/twips.h"
 
-class QCloseEvent;
+class QAction;
+class QContextMenuEvent;
+class QMenu;
 class QPaintEvent;
 class QResizeEvent;
 
@@ -39,9 +45,15 @@ class Form2 : public QWidget {
     update();
   }
 
+  // The drawing area as it is shown: the client area, as far as the image reaches.
+  QImage Picture() const;
+  // "Save picture as PNG…", in the context menu and on Ctrl+S.
+  QAction* SavePictureAction() const { return save_picture_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void FitImage();
@@ -51,6 +63,8 @@ class Form2 : public QWidget {
   double limit_x_ = 0;  // the drawing area: the client area, within the image
   double limit_y_ = 0;
   bool dirty_ = false;
+  QAction* save_picture_ = nullptr;
+  QMenu* menu_ = nullptr;
 };
 
 }  // namespace lab

@@ -1,0 +1,92 @@
+#include "ui/qt/kept_results.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <sstream>
+#include <utility>
+
+#include "app/batch/csv.h"
+#include "app/batch/test_rows.h"
+#include "ui/qt/data_display.h"
+#include "ui/qt/trajectory_display.h"
+
+namespace lab {
+
+KeptResults::KeptResults(Form2& form2, Form3& form3, std::function<void(const QString&)> tell)
+    : form2_(form2), form3_(form3), tell_(std::move(tell)) {
+  connect(form3_.SaveSeriesAction(), &QAction::triggered, this, [this] {
+    AskForFile(&form3_, QStringLiteral("Save series as CSV"),
+               QStringLiteral("CSV files (*.csv)"), QStringLiteral("series.csv"),
+               [this](const QString& path, QString* error) { return SaveSeries(path, error); });
+  });
+  connect(form3_.CopySeriesAction(), &QAction::triggered, this, [this] { CopySeries(); });
+  connect(form2_.SavePictureAction(), &QAction::triggered, this, [this] {
+    AskForFile(&form2_, QStringLiteral("Save picture as PNG"),
+               QStringLiteral("PNG pictures (*.png)"), QStringLiteral("trajectories.png"),
+               [this](const QString& path, QString* error) { return SavePicture(path, error); });
+  });
+}
+
+void KeptResults::ResultText(int index, const std::string& text, bool v3_red,
+                             const std::string& heading) {
+  TakeResultText(row_, index, text, v3_red, heading);
+}
+
+// The windows have no step limit: a test ends by itself or by Next.
+void KeptResults::TestFinished(const TestSummary& summary) {
+  if (FinishRow(row_, summary, false)) rows_.push_back(row_);
+}
+
+std::string KeptResults::SeriesCsv() const {
+  const CsvLayout layout;
+  std::ostringstream out;
+  out << CsvHeader(layout) << '\n';
+  for (std::size_t k = 0; k < rows_.size(); ++k)
+    WriteCsvRow(out, layout, static_cast<std::int64_t>(k), rows_[k]);
+  return out.str();
+}
+
+bool KeptResults::SaveSeries(const QString& path, QString* error) const {
+  const std::string csv = SeriesCsv();
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) &&
+      file.write(csv.data(), static_cast<qint64>(csv.size())) ==
+          static_cast<qint64>(csv.size()) &&
+      file.commit())
+    return true;
+  *error = QStringLiteral("The series could not be saved as %1: %2.").arg(path, file.errorString());
+  return false;
+}
+
+bool KeptResults::SavePicture(const QString& path, QString* error) const {
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) && form2_.Picture().save(&file, "PNG") && file.commit())
+    return true;
+  *error = QStringLiteral("The picture could not be saved as %1: %2.").arg(path, file.errorString());
+  return false;
+}
+
+void KeptResults::CopySeries() const {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(SeriesCsv()));
+}
+
+void KeptResults::AskForFile(QWidget* window, const QString& title, const QString& filter,
+                             const QString& suggested,
+                             std::function<bool(const QString&, QString*)> save) {
+  auto* dialog = new QFileDialog(window, title, QString(), filter);
+  dialog->setObjectName(QStringLiteral("SaveDialog"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setDefaultSuffix(QFileInfo(suggested).suffix());
+  dialog->selectFile(suggested);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QFileDialog::fileSelected, this, [this, save](const QString& path) {
+    QString error;
+    if (!save(path, &error)) tell_(error);
+  });
+  dialog->open();  // modal to its window only; the series goes on
+}
+
+}  // namespace lab

@@ -1,0 +1,58 @@
+// What the user can keep of a series: every finished test of the running
+// series, as the rows the batch runner prints (saved as CSV or copied to the
+// clipboard, byte for byte what encounter-batch prints for the same series),
+// and the picture of the Trajectory Display as a PNG file.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/batch/batch_port.h"
+#include "ui/display_port.h"
+
+class QWidget;
+
+namespace lab {
+
+class Form2;
+class Form3;
+
+class KeptResults : public QObject {
+  Q_OBJECT
+
+ public:
+  // tell shows the user a message (a file that could not be written).
+  KeptResults(Form2& form2, Form3& form3, std::function<void(const QString&)> tell);
+
+  // A new series begins: the kept tests are dropped.
+  void NewSeries() { rows_.clear(); }
+  // Every write of the logic to the Data Display, with the colour of row 1's
+  // "V #3" (light red or not) and the heading of "Vesc" at that moment.
+  void ResultText(int index, const std::string& text, bool v3_red, const std::string& heading);
+  void TestFinished(const TestSummary& summary);
+
+  int Tests() const { return static_cast<int>(rows_.size()); }
+  // The header and one line per kept test.
+  std::string SeriesCsv() const;
+  // False (and *error says why) when the file could not be written.
+  bool SaveSeries(const QString& path, QString* error) const;
+  bool SavePicture(const QString& path, QString* error) const;
+  void CopySeries() const;
+
+ private:
+  // Asks for a file name without stopping the series, then saves.
+  void AskForFile(QWidget* window, const QString& title, const QString& filter,
+                  const QString& suggested,
+                  std::function<bool(const QString&, QString*)> save);
+
+  Form2& form2_;
+  Form3& form3_;
+  std::function<void(const QString&)> tell_;
+  TestRow row_;  // the running test's row, as far as it is written
+  std::vector<TestRow> rows_;
+};
+
+}  // namespace lab

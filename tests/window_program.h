@@ -1,0 +1,65 @@
+// The desktop program as the window tests drive it: the three windows and
+// the port after start-up, the application's event loop with actions on
+// timers, and real clicks.
+#pragma once
+
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "state/sim_state.h"
+#include "ui/qt/control_display.h"
+#include "ui/qt/data_display.h"
+#include "ui/qt/qt_port.h"
+#include "ui/qt/trajectory_display.h"
+
+namespace window_test {
+
+using lab::Button;
+
+// The program after start-up: the Control Display shown, Form_Load done.
+struct Program {
+  lab::SimState s;
+  lab::Form1 form1;
+  lab::Form2 form2;
+  lab::Form3 form3;
+  lab::QtPort port{s, form1, form2, form3};
+
+  Program() { port.StartUp(); }  // as main starts the program
+  QPushButton* Command(Button b) const { return form1.Command(b); }
+  void Click(Button b) const { QTest::mouseClick(Command(b), Qt::LeftButton); }
+  QString Field(int i) const { return form1.Text1(i)->text(); }
+  QString Result(int i) const { return form3.Text1(i)->text(); }
+  QRect TwipsRect(double l, double t, double w, double h) const {
+    return lab::RectFromTwips(l, t, w, h, form1.Scale());
+  }
+  int Down(double twips) const { return lab::PixelsDown(twips, form1.Scale()); }
+};
+
+// Runs the application's event loop as main does, with the given actions on
+// timers, until the program ends or the time is up. False on time-out.
+inline bool RunUntilEnd(Program& p, int timeout_ms) {
+  QTimer timeout;
+  timeout.setSingleShot(true);
+  timeout.callOnTimeout([&p] {
+    p.form1.close();  // ends a running series too
+    QCoreApplication::exit(1);
+  });
+  timeout.start(timeout_ms);
+  if (!p.port.Ended()) QCoreApplication::exec();
+  return timeout.isActive() && p.port.Ended();  // still pending: no time-out
+}
+
+// Polls every 5 ms until the condition holds, then acts once.
+inline void When(std::function<bool()> condition, std::function<void()> action) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, condition, action] {
+    if (!condition()) return;
+    timer->stop();
+    timer->deleteLater();
+    action();
+  });
+  timer->start(5);
+}
+
+}  // namespace window_test
