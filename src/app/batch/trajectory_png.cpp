@@ -1,10 +1,10 @@
 #include "app/batch/trajectory_png.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QPalette>
-#include <cstdio>
-#include <fstream>
 #include <memory>
 
 namespace lab {
@@ -30,14 +30,7 @@ QColor WindowFace() {
 
 }  // namespace
 
-bool CanWriteFile(const std::string& path) {
-  const bool existed = std::ifstream(path).good();
-  if (!std::ofstream(path, std::ios::app)) return false;
-  if (!existed) std::remove(path.c_str());
-  return true;
-}
-
-std::string WriteTrajectoryPng(const PixelLayer& picture, const std::string& path) {
+std::string EncodePng(const PixelLayer& picture) {
   const QColor face = WindowFace();
   QImage image(PixelLayer::kWidth, PixelLayer::kHeight, QImage::Format_RGB32);
   image.setDotsPerMeterX(3780);  // 96 dots per inch, the resolution the layout is drawn for
@@ -49,16 +42,10 @@ std::string WriteTrajectoryPng(const PixelLayer& picture, const std::string& pat
       if (c != PixelLayer::kUnpainted) image.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
     }
   }
-  const std::string partial = path + ".partial";
-  if (!image.save(QString::fromStdString(partial), "PNG")) {
-    std::remove(partial.c_str());
-    return "cannot write the picture " + path;
-  }
-  if (std::rename(partial.c_str(), path.c_str()) != 0) {
-    std::remove(partial.c_str());
-    return "cannot write the picture " + path;
-  }
-  return "";
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return "";
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace lab

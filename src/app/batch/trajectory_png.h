@@ -7,11 +7,9 @@
 
 namespace lab {
 
-// Writes the picture on the window face colour. The file appears whole or not
-// at all. Returns an error text, empty on success.
-std::string WriteTrajectoryPng(const PixelLayer& picture, const std::string& path);
-
-// Whether a file can be written at path (nothing is left there).
-bool CanWriteFile(const std::string& path);
+// The bytes of a PNG file showing the picture on the window face colour;
+// empty when it cannot be encoded. Files are the caller's business
+// (ReplacingFile).
+std::string EncodePng(const PixelLayer& picture);
 
 }  // namespace lab
