@@ -314,7 +314,7 @@ std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
 // The status of a run that stopped early: the signal's, or 1 for output
 // that could not be written.
 int StoppedStatus(std::ostream& err) {
-  if (const int signal = StopSignal()) return 128 + signal;
+  if (const int signal = StopSignal()) return 128 + signal;  // SIGPIPE too: the reader left
   err << "encounter-batch: cannot write the output: " << std::strerror(errno ? errno : EIO)
       << '\n';
   return 1;

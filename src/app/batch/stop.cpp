@@ -25,6 +25,13 @@ void InstallStopHandlers() {
   sa.sa_flags = SA_RESTART;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  // A reader that went away (head) ends the run quietly, temporary files
+  // removed; when SIGPIPE was ignored by whoever started us, the failed write
+  // is reported instead.
+  struct sigaction old {};
+  sigaction(SIGPIPE, nullptr, &old);
+  if (old.sa_handler != SIG_IGN) sigaction(SIGPIPE, &sa, nullptr);
 }
 
 void ResetStop() { stop_flag.store(0); }

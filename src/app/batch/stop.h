@@ -9,7 +9,7 @@ namespace lab {
 // Thrown out of the run loop once a stop is requested.
 struct Interrupted {};
 
-void InstallStopHandlers();  // SIGINT, SIGTERM
+void InstallStopHandlers();  // SIGINT, SIGTERM, SIGHUP, SIGPIPE
 void ResetStop();
 void RequestStopForWriteError();
 bool StopRequested();
