@@ -273,7 +273,7 @@ struct MetaRecord {
   std::array<std::string, kControlFields> fields;
   bool au = false;
   std::string scenario, series, header, start_time;
-  std::int64_t tests = 0, written = 0;
+  std::int64_t series_tests = 0, tests = 0, written = 0;  // tests: of this run (or shard)
   int jobs = 0, warnings = 0;
 };
 
@@ -298,7 +298,8 @@ std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
   }
   j << "\n  },\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << o.max_steps
     << ",\n  \"columns\": " << JsonString(m.header) << ",\n  \"series\": " << JsonString(m.series)
-    << ",\n  \"tests_in_series\": " << m.tests << ",\n  \"tests_written\": " << m.written
+    << ",\n  \"tests_in_series\": " << m.series_tests << ",\n  \"tests_to_run\": " << m.tests
+    << ",\n  \"tests_written\": " << m.written
     << ",\n  \"threads\": " << m.jobs << ",\n  \"shard\": ";
   if (o.shards > 0) {
     j << "\"" << o.shard << "/" << o.shards << "\"";
@@ -478,7 +479,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   if (o.meta) {
     MetaRecord m{args, used_fields, port.GetUnitOption(),
-                 o.test.value_or("0"), series, header, start_time, total, written, jobs,
+                 o.test.value_or("0"), series, header, start_time, series_total, total, written, jobs,
                  warning_count};
     if (!WriteWhole(meta_file, MetaJson(o, m), &error)) {
       err << "encounter-batch: " << error << '\n';
