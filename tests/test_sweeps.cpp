@@ -45,7 +45,7 @@ int Lines(const std::string& text) { return static_cast<int>(std::count(text.beg
 
 // A fresh directory for one test.
 std::string Dir(const std::string& name) {
-  const std::string dir = testing::TempDir() + "sweeps-" + name + "/";
+  const std::string dir = testing::TempDir() + "sweeps-" + std::to_string(getpid()) + "-" + name + "/";
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
