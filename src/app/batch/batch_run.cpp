@@ -258,16 +258,6 @@ void ListPresets(std::ostream& out) {
   }
 }
 
-// A file written whole at the end of the run, or not at all.
-bool WriteWhole(ReplacingFile& file, const std::string& data, std::string* error) {
-  if (!file.Write(data)) {
-    *error = std::string("cannot write ") + Echo(file.TempName()) + ": " + std::strerror(errno);
-    file.Discard();
-    return false;
-  }
-  return file.Commit(error);
-}
-
 struct MetaRecord {
   std::vector<std::string> args;
   std::array<std::string, kControlFields> fields;
@@ -461,29 +451,39 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     RequestStopForWriteError();
     return StoppedStatus(err);
   }
+  // The picture and the record go to their temporary files first, so that
+  // all files appear together or none does.
+  auto written_out = [&](ReplacingFile& file, const std::string& data) {
+    if (file.Write(data)) return true;
+    err << "encounter-batch: cannot write " << Echo(file.TempName()) << ": " << std::strerror(errno)
+        << '\n';
+    return false;
+  };
+  if (o.png) {
+    const std::string bytes = EncodePng(picture);
+    if (bytes.empty()) {
+      err << "encounter-batch: cannot encode the picture " << Echo(*o.png) << '\n';
+      return 2;
+    }
+    if (!written_out(png_file, bytes)) return 2;
+  }
+  if (o.meta) {
+    const MetaRecord m{args,         used_fields,  port.GetUnitOption(), o.test.value_or("0"),
+                       series,       header,       start_time,           series_total,
+                       total,        written,      jobs,                 warning_count};
+    if (!written_out(meta_file, MetaJson(o, m))) return 2;
+  }
   if (o.output) {
     output_stream.close();
-    if (!output_stream || !output_file.Commit(&error)) {
-      err << "encounter-batch: " << (output_stream ? error : "cannot write " + Echo(*o.output))
-          << '\n';
+    if (!output_stream) {
+      err << "encounter-batch: cannot write " << Echo(*o.output) << '\n';
       return 1;
     }
   }
-  if (o.png) {
-    const std::string bytes = EncodePng(picture);
-    if (bytes.empty()) error = "cannot encode the picture " + Echo(*o.png);
-    if (bytes.empty() || !WriteWhole(png_file, bytes, &error)) {
+  for (ReplacingFile* file : {&output_file, &png_file, &meta_file}) {
+    if (file->IsOpen() && !file->Commit(&error)) {
       err << "encounter-batch: " << error << '\n';
-      return 2;
-    }
-  }
-  if (o.meta) {
-    MetaRecord m{args, used_fields, port.GetUnitOption(),
-                 o.test.value_or("0"), series, header, start_time, series_total, total, written, jobs,
-                 warning_count};
-    if (!WriteWhole(meta_file, MetaJson(o, m), &error)) {
-      err << "encounter-batch: " << error << '\n';
-      return 2;
+      return file == &output_file ? 1 : 2;
     }
   }
   if (warning_count > 0)
