@@ -259,7 +259,9 @@ std::string Ranges(const std::vector<int>& ks) {
 std::string WithBest(const std::string& row, bool best, std::size_t best_column) {
   std::size_t start = 0;
   for (std::size_t c = 0; c < best_column; ++c) start = row.find(',', start) + 1;
-  return row.substr(0, start) + (best ? "1" : "0") + row.substr(row.find(',', start));
+  const std::size_t end = row.find(',', start);
+  return row.substr(0, start) + (best ? "1" : "0") +
+         (end == std::string::npos ? "" : row.substr(end));
 }
 
 }  // namespace
