@@ -389,6 +389,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   bool header_written = false;
   std::int64_t written = 0;
   BestSoFar best;
+  ProgressLine* progress_line = nullptr;
   const std::string tdfact = port.GetFieldText(13);
   auto write_row = [&](std::int64_t test, TestRow row) {
     if (StopRequested()) return;
@@ -397,10 +398,16 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       ++warning_count;
       char percent[32];
       std::snprintf(percent, sizeof percent, "%.3g", *row.energy_err * 100);
-      err << "encounter-batch: warning: the test at " << row.row1[0]
-          << " degrees changed its total energy by " << percent
-          << " %; the time step is too coarse for this encounter: try a larger \"t d fact\""
-          << " (now " << Echo(tdfact) << ")\n";
+      const std::string warning =
+          "encounter-batch: warning: the test at " + row.row1[0] +
+          " degrees changed its total energy by " + percent +
+          " %; the time step is too coarse for this encounter: try a larger \"t d fact\" (now " +
+          Echo(tdfact) + ")\n";
+      if (progress_line) {
+        progress_line->Say(err, warning);
+      } else {
+        err << warning;
+      }
     }
     std::string line = CsvRow(layout, test, row);
     if (!header_written) line.insert(0, first_lines);
@@ -416,6 +423,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   try {
     ProgressCounters counters(jobs);
     ProgressLine progress(counters, total, o.quiet);
+    progress_line = &progress;
     if (jobs == 1 && !layout.shard) {
       // One thread: exactly a user at the windows pressing Start.
       std::int64_t serial_test = 0;
@@ -437,6 +445,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   } catch (const ProgramEnded&) {
   } catch (const Interrupted&) {
   }
+  progress_line = nullptr;
   if (StopRequested()) return StoppedStatus(err);
   messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
   for (const std::string& m : messages) err << "encounter-batch: " << m << '\n';
