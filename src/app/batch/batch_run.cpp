@@ -397,7 +397,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
       ++warning_count;
       char percent[32];
-      std::snprintf(percent, sizeof percent, "%.3g", *row.energy_err * 100);
+      const double change = *row.energy_err * 100;
+      std::snprintf(percent, sizeof percent, std::abs(change) < 100 ? "%.3g" : "%.0f", change);
       const std::string warning =
           "encounter-batch: warning: the test at " + row.row1[0] +
           " degrees changed its total energy by " + percent +
