@@ -70,7 +70,9 @@ std::optional<std::string> SetupFault(const SimState& s) {
   for (const Check& c : {Check{s.m1, "m1"}, Check{s.m2, "m2"}, Check{s.m3, "m3"},
                          Check{s.mstart[0], "m1"}, Check{s.mstart[1], "m2"},
                          Check{s.mstart[2], "m3"}, Check{s.alpha0, "start"},
-                         Check{s.alphaend, "end"}, Check{s.dalpha, "d alpha"}}) {
+                         Check{s.alphaend, "end"}, Check{s.dalpha, "d alpha"},
+                         Check{s.dist1, "dist 1"}, Check{s.dist2, "dist 2"},
+                         Check{s.tdeltafact, "t d fact"}}) {
     if (!std::isfinite(c.value)) return Quoted(c.field) + " does not hold a usable number.";
   }
   for (int i = 0; i < 3; ++i) {
@@ -78,11 +80,11 @@ std::optional<std::string> SetupFault(const SimState& s) {
     if (s.mstart[i] < 0) return Quoted(kMassField[i]) + ": a mass cannot be negative.";
   }
   if (!(s.mstart[0] > 0)) return Quoted("m1") + ": body 0 needs a mass greater than 0.";
-  if (!std::isfinite(s.dist1) || !(s.dist1 > 0))
+  if (!(s.dist1 > 0))
     return Quoted("dist 1") + ": the separation of bodies 0 and 1 must be greater than 0.";
-  if (!std::isfinite(s.dist2) || !(s.dist2 > 0))
+  if (!(s.dist2 > 0))
     return Quoted("dist 2") + ": the start distance of body 2 must be greater than 0.";
-  if (!std::isfinite(s.tdeltafact) || !(s.tdeltafact > 0))
+  if (!(s.tdeltafact > 0))
     return Quoted("t d fact") + ": the divisor of the time step must be greater than 0.";
   return std::nullopt;
 }

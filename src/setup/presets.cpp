@@ -112,6 +112,12 @@ void LoadPreset(SimState& s, const Preset& p) {
 
 }  // namespace
 
+std::vector<double> PresetNumbers() {
+  std::vector<double> numbers;
+  for (const Preset& p : kPresets) numbers.push_back(p.testno);
+  return numbers;
+}
+
 void INIT0(SimState& s, DisplayPort& port) {
   SetConstants(s);
 

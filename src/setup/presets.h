@@ -1,6 +1,8 @@
 // The constants of the simulation and the twenty built-in scenarios.
 #pragma once
 
+#include <vector>
+
 #include "state/sim_state.h"
 #include "ui/display_port.h"
 
@@ -10,5 +12,8 @@ namespace lab {
 // converts the masses to kilograms and writes the scenario into the Control
 // Display fields and the unit option.
 void INIT0(SimState& s, DisplayPort& port);
+
+// The numbers of the twenty scenarios, in the order they are looked up.
+std::vector<double> PresetNumbers();
 
 }  // namespace lab

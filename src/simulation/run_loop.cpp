@@ -136,6 +136,8 @@ bool RunOneTest(SimState& s, DisplayPort& port) {
   if (summary.results) {
     WriteTestResults(s, r.enc, port);
     summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
+    summary.vescshown = r.enc.vescshown;
+    summary.rmax = r.enc.rmax;
   }
   summary.alpha = s.alpha;
   summary.steps = s.tcnt;

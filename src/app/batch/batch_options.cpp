@@ -1,58 +1,94 @@
 #include "app/batch/batch_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <string_view>
+
+#include "app/batch/texts.h"
 
 namespace lab {
 
 const char* const kBatchHelp =
     R"(Usage: encounter-batch [OPTION]...
-  or:  encounter-batch merge SHARD.csv...
+  or:  encounter-batch merge [--output FILE] SHARD.csv...
+  or:  encounter-batch --list-presets | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.
 
-  --test T         type T into the field "test" (loads preset T)
+Every option may also be written --option=VALUE.
+
+  --test T         type T into the field "test" (loads scenario T)
   --set NAME=TEXT  write TEXT into a field; NAME is one of
                    m1 m2 m3 dist1 dist2 start end tdfact dalpha
-  --unit au|km     select the distance unit option
-  --max-steps N    press Next once a test has run N steps (default 50000000;
-                   0: no limit)
+  --unit au|km     select the distance unit option (either case)
+  --max-steps N    press Next at the first display step at which the test has
+                   run N steps or more (default 50000000; 0: no limit)
   --jobs N         run the tests on N threads (default: one per core); the
                    output is the same for every N
-  --shard K/N      run only the K-th of N interleaved parts of the angle range
-                   (tests K, K+N, K+2N, ...); the output starts with a line
-                   "# encounter-batch shard K/N series ID" and a column "test"
+  --shard K/N      run only the K-th of N interleaved parts of the series
+                   (tests K-1, K-1+N, ...); see "Shards" below
   --png FILE       write the Trajectory Display as it stands at the end of
-                   the series to a PNG file
-  --energy         add a column energy_err: the relative change of the total
-                   energy over each test (empty when a body was absorbed)
-  --quiet          no progress line on standard error
+                   the series to a PNG file (a regular file or a new name)
+  --output FILE    write the CSV to FILE instead of standard output; FILE
+                   appears only when the run is complete
+  --meta FILE      write a JSON record of the run: version, command line,
+                   scenario, every field as used, derived values, series id,
+                   tests, threads, shard, start and end time, host
+  --energy         add the column energy_err
+  --full           add the unrounded values at the end of each line
+  --quiet          no progress line on standard error (warnings remain)
+  --list-presets   the twenty scenarios, one line each
   --help           this text
   --version        the program's version
 
   merge FILE...    join the outputs of all N shards of one series into the
-                   CSV one unsharded run prints
+                   CSV one unsharded run prints; refuses shards that are cut
+                   short, of another series or incomplete, and names the
+                   shards to run again
 
-The options act in this order whatever their order on the line: the preset,
+The options act in this order whatever their order on the line: the scenario,
 the field texts in the order given, the unit, then Start.
 
-Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
-         [energy_err,]ratio
-  alpha..rmin   the texts of Data Display row 1 (vesc_heading: the caption
-                of the Vesc column then)
-  v3_red        1 when V #3 was shown in light red
+Columns (the texts of Data Display row 1 are cut, never rounded):
+  alpha         start angle of the test (degrees)
+  v1, v2, v3    speeds of bodies 1, 2 and 3 at the end (km/s, 3 decimals)
+  vesc          the escape speed shown (km/s, 3 decimals)
+  vesc_heading  whose escape speed: Vesc #1, Vesc #2 or Vesc #3
+  r3            distance of body 3 from the farther of bodies 1 and 2 at the
+                end (AU with 2 decimals when the unit is AU, else whole km)
+  rmin          smallest distance of body 3 from bodies 1 or 2 (same unit)
+  v3_red        1 when V #3 was shown in light red (faster than its escape)
   steps         steps integrated
-  end           what ended the test: escaped (body 2 passed and left beyond its
-                start distance), receded (a heavy body 2 drew away), absorbed
-                (an absorption ended it), passages (the set number of closest
-                approaches), limit (the step limit)
+  end           what ended the test: escaped (body 3 passed and left beyond
+                its start distance), receded (a heavy body 3 drew away),
+                absorbed, passages (the set number of closest approaches),
+                limit (the step limit)
   best          1 when the test entered row 2 (the best test so far)
+  energy_err    (--energy) relative change of the total energy over the
+                test, 6 digits; empty when a body was absorbed
   ratio         speed / escape speed of the selected body, 17 digits, for
                 tests that could enter row 2
+  with --full, at the end, each the shortest text that reads back to the
+  exact double of the run:
+  t_s           end time of the test, steps x time step (s)
+  v1_kms, v2_kms, v3_kms, vesc_kms   speeds (km/s)
+  r3_km, rmin_km                     distances (km)
+  vesc_body     whose escape speed vesc is: 1, 2 or 3
 
-Exit status: 0 done; 2 bad options, a refused set-up, a test ended because its
-values were no longer finite, or a file that cannot be read or written
-(message on stderr).
+Shards: the first line "# encounter-batch shard K/N series ID version V
+tests M of T" says how many tests the shard must hold; the last line
+"# encounter-batch shard K/N complete, M tests" is written only after the
+last row. A shard without it was cut short: run it again.
+
+Warnings (standard error, also with --quiet): a scenario number that is not
+one of the twenty, a --set that the scenario overwrites or does not read, a
+test whose total energy changed by more than 1 %; a last line counts them.
+
+Exit status: 0 done; 1 the output could not be written; 2 bad options, a
+refused set-up, a test ended because its values were no longer finite, or a
+file that cannot be read or written; 130 or 143 interrupted by SIGINT or
+SIGTERM (no file left half-written, no shard's last line).
 )";
 
 namespace {
@@ -68,6 +104,98 @@ bool ParseCount(std::string_view text, T* value) {
   return ec == std::errc() && p == end && !text.empty() && *value >= 0;
 }
 
+using Apply = bool (*)(BatchOptions&, const std::string&, std::string* error);
+
+struct OptionSpec {
+  const char* name;
+  bool takes_value;
+  Apply apply;
+};
+
+// Each option once; a new one is one more line here and in the help text.
+const OptionSpec kOptions[] = {
+    {"--help", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
+    {"-h", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
+    {"--version", false, [](BatchOptions& o, const std::string&, std::string*) { return o.version = true; }},
+    {"--list-presets", false,
+     [](BatchOptions& o, const std::string&, std::string*) { return o.list_presets = true; }},
+    {"--energy", false, [](BatchOptions& o, const std::string&, std::string*) { return o.energy = true; }},
+    {"--full", false, [](BatchOptions& o, const std::string&, std::string*) { return o.full = true; }},
+    {"--quiet", false, [](BatchOptions& o, const std::string&, std::string*) { return o.quiet = true; }},
+    {"--test", true,
+     [](BatchOptions& o, const std::string& v, std::string*) {
+       o.test = v;
+       return true;
+     }},
+    {"--set", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       const auto eq = v.find('=');
+       if (eq == std::string::npos || eq == 0) {
+         *error = "--set takes NAME=TEXT, not " + Echo(v);
+         return false;
+       }
+       const int field = FieldOfName(v.substr(0, eq));
+       if (field < 0) {
+         *error = "--set: unknown field " + Echo(v.substr(0, eq)) +
+                  " (m1 m2 m3 dist1 dist2 start end tdfact dalpha)";
+         return false;
+       }
+       o.sets.emplace_back(field, v.substr(eq + 1));
+       return true;
+     }},
+    {"--unit", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       std::string lower = v;
+       std::transform(lower.begin(), lower.end(), lower.begin(),
+                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+       if (lower != "au" && lower != "km") {
+         *error = "--unit takes au or km, not " + Echo(v);
+         return false;
+       }
+       o.unit_au = lower == "au";
+       return true;
+     }},
+    {"--max-steps", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       if (ParseCount(v, &o.max_steps)) return true;
+       *error = "--max-steps takes a whole number from 0 to 9223372036854775807, not " + Echo(v);
+       return false;
+     }},
+    {"--jobs", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       if (ParseCount(v, &o.jobs) && o.jobs >= 1 && o.jobs <= 1024) return true;
+       *error = "--jobs takes a number of threads from 1 to 1024, not " + Echo(v);
+       return false;
+     }},
+    {"--shard", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       const auto slash = v.find('/');
+       if (slash != std::string::npos &&
+           ParseCount(std::string_view(v).substr(0, slash), &o.shard) &&
+           ParseCount(std::string_view(v).substr(slash + 1), &o.shards) && o.shard >= 1 &&
+           o.shard <= o.shards && o.shards <= 1000000) {
+         return true;
+       }
+       *error = "--shard takes K/N with 1 <= K <= N <= 1000000, not " + Echo(v);
+       return false;
+     }},
+    {"--png", true,
+     [](BatchOptions& o, const std::string& v, std::string*) {
+       o.png = v;
+       return true;
+     }},
+    {"--output", true,
+     [](BatchOptions& o, const std::string& v, std::string*) {
+       o.output = v;
+       return true;
+     }},
+    {"--meta", true,
+     [](BatchOptions& o, const std::string& v, std::string*) {
+       o.meta = v;
+       return true;
+     }},
+};
+
 }  // namespace
 
 int FieldOfName(const std::string& name) {
@@ -77,81 +205,43 @@ int FieldOfName(const std::string& name) {
   return -1;
 }
 
+const char* NameOfField(int field) {
+  for (const auto& [n, index] : kFieldNames) {
+    if (field == index) return n;
+  }
+  return "?";
+}
+
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error) {
   BatchOptions o;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
-        *error = a + " needs a value";
-        return false;
-      }
-      *out = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--version") {
-      o.version = true;
-    } else if (a == "--test") {
-      if (!value(&v)) return std::nullopt;
-      o.test = v;
-    } else if (a == "--set") {
-      if (!value(&v)) return std::nullopt;
-      const auto eq = v.find('=');
-      if (eq == std::string::npos || eq == 0) {
-        *error = "--set takes NAME=TEXT, not '" + v + "'";
-        return std::nullopt;
-      }
-      const int field = FieldOfName(v.substr(0, eq));
-      if (field < 0) {
-        *error = "--set: unknown field '" + v.substr(0, eq) +
-                 "' (m1 m2 m3 dist1 dist2 start end tdfact dalpha)";
-        return std::nullopt;
-      }
-      o.sets.emplace_back(field, v.substr(eq + 1));
-    } else if (a == "--unit") {
-      if (!value(&v)) return std::nullopt;
-      if (v != "au" && v != "km") {
-        *error = "--unit takes au or km, not '" + v + "'";
-        return std::nullopt;
-      }
-      o.unit_au = v == "au";
-    } else if (a == "--max-steps") {
-      if (!value(&v)) return std::nullopt;
-      if (!ParseCount(v, &o.max_steps)) {
-        *error = "--max-steps takes a whole number of 0 or more, not '" + v + "'";
-        return std::nullopt;
-      }
-    } else if (a == "--jobs") {
-      if (!value(&v)) return std::nullopt;
-      if (!ParseCount(v, &o.jobs) || o.jobs < 1 || o.jobs > 1024) {
-        *error = "--jobs takes a number of threads from 1 to 1024, not '" + v + "'";
-        return std::nullopt;
-      }
-    } else if (a == "--shard") {
-      if (!value(&v)) return std::nullopt;
-      const auto slash = v.find('/');
-      if (slash == std::string::npos ||
-          !ParseCount(std::string_view(v).substr(0, slash), &o.shard) ||
-          !ParseCount(std::string_view(v).substr(slash + 1), &o.shards) || o.shard < 1 ||
-          o.shard > o.shards) {
-        *error = "--shard takes K/N with 1 <= K <= N, not '" + v + "'";
-        return std::nullopt;
-      }
-    } else if (a == "--png") {
-      if (!value(&v)) return std::nullopt;
-      o.png = v;
-    } else if (a == "--energy") {
-      o.energy = true;
-    } else if (a == "--quiet") {
-      o.quiet = true;
-    } else {
-      *error = "unknown option '" + a + "' (see --help)";
+    std::string name = args[i];
+    std::optional<std::string> value;
+    const auto eq = name.find('=');
+    if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : kOptions) {
+      if (name == s.name) spec = &s;
+    }
+    if (spec == nullptr) {
+      *error = "unknown option " + Echo(args[i]) + " (see --help)";
       return std::nullopt;
     }
+    if (spec->takes_value && !value) {
+      if (i + 1 >= args.size()) {
+        *error = name + " needs a value";
+        return std::nullopt;
+      }
+      value = args[++i];
+    } else if (!spec->takes_value && value) {
+      *error = name + " takes no value, not " + Echo(*value);
+      return std::nullopt;
+    }
+    if (!spec->apply(o, value.value_or(""), error)) return std::nullopt;
   }
   return o;
 }

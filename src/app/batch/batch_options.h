@@ -17,18 +17,24 @@ struct BatchOptions {
   int jobs = 0;                                           // 0: one per core
   int shard = 0, shards = 0;                              // --shard K/N; 0: whole series
   std::optional<std::string> png;                         // picture of the drawing
-  bool energy = false;                                    // energy_err column
+  std::optional<std::string> output;                      // the CSV into a file
+  std::optional<std::string> meta;                        // the JSON record of the run
+  // Optional column groups, in the order they appear on the line.
+  bool energy = false;                                    // energy_err
+  bool full = false;                                      // the unrounded values
   bool quiet = false;                                     // no progress line
   bool help = false;
   bool version = false;
+  bool list_presets = false;
 };
 
 // Parses argv[1..]; on a mistake returns the one-line error in *error.
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error);
 
-// The field a --set name stands for, or -1.
+// The field a --set name stands for, or -1; and the name of a field.
 int FieldOfName(const std::string& name);
+const char* NameOfField(int field);
 
 extern const char* const kBatchHelp;
 

@@ -1,7 +1,9 @@
 #include "app/batch/batch_port.h"
 
+#include <cmath>
 #include <utility>
 
+#include "app/batch/stop.h"
 #include "app/batch/test_rows.h"
 #include "simulation/energy.h"
 #include "simulation/run_loop.h"
@@ -25,16 +27,17 @@ BatchPort::BatchPort(SimState& s, std::int64_t max_steps, Emit emit)
   record_points = false;
 }
 
-// Once the test has run max_steps steps, Next is pressed at the start of the
-// next display step, so that the test ends in that step with the results of
+// Next is pressed at the first display step at which the test has run
+// max_steps steps, so that the test ends in that step with the results of
 // that step (the display step's first yield is the first yield of a step in
 // which IsDisplayStep holds).
 void BatchPort::YieldEvents() {
   ++yields;
+  if (StopRequested()) throw Interrupted{};
   if (running_steps && (s_.tcnt & 0xffff) == 0) {
     running_steps->store(s_.tcnt, std::memory_order_relaxed);
   }
-  if (max_steps_ > 0 && s_.tcnt > max_steps_ && !limit_pressed_ && s_.endtest == 0 &&
+  if (max_steps_ > 0 && s_.tcnt >= max_steps_ && !limit_pressed_ && s_.endtest == 0 &&
       IsDisplayStep(s_)) {
     limit_pressed_ = true;
     Click(Button::CommandNext);
@@ -66,7 +69,7 @@ void BatchPort::SetResultText(int index, const std::string& text) {
   HeadlessPort::SetResultText(index, text);
   if (index == 0) {  // a test begins, its bodies set up
     limit_pressed_ = false;
-    if (energy) start_energy_ = TotalEnergy(s_, true);
+    start_energy_ = TotalEnergy(s_, true);
   }
   TakeResultText(row_, index, text, result_colours[10] == s_.clightred, headings[4]);
 }
@@ -78,9 +81,16 @@ void BatchPort::TestFinished(const TestSummary& summary) {
     tests_done->fetch_add(1, std::memory_order_relaxed);
   }
   if (!FinishRow(row_, summary, limit_pressed_)) return;
-  if (energy && s_.nalive == 3) {
-    row_.energy_err = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
+  if (s_.nalive == 3) {
+    const double change = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
+    if (std::isfinite(change)) row_.energy_err = change;
   }
+  row_.t_s = static_cast<double>(summary.steps) * s_.tdelta;
+  for (int i = 0; i < 3; ++i) row_.v[i] = s_.v[i];
+  row_.vesc = summary.vescshown;
+  row_.vesc_body = row_.vesc_heading.empty() ? 0 : row_.vesc_heading.back() - '0';
+  row_.r3 = std::sqrt(summary.rmax);
+  row_.rmin = std::sqrt(s_.rmin201sq);
   emit_(row_);
 }
 

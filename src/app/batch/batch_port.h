@@ -1,6 +1,7 @@
 // The headless port as the batch runner drives it: it presses Next in every
 // pause and once a test has run the step limit, ends the program when the
-// series halts, and turns each finished test into a CSV row.
+// series halts, turns each finished test into a CSV row, and leaves the run
+// (throwing Interrupted) once a stop was requested.
 #pragma once
 
 #include <array>
@@ -24,7 +25,15 @@ struct TestRow {
   bool best = false;       // the test went into row 2
   bool candidate = false;  // it could have: ratio is its speed / escape speed
   double ratio = 0;
-  std::optional<double> energy_err;  // with --energy, when no body was absorbed
+  // Relative change of the total energy over the test: only when no body was
+  // absorbed and the change is a finite number.
+  std::optional<double> energy_err;
+  // The values behind the texts of row 1, unrounded.
+  double t_s = 0;               // end time: steps x time step (s)
+  std::array<double, 3> v{};    // speeds (km/s)
+  double vesc = 0;              // the escape speed shown (km/s)
+  int vesc_body = 0;            // whose: 1, 2 or 3
+  double r3 = 0, rmin = 0;      // distances (km)
 };
 
 class BatchPort : public HeadlessPort {
@@ -32,9 +41,8 @@ class BatchPort : public HeadlessPort {
   using Emit = std::function<void(const TestRow&)>;
   BatchPort(SimState& s, std::int64_t max_steps, Emit emit);
 
-  // Optional: a picture of the drawing, the energy column, the progress line.
+  // Optional: a picture of the drawing, the progress line.
   PixelLayer* layer = nullptr;
-  bool energy = false;
   std::atomic<std::int64_t>* running_steps = nullptr;
   std::atomic<std::int64_t>* tests_done = nullptr;
   std::atomic<std::int64_t>* steps_done = nullptr;

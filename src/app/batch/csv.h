@@ -2,26 +2,39 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "app/batch/batch_port.h"
 
 namespace lab {
 
+// Which columns a line holds. The fixed columns come first; each optional
+// group adds its columns where its entry in csv.cpp puts them.
 struct CsvLayout {
-  bool energy = false;  // the column energy_err
   bool shard = false;   // a leading column "test" (the index of the test in the series)
+  bool energy = false;  // energy_err, before ratio
+  bool full = false;    // the unrounded values, at the end
 };
 
 std::string CsvHeader(const CsvLayout& layout);
-void WriteCsvRow(std::ostream& out, const CsvLayout& layout, std::int64_t test,
-                 const TestRow& row);
+// One line, with its line feed.
+std::string CsvRow(const CsvLayout& layout, std::int64_t test, const TestRow& row);
 
 // A number with 17 significant digits: read back, it is the same double.
 std::string ExactText(double value);
 
-// Row 2's rule in series order: a candidate whose ratio beats the best so far.
-bool TakesRowTwo(const TestRow& row, double* bestratio);
+// Row 2's rule in series order: the first candidate, then each whose ratio
+// is smaller than the best so far. A ratio of 0 is a ratio like any other.
+struct BestSoFar {
+  bool any = false;
+  double ratio = 0;
+  bool Takes(double candidate_ratio) {
+    if (any && !(candidate_ratio < ratio)) return false;
+    any = true;
+    ratio = candidate_ratio;
+    return true;
+  }
+};
 
 }  // namespace lab

@@ -1,5 +1,6 @@
 #include "app/batch/parallel_series.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -7,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/batch/csv.h"
+#include "app/batch/stop.h"
 #include "setup/initial_conditions.h"
 #include "simulation/run_loop.h"
 #include "ui/headless_port.h"
@@ -84,14 +85,31 @@ std::vector<std::string> RunSeriesInParallel(
   std::condition_variable arrived;
   std::map<std::int64_t, Outcome> outcomes;  // by seq
   int running = settings.jobs;
+  // Tests taken but not yet handed to emit: a slow reader of the output holds
+  // the workers back instead of letting finished results pile up.
+  std::condition_variable room;
+  std::int64_t in_flight = 0;
+  const std::int64_t ahead = 4 * static_cast<std::int64_t>(settings.jobs);
 
   auto work = [&](int worker) {
-    while (auto job = tests.Take()) {
+    for (;;) {
+      {
+        std::unique_lock lock(mutex);
+        while (in_flight >= ahead && !StopRequested())
+          room.wait_for(lock, std::chrono::milliseconds(100));
+        if (StopRequested()) break;
+        ++in_flight;
+      }
+      auto job = tests.Take();
+      if (!job) {
+        std::lock_guard lock(mutex);
+        --in_flight;
+        break;
+      }
       Outcome o;
       o.test = job->test;
       SimState& s = job->start;
       BatchPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
-      port.energy = settings.energy;
       if (settings.picture) {
         o.layer = std::make_unique<PixelLayer>();
         port.layer = o.layer.get();
@@ -101,7 +119,11 @@ std::vector<std::string> RunSeriesInParallel(
         port.tests_done = &settings.progress->tests_done;
         port.steps_done = &settings.progress->steps_done;
       }
-      RunOneTest(s, port);
+      try {
+        RunOneTest(s, port);
+      } catch (const Interrupted&) {
+        break;
+      }
       o.messages = port.messages;
       std::lock_guard lock(mutex);
       outcomes.emplace(job->seq, std::move(o));
@@ -114,9 +136,8 @@ std::vector<std::string> RunSeriesInParallel(
   std::vector<std::thread> threads;
   for (int w = 0; w < settings.jobs; ++w) threads.emplace_back(work, w);
 
-  // Results in series order; row 2 is decided here, test after test.
+  // Results in series order.
   std::vector<std::string> messages;
-  double bestratio = 0;
   for (std::int64_t seq = 0;; ++seq) {
     Outcome o;
     {
@@ -126,11 +147,10 @@ std::vector<std::string> RunSeriesInParallel(
       if (it == outcomes.end()) break;
       o = std::move(it->second);
       outcomes.erase(it);
+      --in_flight;
     }
-    if (o.row) {
-      o.row->best = TakesRowTwo(*o.row, &bestratio);
-      emit(o.test, *o.row);
-    }
+    room.notify_all();
+    if (o.row) emit(o.test, *o.row);
     if (o.layer) settings.picture->Overlay(*o.layer);
     messages.insert(messages.end(), o.messages.begin(), o.messages.end());
   }

@@ -20,14 +20,14 @@ struct ParallelSettings {
   int jobs = 1;
   int shard = 0, shards = 0;  // 0: every test
   std::int64_t max_steps = 0;
-  bool energy = false;
   PixelLayer* picture = nullptr;  // drawn in series order, as one window would
   ProgressCounters* progress = nullptr;
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows
 // arrive in series order with the index of their test; the messages of
-// refused set-ups and failed tests are returned in series order.
+// refused set-ups and failed tests are returned in series order. A stop
+// (StopRequested) ends the run early: no more tests are begun.
 std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t test, TestRow& row)>& emit);

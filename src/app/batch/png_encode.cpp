@@ -3,7 +3,7 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace lab {
@@ -13,6 +13,12 @@ namespace {
 // libpng reports its failures by a long jump back into the writer.
 void Failed(png_structp png, png_const_charp) { std::longjmp(png_jmpbuf(png), 1); }
 void Warned(png_structp, png_const_charp) {}
+
+// The encoded bytes go to a string; there is nothing to flush.
+void Append(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+}
+void Flush(png_structp) {}
 
 // The rows as 8-bit red, green, blue.
 std::vector<png_byte> RgbRows(const PixelLayer& picture) {
@@ -28,7 +34,7 @@ std::vector<png_byte> RgbRows(const PixelLayer& picture) {
 }
 
 // Nothing in here may need a destructor: the long jump skips them.
-bool Encode(std::FILE* file, png_bytepp rows) {
+bool Encode(std::string* bytes, png_bytepp rows) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Failed, Warned);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -36,7 +42,7 @@ bool Encode(std::FILE* file, png_bytepp rows) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, bytes, Append, Flush);
   png_set_IHDR(png, info, PixelLayer::kWidth, PixelLayer::kHeight, 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
@@ -48,15 +54,13 @@ bool Encode(std::FILE* file, png_bytepp rows) {
 
 }  // namespace
 
-bool WritePixelLayerPng(const PixelLayer& picture, const std::string& path) {
+std::string EncodePng(const PixelLayer& picture) {
   std::vector<png_byte> rgb = RgbRows(picture);
   std::vector<png_bytep> rows(PixelLayer::kHeight);
   for (int y = 0; y < PixelLayer::kHeight; ++y) rows[y] = rgb.data() + y * PixelLayer::kWidth * 3;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool encoded = Encode(file, rows.data());
-  const bool closed = std::fclose(file) == 0;
-  return encoded && closed;
+  std::string bytes;
+  if (!Encode(&bytes, rows.data())) return "";
+  return bytes;
 }
 
 }  // namespace lab

@@ -1,5 +1,5 @@
-// The Trajectory Display's drawing as a PNG file, written with libpng: no
-// window system is needed to make the picture.
+// The Trajectory Display's drawing as a PNG picture, encoded with libpng: no
+// window system is needed to make it.
 #pragma once
 
 #include <string>
@@ -18,9 +18,9 @@ inline constexpr ColourNumber kWindowFace = Rgb(239, 239, 239);
 // recorded in the file so that the picture prints at the window's size.
 inline constexpr unsigned kDotsPerMetre = 3780;
 
-// Writes the picture, unpainted pixels in the window face colour, as an
-// 8-bit RGB PNG to path. Returns false when the file cannot be written; what
-// was written of it is then left for the caller to remove.
-bool WritePixelLayerPng(const PixelLayer& picture, const std::string& path);
+// The bytes of an 8-bit RGB PNG of the picture, unpainted pixels in the
+// window face colour; empty when it cannot be encoded. Files are the
+// caller's business (ReplacingFile).
+std::string EncodePng(const PixelLayer& picture);
 
 }  // namespace lab

@@ -23,6 +23,16 @@ ProgressLine::~ProgressLine() {
   std::fflush(stderr);
 }
 
+void ProgressLine::Say(std::ostream& err, const std::string& line) {
+  std::lock_guard lock(mutex_);
+  if (thread_.joinable()) {
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+  }
+  err << line;
+  err.flush();
+}
+
 void ProgressLine::Loop() {
   std::unique_lock lock(mutex_);
   while (!stop_cv_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_; })) {

@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,6 +26,10 @@ class ProgressLine {
   // Shows nothing when standard error is not a terminal or when quiet.
   ProgressLine(const ProgressCounters& counters, std::int64_t total_tests, bool quiet);
   ~ProgressLine();  // erases the line
+
+  // Writes a whole line (a warning) to err, erasing the progress line first
+  // when it is shown; the next update draws it again below.
+  void Say(std::ostream& err, const std::string& line);
 
  private:
   void Loop();

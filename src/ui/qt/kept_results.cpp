@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QSaveFile>
-#include <sstream>
 #include <utility>
 
 #include "app/batch/csv.h"
@@ -42,11 +41,14 @@ void KeptResults::TestFinished(const TestSummary& summary) {
 
 std::string KeptResults::SeriesCsv() const {
   const CsvLayout layout;
-  std::ostringstream out;
-  out << CsvHeader(layout) << '\n';
-  for (std::size_t k = 0; k < rows_.size(); ++k)
-    WriteCsvRow(out, layout, static_cast<std::int64_t>(k), rows_[k]);
-  return out.str();
+  std::string csv = CsvHeader(layout) + '\n';
+  BestSoFar best;  // the batch runner's row-2 rule, in series order
+  for (std::size_t k = 0; k < rows_.size(); ++k) {
+    TestRow row = rows_[k];
+    row.best = row.candidate && best.Takes(row.ratio);
+    csv += CsvRow(layout, static_cast<std::int64_t>(k), row);
+  }
+  return csv;
 }
 
 bool KeptResults::SaveSeries(const QString& path, QString* error) const {
