@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "app/batch/crosscheck.h"
+
 namespace lab {
 
 const char* const kBatchHelp =
@@ -11,7 +13,8 @@ prints the results as CSV, one line per finished test.
 
 Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                        [--max-steps N] [--jobs N] [--shard K/N] [--png FILE]
-                       [--energy] [--quiet]
+                       [--energy] [--integrator NAME] [--crosscheck]
+                       [--quiet]
        encounter-batch merge SHARD.csv...
 
   --test T         type T into the field "test" (loads preset T)
@@ -29,6 +32,14 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                    the series to a PNG file
   --energy         add a column energy_err: the relative change of the total
                    energy over each test (empty when a body was absorbed)
+  --integrator NAME
+                   euler-sums (default): the windows' fixed-step method;
+                   bulirsch-stoer: an accurate adaptive method, events located
+                   in continuous time (steps then counts its steps)
+  --crosscheck     run every test with both methods from the same start and
+                   add the columns acc_end, acc_best, acc_ratio, ratio_diff
+                   and differs (see below); a closing line on standard error
+                   counts the rows whose outcome differs
   --quiet          no progress line on standard error
   --help           this text
   --version        the program's version
@@ -52,6 +63,13 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
   best          1 when the test entered row 2 (the best test so far)
   ratio         speed / escape speed of the selected body, 17 digits, for
                 tests that could enter row 2
+  With --crosscheck, before ratio (the other columns are those of the
+  --integrator method, euler-sums by default):
+  acc_end       end of the test under bulirsch-stoer
+  acc_best      1 when it is the best test so far under bulirsch-stoer
+  acc_ratio     its ratio under bulirsch-stoer
+  ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
+  differs       1 when the two methods disagree on end or on best
 
 Exit status: 0 done; 2 bad options, a refused set-up, a test ended because its
 values were no longer finite, or a file that cannot be read or written
@@ -149,6 +167,15 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       o.png = v;
     } else if (a == "--energy") {
       o.energy = true;
+    } else if (a == "--integrator") {
+      if (!value(&v)) return std::nullopt;
+      if (!IntegratorOfName(v)) {
+        *error = "--integrator takes euler-sums or bulirsch-stoer, not '" + v + "'";
+        return std::nullopt;
+      }
+      o.integrator = v;
+    } else if (a == "--crosscheck") {
+      o.crosscheck = true;
     } else if (a == "--quiet") {
       o.quiet = true;
     } else {

@@ -18,6 +18,8 @@ struct BatchOptions {
   int shard = 0, shards = 0;                              // --shard K/N; 0: whole series
   std::optional<std::string> png;                         // picture of the drawing
   bool energy = false;                                    // energy_err column
+  std::string integrator = "euler-sums";                  // --integrator NAME
+  bool crosscheck = false;                                // both methods, compared
   bool quiet = false;                                     // no progress line
   bool help = false;
   bool version = false;

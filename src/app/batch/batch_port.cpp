@@ -87,6 +87,7 @@ void BatchPort::TestFinished(const TestSummary& summary) {
   row_.end = EndWord(summary.endcause, limit_pressed_);
   row_.candidate = summary.candidate;
   row_.ratio = summary.ratio;
+  row_.cross = cross;
   if (energy && s_.nalive == 3) {
     row_.energy_err = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
   }

@@ -15,6 +15,14 @@
 
 namespace lab {
 
+// The same test under the accurate method, for --crosscheck.
+struct CrossOutcome {
+  std::string end;
+  bool candidate = false;
+  double ratio = 0;
+  bool best = false;  // decided in series order
+};
+
 struct TestRow {
   std::array<std::string, 7> row1;  // Data Display row 1 as written
   std::string vesc_heading;
@@ -25,6 +33,7 @@ struct TestRow {
   bool candidate = false;  // it could have: ratio is its speed / escape speed
   double ratio = 0;
   std::optional<double> energy_err;  // with --energy, when no body was absorbed
+  std::optional<CrossOutcome> cross;  // with --crosscheck
 };
 
 class BatchPort : public HeadlessPort {
@@ -35,6 +44,7 @@ class BatchPort : public HeadlessPort {
   // Optional: a picture of the drawing, the energy column, the progress line.
   PixelLayer* layer = nullptr;
   bool energy = false;
+  std::optional<CrossOutcome> cross;  // handed to the row of the next test
   std::atomic<std::int64_t>* running_steps = nullptr;
   std::atomic<std::int64_t>* tests_done = nullptr;
   std::atomic<std::int64_t>* steps_done = nullptr;

@@ -6,6 +6,7 @@
 
 #include "app/batch/batch_options.h"
 #include "app/batch/batch_port.h"
+#include "app/batch/crosscheck.h"
 #include "app/batch/csv.h"
 #include "app/batch/merge.h"
 #include "app/batch/parallel_series.h"
@@ -41,6 +42,8 @@ std::string SeriesId(HeadlessPort& port, const BatchOptions& o) {
   for (int f : {0, 1, 2, 3, 4, 10, 11, 12, 13, 14}) key += port.GetFieldText(f) + '\x1f';
   key += port.GetUnitOption() ? "au" : "km";
   key += '\x1f' + std::to_string(o.max_steps) + (o.energy ? "e" : "");
+  if (o.integrator != kEulerSumsName) key += '\x1f' + o.integrator;
+  if (o.crosscheck) key += "\x1f" "crosscheck";
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
   char hex[17];
@@ -72,12 +75,17 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
 
   // The windows' start-up and what the user types, then the run.
-  const CsvLayout layout{o.energy, o.shards > 0};
+  CsvLayout layout{o.energy, o.shards > 0};
+  layout.crosscheck = o.crosscheck;
+  const Integrator integrator = *IntegratorOfName(o.integrator);
+  CrossTally tally;
   std::string first_lines;
   bool header_written = false;
-  auto write_row = [&](std::int64_t test, const TestRow& row) {
+  auto write_row = [&](std::int64_t test, const TestRow& written) {
     if (!header_written) out << first_lines;
     header_written = true;
+    TestRow row = written;
+    if (o.crosscheck) tally.Decide(row);
     WriteCsvRow(out, layout, test, row);
     out.flush();
   };
@@ -108,7 +116,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       total = static_cast<std::int64_t>((angles.end - angles.start) / angles.step) + 1;
     if (layout.shard) total = (total - o.shard + o.shards) / o.shards;
     ProgressLine progress(counters, total, o.quiet);
-    if (jobs == 1 && !layout.shard) {
+    const bool fixed_only = integrator == Integrator::kEulerSums && !o.crosscheck;
+    if (jobs == 1 && !layout.shard && fixed_only) {
       // One thread: exactly a user at the windows pressing Start.
       port.energy = o.energy;
       port.layer = o.png ? &picture : nullptr;
@@ -121,7 +130,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       StartSeries(s, port);
       ParallelSettings settings{jobs,         o.shard,  o.shards,
                                 o.max_steps,  o.energy, o.png ? &picture : nullptr,
-                                &counters};
+                                &counters,    {}};
+      if (!fixed_only) {
+        settings.run_test = [&](SimState& test, BatchPort& test_port) {
+          RunBatchTest(integrator, o.crosscheck, o.max_steps, test, test_port);
+        };
+      }
       messages = RunSeriesInParallel(s, settings, write_row);
     }
   } catch (const ProgramEnded&) {
@@ -129,6 +143,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
 
   for (const std::string& m : messages) err << "encounter-batch: " << m << '\n';
+  if (o.crosscheck) err << "encounter-batch: " << CrossSummary(tally) << '\n';
   if (!messages.empty()) return 2;
   if (!header_written) out << first_lines;
   if (o.png) {

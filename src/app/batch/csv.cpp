@@ -3,6 +3,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "app/batch/crosscheck.h"
 #include "simulation/encounter.h"
 
 namespace lab {
@@ -11,6 +12,7 @@ std::string CsvHeader(const CsvLayout& layout) {
   std::string h = layout.shard ? "test," : "";
   h += "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,";
   if (layout.energy) h += "energy_err,";
+  if (layout.crosscheck) h += CrossHeader();
   return h + "ratio";
 }
 
@@ -36,6 +38,7 @@ void WriteCsvRow(std::ostream& out, const CsvLayout& layout, std::int64_t test,
     }
     out << ',';
   }
+  if (layout.crosscheck) WriteCrossColumns(out, row);
   if (row.candidate) out << ExactText(row.ratio);
   out << '\n';
 }

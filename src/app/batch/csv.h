@@ -12,6 +12,7 @@ namespace lab {
 struct CsvLayout {
   bool energy = false;  // the column energy_err
   bool shard = false;   // a leading column "test" (the index of the test in the series)
+  bool crosscheck = false;  // the columns of the accurate method, before ratio
 };
 
 std::string CsvHeader(const CsvLayout& layout);

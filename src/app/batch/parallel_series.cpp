@@ -101,7 +101,11 @@ std::vector<std::string> RunSeriesInParallel(
         port.tests_done = &settings.progress->tests_done;
         port.steps_done = &settings.progress->steps_done;
       }
-      RunOneTest(s, port);
+      if (settings.run_test) {
+        settings.run_test(s, port);
+      } else {
+        RunOneTest(s, port);
+      }
       o.messages = port.messages;
       std::lock_guard lock(mutex);
       outcomes.emplace(job->seq, std::move(o));
