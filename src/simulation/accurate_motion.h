@@ -17,7 +17,7 @@ struct Bodies {
 
 // Relative and absolute tolerance of a step, in units of the length and the
 // time of the problem (see AccurateMotion).
-inline constexpr double kAccurateTolerance = 1e-13;
+inline constexpr double kAccurateTolerance = 1e-14;
 
 class AccurateMotion {
  public:

@@ -22,6 +22,9 @@ inline constexpr const char* kBulirschStoerName = "bulirsch-stoer";
 // was refused.
 bool RunOneTestAccurate(SimState& s, DisplayPort& port, double tolerance = kAccurateTolerance);
 
+// The same from a state already set up (INITIALISE or its equivalent).
+void IntegrateTestAccurate(SimState& s, DisplayPort& port, double tolerance = kAccurateTolerance);
+
 // The one with the integrator chosen.
 bool RunOneTestWith(Integrator integrator, SimState& s, DisplayPort& port);
 

@@ -69,7 +69,7 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
   acc_best      1 when it is the best test so far under bulirsch-stoer
   acc_ratio     its ratio under bulirsch-stoer
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
-  differs       1 when the two methods disagree on end or on best
+  differs       1 when the two methods disagree on end, on best or on v3_red
 
 Exit status: 0 done; 2 bad options, a refused set-up, a test ended because its
 values were no longer finite, or a file that cannot be read or written

@@ -20,6 +20,7 @@ struct CrossOutcome {
   std::string end;
   bool candidate = false;
   double ratio = 0;
+  bool v3_red = false;
   bool best = false;  // decided in series order
 };
 

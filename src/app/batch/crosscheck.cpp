@@ -24,7 +24,7 @@ void RunBatchTest(Integrator integrator, bool cross, std::int64_t max_steps, Sim
     BatchPort quiet(copy, max_steps, [&](const TestRow& row) { accurate = row; });
     RunOneTestAccurate(copy, quiet);
     port.cross.reset();
-    if (accurate) port.cross = CrossOutcome{accurate->end, accurate->candidate, accurate->ratio};
+    if (accurate) port.cross = CrossOutcome{accurate->end, accurate->candidate, accurate->ratio, accurate->v3_red};
   }
   RunOneTestWith(integrator, s, port);
 }
@@ -36,10 +36,12 @@ void CrossTally::Decide(TestRow& row) {
   if (OutcomesDiffer(row)) ++differing_;
 }
 
+// Whether body 2 got away (v3_red) is an outcome as much as the end itself.
 bool OutcomesDiffer(const TestRow& row) {
   // A test whose accurate run failed differs by definition.
   if (!row.cross) return true;
-  return row.end != row.cross->end || row.best != row.cross->best;
+  return row.end != row.cross->end || row.best != row.cross->best ||
+         row.v3_red != row.cross->v3_red;
 }
 
 std::string CrossHeader() { return "acc_end,acc_best,acc_ratio,ratio_diff,differs,"; }
@@ -66,7 +68,7 @@ void WriteCrossColumns(std::ostream& out, const TestRow& row) {
 std::string CrossSummary(const CrossTally& tally) {
   return "crosscheck: " + std::to_string(tally.differing()) + " of " +
          std::to_string(tally.rows()) +
-         " rows differ in end or best between the fixed step and bulirsch-stoer";
+         " rows differ in end, best or v3_red between the fixed step and bulirsch-stoer";
 }
 
 }  // namespace lab

@@ -35,7 +35,8 @@ class CrossTally {
   std::int64_t differing_ = 0, rows_ = 0;
 };
 
-// Whether the methods disagree on the end or on best.
+// Whether the methods disagree on the end, on best, or on whether body 2
+// ended faster than its escape speed (v3_red).
 bool OutcomesDiffer(const TestRow& row);
 
 // The added columns, each followed by a comma.
