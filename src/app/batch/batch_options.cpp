@@ -37,8 +37,8 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                    bulirsch-stoer: an accurate adaptive method, events located
                    in continuous time (steps then counts its steps)
   --crosscheck     run every test with both methods from the same start and
-                   add the columns acc_end, acc_best, acc_ratio, ratio_diff
-                   and differs (see below); a closing line on standard error
+                   add the columns acc_end, acc_v3_red, acc_best, acc_ratio,
+                   ratio_diff and differs (see below); a closing line on standard error
                    counts the rows whose outcome differs
   --quiet          no progress line on standard error
   --help           this text
@@ -66,6 +66,7 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
   With --crosscheck, before ratio (the other columns are those of the
   --integrator method, euler-sums by default):
   acc_end       end of the test under bulirsch-stoer
+  acc_v3_red    its v3_red
   acc_best      1 when it is the best test so far under bulirsch-stoer
   acc_ratio     its ratio under bulirsch-stoer
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist

@@ -31,6 +31,24 @@ class CrossTally {
   std::int64_t rows() const { return rows_; }
 
  private:
+  friend class CrossMerge;
+  double bestratio_ = 0;
+  std::int64_t differing_ = 0, rows_ = 0;
+};
+
+// merge: the accurate method's best and the flag decided again in series
+// order, for rows that carry the columns of --crosscheck.
+class CrossMerge {
+ public:
+  // Nothing when the header has no such columns.
+  static std::optional<CrossMerge> ForHeader(const std::string& header);
+  // A row without its test index, its best already decided.
+  std::string Redecide(const std::string& row);
+  std::string Summary() const;
+
+ private:
+  int end_ = -1, v3_red_ = -1, best_ = -1, acc_end_ = -1, acc_v3_red_ = -1, acc_best_ = -1,
+      acc_ratio_ = -1, differs_ = -1;
   double bestratio_ = 0;
   std::int64_t differing_ = 0, rows_ = 0;
 };

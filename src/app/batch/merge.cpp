@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/batch/crosscheck.h"
 #include "simulation/encounter.h"
 
 namespace lab {
@@ -115,6 +116,7 @@ int MergeShards(const std::vector<std::string>& files, std::ostream& out, std::o
   std::ostringstream merged;
   merged << header << '\n';
   double bestratio = 0;
+  std::optional<CrossMerge> cross = CrossMerge::ForHeader(header);
   for (const auto& [test, row] : rows) {
     const std::string ratio_text = row.substr(row.rfind(',') + 1);
     bool best = false;
@@ -126,9 +128,11 @@ int MergeShards(const std::vector<std::string>& files, std::ostream& out, std::o
         best = true;
       }
     }
-    merged << WithBest(row, best, best_column) << '\n';
+    const std::string line = WithBest(row, best, best_column);
+    merged << (cross ? cross->Redecide(line) : line) << '\n';
   }
   out << merged.str();
+  if (cross) err << "encounter-batch: " << cross->Summary() << '\n';
   return 0;
 }
 
