@@ -66,6 +66,7 @@ class AccurateTest {
       }
       if (scan == Scan::kEnded) return Finish();
       if (scan == Scan::kNothing) {
+        PlotBetween(t0, t1);
         Load(motion_.At(t1));
         Track();
       }
@@ -84,6 +85,17 @@ class AccurateTest {
   Encounter& encounter() { return e_; }
 
  private:
+  // The paths drawn as the windows' method draws them far from an encounter:
+  // a point every hundred of its time steps, taken from the dense output.
+  void PlotBetween(double t0, double t1) {
+    const double every = 100 * s_.tdelta;
+    if (!(every > 0)) return;
+    for (double k = std::floor(t0 / every) + 1; k * every < t1; k += 1) {
+      Load(motion_.At(k * every));
+      PlotBodies(s_, e_, port_);
+    }
+  }
+
   static Bodies StartBodies(const SimState& s) {
     Bodies b;
     for (int i = 0; i < 3; ++i) {
