@@ -98,8 +98,12 @@ void Bench(const std::string& preset) {
   std::sort(errors.begin(), errors.end());
   const double median = errors.empty() ? 0 : errors[errors.size() / 2];
   const double worst = errors.empty() ? 0 : errors.back();
-  const double worst_absorbed = absorbed.empty() ? 0 : *std::max_element(absorbed.begin(), absorbed.end());
-  std::printf("| %-6s | %5d | %10.1f | %9.0f | %10.1f | %8.0f | %9.1e | %9.1e | %9.1e | %4d |\n",
+  char worst_absorbed[16] = "-";
+  if (!absorbed.empty()) {
+    std::snprintf(worst_absorbed, sizeof worst_absorbed, "%.1e",
+                  *std::max_element(absorbed.begin(), absorbed.end()));
+  }
+  std::printf("| %-6s | %5d | %10.1f | %9.0f | %10.1f | %8.0f | %9.1e | %9.1e | %9s | %4d |\n",
               preset.c_str(), tests, 1000 * fixed_s / tests, fixed_steps / tests,
               1000 * accurate_s / tests, accurate_steps / tests, median, worst, worst_absorbed,
               differing);
