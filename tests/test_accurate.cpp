@@ -9,7 +9,7 @@
 #include "setup/number_text.h"
 #include "setup/presets.h"
 #include "setup/read_fields.h"
-#include "simulation/accurate_motion.h"
+#include "simulation/integrator_bulirsch_stoer.h"
 #include "simulation/accurate_test.h"
 #include "simulation/energy.h"
 #include "ui/headless_port.h"

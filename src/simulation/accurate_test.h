@@ -6,7 +6,7 @@
 // recession ends where the distance crosses its limit.
 #pragma once
 
-#include "simulation/accurate_motion.h"
+#include "simulation/integrator_bulirsch_stoer.h"
 #include "state/sim_state.h"
 #include "ui/display_port.h"
 

@@ -1,4 +1,4 @@
-#include "simulation/accurate_motion.h"
+#include "simulation/integrator_bulirsch_stoer.h"
 
 #include <cmath>
 
