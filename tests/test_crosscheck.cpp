@@ -36,7 +36,7 @@ std::vector<std::vector<std::string>> Cells(const std::string& csv) {
 
 // Preset 111 with a step twenty times the usual: at 60 degrees the fixed
 // step has body 2 slower than its escape speed, the accurate method faster.
-const std::vector<std::string> kCoarse = {"--test", "111", "--set", "tdfact=0.05", "--set",
+const std::vector<std::string> kCoarse = {"--test",   "111",   "--set",  "tdfact=0.05", "--set",
                                           "start=40", "--set", "end=70", "--quiet"};
 
 std::vector<std::string> With(std::vector<std::string> extra) {
@@ -70,7 +70,8 @@ TEST(CrossCheck, FlagsTheRowsWhoseOutcomeDiffers) {
   // The last row escaped under both: its ratios and their difference.
   const auto& last = rows[4];
   const double fixed = std::stod(last[18]), accurate = std::stod(last[15]);
-  EXPECT_NEAR(std::stod(last[16]), (fixed - accurate) / accurate, 1e-3 * std::abs(fixed - accurate));
+  EXPECT_NEAR(std::stod(last[16]), (fixed - accurate) / accurate,
+              1e-3 * std::abs(fixed - accurate));
   EXPECT_NEAR(accurate, 0.603061309542, 1e-9);
 
   // The main columns are those of the fixed step, as without the check.
@@ -105,11 +106,11 @@ TEST(CrossCheck, AccurateMethodAloneGivesTheSameOutcomes) {
   ASSERT_EQ(rows.size(), cross.size());
   for (std::size_t k = 1; k < rows.size(); ++k) {
     SCOPED_TRACE(k);
-    EXPECT_EQ(rows[k][10], cross[k][12]);  // end
-    EXPECT_EQ(rows[k][8], cross[k][13]);   // v3_red
-    EXPECT_EQ(rows[k][11], cross[k][14]);  // best
+    EXPECT_EQ(rows[k][10], cross[k][12]);        // end
+    EXPECT_EQ(rows[k][8], cross[k][13]);         // v3_red
+    EXPECT_EQ(rows[k][11], cross[k][14]);        // best
     EXPECT_EQ(rows[k].at(12), cross[k].at(15));  // ratio
-    EXPECT_LT(std::stoll(rows[k][9]), 1000);  // a few hundred adaptive steps
+    EXPECT_LT(std::stoll(rows[k][9]), 1000);     // a few hundred adaptive steps
   }
   EXPECT_EQ(Batch(With({"--integrator", "euler-sums"})).out, Batch(kCoarse).out);
   const Result wrong = Batch({"--integrator", "rk4"});

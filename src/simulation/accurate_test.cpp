@@ -170,11 +170,9 @@ class AccurateTest {
           bottom = FirstTrue(lo, hi, [&](double t) { return Closing(motion_.At(t), k) >= 0; });
         }
         if (Distance2(motion_.At(bottom), k) < limit) {
-          const double t = Distance2(blo, k) < limit
-                               ? lo
-                               : FirstTrue(lo, bottom, [&](double u) {
-                                   return Distance2(motion_.At(u), k) < limit;
-                                 });
+          const double t = Distance2(blo, k) < limit ? lo : FirstTrue(lo, bottom, [&](double u) {
+            return Distance2(motion_.At(u), k) < limit;
+          });
           if (kind == kNone || t < when || (t == when && kind != kAbsorb)) {
             kind = kAbsorb;
             when = t;
@@ -245,9 +243,10 @@ class AccurateTest {
     s_.endtest = 1;
     ComputeEscapeSpeeds(s_, e_, R2_);
     if (!ShownValuesFinite(s_, e_)) {
-      port_.ShowMessage("The test at " + NumberText(s_.alpha) + " degrees was ended after step " +
-                        NumberText(static_cast<double>(s_.tcnt)) +
-                        ": its values are no longer finite (two bodies met or a value overflowed).");
+      port_.ShowMessage(
+          "The test at " + NumberText(s_.alpha) + " degrees was ended after step " +
+          NumberText(static_cast<double>(s_.tcnt)) +
+          ": its values are no longer finite (two bodies met or a value overflowed).");
       return false;
     }
     UpdateLiveResults(s_, e_, port_);

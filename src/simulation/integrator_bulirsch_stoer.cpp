@@ -1,10 +1,9 @@
 #include "simulation/integrator_bulirsch_stoer.h"
 
-#include <cmath>
-
 #include <boost/numeric/odeint/integrate/integrate_adaptive.hpp>
 #include <boost/numeric/odeint/stepper/bulirsch_stoer.hpp>
 #include <boost/numeric/odeint/stepper/bulirsch_stoer_dense_out.hpp>
+#include <cmath>
 
 namespace lab {
 
@@ -55,8 +54,8 @@ struct AccurateMotion::Impl {
   double tolerance = 0;
   Gravity gravity;
   Stepper stepper;
-  Vector before{};     // the state at the start of the last step
-  Real since = 0;      // and its time (units)
+  Vector before{};  // the state at the start of the last step
+  Real since = 0;   // and its time (units)
 
   explicit Impl(double tol) : tolerance(tol), stepper(Real(tol), Real(tol), 1.0, 1.0, 0.0, true) {}
 
@@ -128,14 +127,13 @@ Bodies AccurateMotion::At(double t) const {
 
 Bodies AccurateMotion::Exact(double t) const {
   const Real u = Real(t) / impl_->time;
-  if (t == Time() || !(u > impl_->since))
-    return At(t);
+  if (t == Time() || !(u > impl_->since)) return At(t);
   // From the start of the step, integrated to the moment itself rather than
   // interpolated: the state at an event is as good as at a step's end.
   Vector q = impl_->before;
   boost::numeric::odeint::bulirsch_stoer<Vector, Real> stepper(impl_->tolerance, impl_->tolerance);
-  boost::numeric::odeint::integrate_adaptive(stepper, std::cref(impl_->gravity), q, impl_->since,
-                                             u, u - impl_->since);
+  boost::numeric::odeint::integrate_adaptive(stepper, std::cref(impl_->gravity), q, impl_->since, u,
+                                             u - impl_->since);
   return impl_->Unscaled(q);
 }
 

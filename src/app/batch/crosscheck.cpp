@@ -1,9 +1,9 @@
 #include "app/batch/crosscheck.h"
 
 #include <charconv>
-#include <vector>
-#include <string_view>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 #include "app/batch/csv.h"
 #include "simulation/encounter.h"
@@ -25,7 +25,9 @@ void RunBatchTest(Integrator integrator, bool cross, std::int64_t max_steps, Sim
     BatchPort quiet(copy, max_steps, [&](const TestRow& row) { accurate = row; });
     RunOneTestAccurate(copy, quiet);
     port.cross.reset();
-    if (accurate) port.cross = CrossOutcome{accurate->end, accurate->candidate, accurate->ratio, accurate->v3_red};
+    if (accurate)
+      port.cross =
+          CrossOutcome{accurate->end, accurate->candidate, accurate->ratio, accurate->v3_red};
   }
   RunOneTestWith(integrator, s, port);
 }
@@ -94,9 +96,9 @@ std::vector<std::string> Split(const std::string& line) {
 std::optional<CrossMerge> CrossMerge::ForHeader(const std::string& header) {
   const std::vector<std::string> names = Split(header);
   CrossMerge m;
-  int* const columns[] = {&m.end_, &m.v3_red_, &m.best_, &m.acc_end_, &m.acc_v3_red_,
-                          &m.acc_best_, &m.acc_ratio_, &m.differs_};
-  const char* const wanted[] = {"end",     "v3_red",  "best",      "acc_end",
+  int* const columns[] = {&m.end_,        &m.v3_red_,   &m.best_,      &m.acc_end_,
+                          &m.acc_v3_red_, &m.acc_best_, &m.acc_ratio_, &m.differs_};
+  const char* const wanted[] = {"end",        "v3_red",   "best",      "acc_end",
                                 "acc_v3_red", "acc_best", "acc_ratio", "differs"};
   for (int k = 0; k < 8; ++k) {
     *columns[k] = -1;
@@ -121,8 +123,8 @@ std::string CrossMerge::Redecide(const std::string& row) {
   }
   const bool ran = !cells[acc_end_].empty();
   if (ran) cells[acc_best_] = best ? "1" : "0";
-  const bool differs = !ran || cells[end_] != cells[acc_end_] ||
-                       cells[best_] != cells[acc_best_] || cells[v3_red_] != cells[acc_v3_red_];
+  const bool differs = !ran || cells[end_] != cells[acc_end_] || cells[best_] != cells[acc_best_] ||
+                       cells[v3_red_] != cells[acc_v3_red_];
   cells[differs_] = differs ? "1" : "0";
   differing_ += differs;
   ++rows_;
