@@ -18,6 +18,10 @@ namespace {
 // distance that falls and rises again within one step is not missed.
 constexpr int kParts = 2;
 
+// Points drawn between two step ends, at most: enough for a smooth path at
+// the size of the Trajectory Display.
+constexpr int kPointsPerStep = 32;
+
 // Squared distance of body 2 to body k, and half its rate of change.
 double Distance2(const Bodies& b, int k) {
   const double dx = b.x[2] - b.x[k];
@@ -86,9 +90,11 @@ class AccurateTest {
 
  private:
   // The paths drawn as the windows' method draws them far from an encounter:
-  // a point every hundred of its time steps, taken from the dense output.
+  // a point every hundred of its time steps, taken from the dense output, at
+  // most kPointsPerStep in one step.
   void PlotBetween(double t0, double t1) {
-    const double every = 100 * s_.tdelta;
+    if (!port_.DrawsPoints()) return;
+    const double every = std::max(100 * s_.tdelta, (t1 - t0) / kPointsPerStep);
     if (!(every > 0)) return;
     for (double k = std::floor(t0 / every) + 1; k * every < t1; k += 1) {
       Load(motion_.At(k * every));

@@ -53,6 +53,7 @@ class BatchPort : public HeadlessPort {
   void YieldEvents() override;
   void WaitEvents() override;
   void PlotPoint(float x, float y, ColourNumber colour) override;
+  bool DrawsPoints() override { return layer != nullptr; }
   void ClearTrajectory() override;
   void SetResultText(int index, const std::string& text) override;
   void TestFinished(const TestSummary& summary) override;
