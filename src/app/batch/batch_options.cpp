@@ -38,8 +38,8 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                    in continuous time (steps then counts its steps)
   --crosscheck     run every test with both methods from the same start and
                    add the columns acc_end, acc_v3_red, acc_best, acc_ratio,
-                   ratio_diff and differs (see below); a closing line on standard error
-                   counts the rows whose outcome differs
+                   ratio_diff and differs (see below); a closing line on
+                   standard error counts the rows whose outcome differs
   --quiet          no progress line on standard error
   --help           this text
   --version        the program's version
@@ -55,7 +55,7 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
   alpha..rmin   the texts of Data Display row 1 (vesc_heading: the caption
                 of the Vesc column then)
   v3_red        1 when V #3 was shown in light red
-  steps         steps integrated
+  steps         steps integrated (fixed or adaptive, by the method in use)
   end           what ended the test: escaped (body 2 passed and left beyond its
                 start distance), receded (a heavy body 2 drew away), absorbed
                 (an absorption ended it), passages (the set number of closest
@@ -71,6 +71,8 @@ Columns: alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,
   acc_ratio     its ratio under bulirsch-stoer
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
   differs       1 when the two methods disagree on end, on best or on v3_red
+                (and when the accurate run ended without results: its
+                columns are then empty)
 
 Exit status: 0 done; 2 bad options, a refused set-up, a test ended because its
 values were no longer finite, or a file that cannot be read or written
