@@ -48,8 +48,8 @@ TEST(CrossCheck, FlagsTheRowsWhoseOutcomeDiffers) {
   const Result r = Batch(With({"--crosscheck", "--jobs", "1"}));
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
-            "encounter-batch: crosscheck: 1 of 4 rows differ in end, best or v3_red between the "
-            "fixed step and bulirsch-stoer\n");
+            "encounter-batch: crosscheck: 1 of 4 rows differ in end, best or v3_red from "
+            "bulirsch-stoer\n");
   const auto rows = Cells(r.out);
   ASSERT_EQ(rows.size(), 5u);
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')),

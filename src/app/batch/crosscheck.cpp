@@ -71,7 +71,7 @@ void WriteCrossColumns(std::ostream& out, const TestRow& row) {
 std::string CrossSummary(const CrossTally& tally) {
   return "crosscheck: " + std::to_string(tally.differing()) + " of " +
          std::to_string(tally.rows()) +
-         " rows differ in end, best or v3_red between the fixed step and bulirsch-stoer";
+         " rows differ in end, best or v3_red from bulirsch-stoer";
 }
 
 }  // namespace lab
