@@ -22,36 +22,43 @@ void EndTest(SimState& s, EndCause cause) {
 
 }  // namespace
 
-void TrackEncounter(SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]) {
-  s.rr2prev2 = s.rr2prev;
-  s.rr2prev = s.rr2;
-
-  // Nearer and farther of bodies 0 and 1, among those with mass.
+void NearAndFar(const SimState& s, const double (&R2)[kSlots][kSlots], double* rr2, double* rmax) {
   if (s.m[0] > 0) {
-    s.rr2 = R2[0][2];
-    e.rmax = R2[0][2];
+    *rr2 = R2[0][2];
+    *rmax = R2[0][2];
     if (s.m[1] > 0) {
-      if (R2[1][2] < s.rr2) {
-        s.rr2 = R2[1][2];
+      if (R2[1][2] < *rr2) {
+        *rr2 = R2[1][2];
       } else {
-        e.rmax = R2[1][2];
+        *rmax = R2[1][2];
       }
     }
   } else {
-    s.rr2 = R2[1][2];
-    e.rmax = R2[1][2];
+    *rr2 = R2[1][2];
+    *rmax = R2[1][2];
   }
+}
 
+void UpdateMinima(SimState& s, const double (&R2)[kSlots][kSlots]) {
   if (s.m[0] > 0 && R2[0][2] < s.rmin20sq) s.rmin20sq = R2[0][2];
   if (s.m[1] > 0 && R2[1][2] < s.rmin21sq) s.rmin21sq = R2[1][2];
   s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
+}
 
-  // End conditions; all four are looked at.
+void CheckEndConditions(SimState& s, const Encounter& e) {
+  // All four are looked at.
   if (e.rmax > s.dist2sq && s.state == 1) EndTest(s, kEndEscaped);
   if (!CentralMass(s) && e.rmax > s.dist2sq / 4 && s.state == 1 && s.m3 > 1) EndTest(s, kEndReceded);
   if (s.nalive == 2 && (s.m[2] < s.m[0] || s.m1 > s.mbig)) EndTest(s, kEndAbsorbed);
   if (s.nalive == 1) EndTest(s, kEndAbsorbed);
+}
 
+void TrackEncounter(SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]) {
+  s.rr2prev2 = s.rr2prev;
+  s.rr2prev = s.rr2;
+  NearAndFar(s, R2, &s.rr2, &e.rmax);
+  UpdateMinima(s, R2);
+  CheckEndConditions(s, e);
   // Every step is displayed near an encounter, every hundredth far from one.
   s.plotstep = s.rr2 < 5000 * s.rlimit2 ? 1 : 100;
 }
@@ -62,15 +69,19 @@ void AbsorptionMinimum(SimState& s, int i, int j, double r2) {
   if (i == 1 && r2 < s.rmin21sq) s.rmin21sq = r2;
 }
 
-void CheckClosestApproach(SimState& s, Encounter& e) {
-  // The previous step was a closest approach of body 2 to its nearer body.
-  if (!(s.rr2 > s.rr2prev && s.rr2prev < s.rr2prev2)) return;
+void CountClosestApproach(SimState& s, Encounter& e) {
   if (CentralMass(s)) {
     e.pcnt = e.pcnt + 1;
     s.state = 1;
     if (e.pcnt >= s.pcntmax) EndTest(s, kEndPassages);
   }
   if (s.rr2 < s.dist1 * s.dist1) s.state = 1;
+}
+
+void CheckClosestApproach(SimState& s, Encounter& e) {
+  // The previous step was a closest approach of body 2 to its nearer body.
+  if (!(s.rr2 > s.rr2prev && s.rr2prev < s.rr2prev2)) return;
+  CountClosestApproach(s, e);
 }
 
 void ComputeEscapeSpeeds(const SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]) {

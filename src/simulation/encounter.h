@@ -34,6 +34,15 @@ std::string DistanceText(const SimState& s, double squared);
 
 void TrackEncounter(SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]);
 void CheckClosestApproach(SimState& s, Encounter& e);
+
+// The parts of the two above, for integrators that locate the events in
+// continuous time. The nearer (rr2) and farther (rmax) squared distance of
+// body 2 among the bodies with mass; the test minima; the four end
+// conditions; a closest approach of body 2 to its nearer body at rr2.
+void NearAndFar(const SimState& s, const double (&R2)[kSlots][kSlots], double* rr2, double* rmax);
+void UpdateMinima(SimState& s, const double (&R2)[kSlots][kSlots]);
+void CheckEndConditions(SimState& s, const Encounter& e);
+void CountClosestApproach(SimState& s, Encounter& e);
 void ComputeEscapeSpeeds(const SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]);
 void UpdateLiveResults(SimState& s, Encounter& e, DisplayPort& port);
 void WriteTestResults(SimState& s, const Encounter& e, DisplayPort& port);

@@ -66,18 +66,8 @@ void ShowLimits(SimState& s, DisplayPort& port) {
 }
 
 void StartTest(SimState& s, Series& r, DisplayPort& port) {
-  port.SetResultText(0, NumberText(s.alpha));
-  ShowLimits(s, port);
-  s.nstars = s.nstars - 1;  // from here on the highest body index
-  s.state = 0;
-  s.endtest = 0;
-  r.enc.clockstamp = kClockReset;
+  BeginTest(s, r.enc, port);
   StartPairTables(s, r.tables);
-  s.tcnt = 0;
-  s.nalive = s.nstars + 1;
-  s.endtest = 0;
-  r.enc.pcnt = 0;
-  port.SetFieldText(6, NumberText(s.nalive));
 }
 
 // The display step: results of row 0 and the points of the bodies. False when
@@ -115,6 +105,19 @@ bool StepTest(SimState& s, Series& r, DisplayPort& port) {
 
 }  // namespace
 
+void BeginTest(SimState& s, Encounter& e, DisplayPort& port) {
+  port.SetResultText(0, NumberText(s.alpha));
+  ShowLimits(s, port);
+  s.nstars = s.nstars - 1;  // from here on the highest body index
+  s.state = 0;
+  s.endtest = 0;
+  e.clockstamp = kClockReset;
+  s.tcnt = 0;
+  s.nalive = s.nstars + 1;
+  e.pcnt = 0;
+  port.SetFieldText(6, NumberText(s.nalive));
+}
+
 void StartSeries(SimState& s, DisplayPort& port) {
   s.cblack = kPalette[0];
   s.clightblue = kPalette[9];
@@ -141,6 +144,7 @@ bool RunOneTest(SimState& s, DisplayPort& port) {
   }
   summary.alpha = s.alpha;
   summary.steps = s.tcnt;
+  summary.time = static_cast<double>(s.tcnt) * s.tdelta;
   summary.endcause = s.endcause;
   port.TestFinished(summary);
   return true;

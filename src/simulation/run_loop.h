@@ -2,6 +2,7 @@
 // until the encounter is over, and its results written; then the run halts.
 #pragma once
 
+#include "simulation/encounter.h"
 #include "state/sim_state.h"
 #include "ui/display_port.h"
 
@@ -17,6 +18,10 @@ void StartSeries(SimState& s, DisplayPort& port);
 // One test at the angle alpha0, from its set-up to its results; false when
 // the set-up was refused (the port was told why).
 bool RunOneTest(SimState& s, DisplayPort& port);
+
+// Test start after the set-up, whatever integrates the test: the angle and
+// the derived limits shown, the counters of the test reset.
+void BeginTest(SimState& s, Encounter& e, DisplayPort& port);
 
 // Whether the present step shows results and plots the bodies: every
 // plotstep-th step, and the last step of a test.

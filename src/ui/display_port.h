@@ -23,6 +23,7 @@ struct TestSummary {
   double ratio = 0;         // speed / escape speed of the selected body, when a candidate
   double vescshown = 0;     // the escape speed row 1 shows (km/s), unrounded
   double rmax = 0;          // squared distance row 1 shows in column 5 (km²)
+  double time = 0;          // time of the test's end since its start (s)
 };
 
 struct TrajectorySize {
@@ -72,6 +73,9 @@ class DisplayPort {
   virtual std::int64_t TimeOfDay() = 0;
   // Tells the user why a set-up or a test was refused.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Whether plotted points are drawn or kept at all: a method that draws
+  // extra points between its steps asks first. The windows always draw.
+  virtual bool DrawsPoints() { return true; }
   // The run loop reports each test it has ended; the windows need nothing of it.
   virtual void TestFinished(const TestSummary&) {}
 };

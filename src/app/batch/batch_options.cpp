@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "app/batch/crosscheck.h"
 #include "app/batch/texts.h"
 
 namespace lab {
@@ -37,6 +38,13 @@ Every option may also be written --option=VALUE.
                    tests, threads, shard, start and end time, host
   --energy         add the column energy_err
   --full           add the unrounded values at the end of each line
+  --integrator NAME
+                   euler-sums (default): the windows' fixed-step method;
+                   bulirsch-stoer: an accurate adaptive method, events located
+                   in continuous time (steps then counts its steps)
+  --crosscheck     run every test with both methods from the same start and
+                   add the columns acc_end .. differs (see below); a closing
+                   line on standard error counts the rows whose outcome differs
   --quiet          no progress line on standard error (warnings remain)
   --list-presets   the twenty scenarios, one line each
   --help           this text
@@ -59,7 +67,7 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
                 end (AU with 2 decimals when the unit is AU, else whole km)
   rmin          smallest distance of body 3 from bodies 1 or 2 (same unit)
   v3_red        1 when V #3 was shown in light red (faster than its escape)
-  steps         steps integrated
+  steps         steps integrated (fixed or adaptive, by the method in use)
   end           what ended the test: escaped (body 3 passed and left beyond
                 its start distance), receded (a heavy body 3 drew away),
                 absorbed, passages (the set number of closest approaches),
@@ -67,6 +75,16 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
   best          1 when the test entered row 2 (the best test so far)
   energy_err    (--energy) relative change of the total energy over the
                 test, 6 digits; empty when a body was absorbed
+  with --crosscheck, before ratio (the other columns are those of the
+  --integrator method, euler-sums by default):
+  acc_end       end of the test under bulirsch-stoer
+  acc_v3_red    its v3_red
+  acc_best      1 when it is the best test so far under bulirsch-stoer
+  acc_ratio     its ratio under bulirsch-stoer
+  ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
+  differs       1 when the two methods disagree on end, on best or on v3_red
+                (and when the accurate run ended without results: its
+                columns are then empty)
   ratio         speed / escape speed of the selected body, 17 digits, for
                 tests that could enter row 2
   with --full, at the end, each the shortest text that reads back to the
@@ -121,6 +139,17 @@ const OptionSpec kOptions[] = {
      [](BatchOptions& o, const std::string&, std::string*) { return o.list_presets = true; }},
     {"--energy", false, [](BatchOptions& o, const std::string&, std::string*) { return o.energy = true; }},
     {"--full", false, [](BatchOptions& o, const std::string&, std::string*) { return o.full = true; }},
+    {"--crosscheck", false,
+     [](BatchOptions& o, const std::string&, std::string*) { return o.crosscheck = true; }},
+    {"--integrator", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       if (!IntegratorOfName(v)) {
+         *error = "--integrator takes euler-sums or bulirsch-stoer, not " + Echo(v);
+         return false;
+       }
+       o.integrator = v;
+       return true;
+     }},
     {"--quiet", false, [](BatchOptions& o, const std::string&, std::string*) { return o.quiet = true; }},
     {"--test", true,
      [](BatchOptions& o, const std::string& v, std::string*) {

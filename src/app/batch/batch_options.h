@@ -22,6 +22,8 @@ struct BatchOptions {
   // Optional column groups, in the order they appear on the line.
   bool energy = false;                                    // energy_err
   bool full = false;                                      // the unrounded values
+  bool crosscheck = false;                                // both methods, compared
+  std::string integrator = "euler-sums";                  // --integrator NAME
   bool quiet = false;                                     // no progress line
   bool help = false;
   bool version = false;

@@ -81,11 +81,12 @@ void BatchPort::TestFinished(const TestSummary& summary) {
     tests_done->fetch_add(1, std::memory_order_relaxed);
   }
   if (!FinishRow(row_, summary, limit_pressed_)) return;
+  row_.cross = cross;
   if (s_.nalive == 3) {
     const double change = (TotalEnergy(s_, false) - start_energy_) / std::abs(start_energy_);
     if (std::isfinite(change)) row_.energy_err = change;
   }
-  row_.t_s = static_cast<double>(summary.steps) * s_.tdelta;
+  row_.t_s = summary.time;
   for (int i = 0; i < 3; ++i) row_.v[i] = s_.v[i];
   row_.vesc = summary.vescshown;
   row_.vesc_body = row_.vesc_heading.empty() ? 0 : row_.vesc_heading.back() - '0';

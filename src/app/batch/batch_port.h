@@ -16,6 +16,15 @@
 
 namespace lab {
 
+// The same test under the accurate method, for --crosscheck.
+struct CrossOutcome {
+  std::string end;
+  bool candidate = false;
+  double ratio = 0;
+  bool v3_red = false;
+  bool best = false;  // decided in series order
+};
+
 struct TestRow {
   std::array<std::string, 7> row1;  // Data Display row 1 as written
   std::string vesc_heading;
@@ -34,6 +43,7 @@ struct TestRow {
   double vesc = 0;              // the escape speed shown (km/s)
   int vesc_body = 0;            // whose: 1, 2 or 3
   double r3 = 0, rmin = 0;      // distances (km)
+  std::optional<CrossOutcome> cross;  // with --crosscheck
 };
 
 class BatchPort : public HeadlessPort {
@@ -43,6 +53,7 @@ class BatchPort : public HeadlessPort {
 
   // Optional: a picture of the drawing, the progress line.
   PixelLayer* layer = nullptr;
+  std::optional<CrossOutcome> cross;  // handed to the row of the next test
   std::atomic<std::int64_t>* running_steps = nullptr;
   std::atomic<std::int64_t>* tests_done = nullptr;
   std::atomic<std::int64_t>* steps_done = nullptr;

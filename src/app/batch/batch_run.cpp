@@ -16,6 +16,7 @@
 
 #include "app/batch/batch_options.h"
 #include "app/batch/batch_port.h"
+#include "app/batch/crosscheck.h"
 #include "app/batch/csv.h"
 #include "app/batch/merge.h"
 #include "app/batch/parallel_series.h"
@@ -212,6 +213,7 @@ std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool
   for (int f : {0, 1, 2, 3, 4, 10, 11, 12, 13, 14}) key += fields[f] + '\x1f';
   key += au ? "au" : "km";
   key += '\x1f' + std::to_string(o.max_steps) + '\x1f' + header + '\x1f' + kVersion;
+  if (o.integrator != kEulerSumsName) key += '\x1f' + o.integrator;
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
   char hex[17];
@@ -287,6 +289,8 @@ std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
     first = false;
   }
   j << "\n  },\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << o.max_steps
+    << ",\n  \"integrator\": " << JsonString(o.integrator)
+    << ",\n  \"crosscheck\": " << (o.crosscheck ? "true" : "false")
     << ",\n  \"columns\": " << JsonString(m.header) << ",\n  \"series\": " << JsonString(m.series)
     << ",\n  \"tests_in_series\": " << m.series_tests << ",\n  \"tests_to_run\": " << m.tests
     << ",\n  \"tests_written\": " << m.written
@@ -372,7 +376,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::ostream& csv = o.output ? static_cast<std::ostream&>(output_stream) : out;
   if (!csv) return StoppedStatus(err);
 
-  const CsvLayout layout{o.shards > 0, o.energy, o.full};
+  CsvLayout layout{o.shards > 0, o.energy, o.full};
+  layout.crosscheck = o.crosscheck;
+  const Integrator integrator = *IntegratorOfName(o.integrator);
+  CrossTally tally;
   const auto used_fields = FieldsOfFirstTest(s, port);
   const std::string header = CsvHeader(layout);
   const std::string series = SeriesId(used_fields, port.GetUnitOption(), o, header);
@@ -394,6 +401,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   auto write_row = [&](std::int64_t test, TestRow row) {
     if (StopRequested()) return;
     row.best = row.candidate && best.Takes(row.ratio);
+    if (o.crosscheck) tally.Decide(row);
     if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
       ++warning_count;
       char percent[32];
@@ -425,7 +433,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     ProgressCounters counters(jobs);
     ProgressLine progress(counters, total, o.quiet);
     progress_line = &progress;
-    if (jobs == 1 && !layout.shard) {
+    const bool fixed_only = integrator == Integrator::kEulerSums && !o.crosscheck;
+    if (jobs == 1 && !layout.shard && fixed_only) {
       // One thread: exactly a user at the windows pressing Start.
       std::int64_t serial_test = 0;
       serial_emit = [&](const TestRow& row) { write_row(serial_test++, row); };
@@ -438,7 +447,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       s.runstate = 0;
       StartSeries(s, port);
       ParallelSettings settings{jobs, o.shard, o.shards, o.max_steps,
-                                o.png ? &picture : nullptr, &counters};
+                                o.png ? &picture : nullptr, &counters, {}};
+      if (!fixed_only) {
+        settings.run_test = [&](SimState& test, BatchPort& test_port) {
+          RunBatchTest(integrator, o.crosscheck, o.max_steps, test, test_port);
+        };
+      }
       messages = RunSeriesInParallel(s, settings, [&](std::int64_t test, TestRow& row) {
         write_row(test, row);
       });
@@ -496,6 +510,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       return file == &output_file ? 1 : 2;
     }
   }
+  if (o.crosscheck) err << "encounter-batch: " << CrossSummary(tally) << '\n';
   if (warning_count > 0)
     err << "encounter-batch: " << warning_count << (warning_count == 1 ? " warning" : " warnings")
         << '\n';

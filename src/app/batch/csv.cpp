@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/batch/crosscheck.h"
 #include "app/batch/texts.h"
 
 namespace lab {
@@ -32,11 +33,12 @@ void WriteFull(std::string& line, const TestRow& row) {
 struct Group {
   bool CsvLayout::*on;
   bool before_ratio;
-  const char* columns;
+  std::string columns;
   void (*write)(std::string&, const TestRow&);
 };
 const Group kGroups[] = {
     {&CsvLayout::energy, true, "energy_err", WriteEnergy},
+    {&CsvLayout::crosscheck, true, CrossHeader(), AppendCrossColumns},
     {&CsvLayout::full, false, "t_s,v1_kms,v2_kms,v3_kms,vesc_kms,r3_km,rmin_km,vesc_body", WriteFull},
 };
 
@@ -46,10 +48,10 @@ std::string CsvHeader(const CsvLayout& layout) {
   std::string h = layout.shard ? "test," : "";
   h += "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,";
   for (const Group& g : kGroups)
-    if (layout.*g.on && g.before_ratio) h += std::string(g.columns) + ',';
+    if (layout.*g.on && g.before_ratio) h += g.columns + ',';
   h += "ratio";
   for (const Group& g : kGroups)
-    if (layout.*g.on && !g.before_ratio) h += ',' + std::string(g.columns);
+    if (layout.*g.on && !g.before_ratio) h += ',' + g.columns;
   return h;
 }
 

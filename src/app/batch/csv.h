@@ -15,6 +15,7 @@ struct CsvLayout {
   bool shard = false;   // a leading column "test" (the index of the test in the series)
   bool energy = false;  // energy_err, before ratio
   bool full = false;    // the unrounded values, at the end
+  bool crosscheck = false;  // the accurate method's outcome, before ratio
 };
 
 std::string CsvHeader(const CsvLayout& layout);

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/batch/crosscheck.h"
 #include "app/batch/csv.h"
 #include "app/batch/replacing_file.h"
 #include "app/batch/texts.h"
@@ -408,14 +409,19 @@ int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::os
   std::ostream& merged = output ? static_cast<std::ostream&>(output_stream) : out;
   merged << first->header.substr(5) << '\n';
   BestSoFar best;
+  // With --crosscheck columns, the accurate method's best and the flag are
+  // decided again in series order too.
+  std::optional<CrossMerge> cross = CrossMerge::ForHeader(first->header.substr(5));
   for (std::int64_t test = 0; test < first->total && merged; ++test) {
     const std::string& row = by_k[test % n + 1]->rows[static_cast<std::size_t>(test / n)];
     const auto values = Split(row, ',');
     double ratio = 0;
     const bool candidate = !values[ratio_column].empty();
     if (candidate) FiniteNumber(values[ratio_column], &ratio);
-    merged << WithBest(row, candidate && best.Takes(ratio), best_column) << '\n';
+    const std::string line = WithBest(row, candidate && best.Takes(ratio), best_column);
+    merged << (cross ? cross->Redecide(line) : line) << '\n';
   }
+  if (cross) err << "encounter-batch: " << cross->Summary() << '\n';
   merged.flush();
   if (output && merged) {
     output_stream.close();

@@ -120,7 +120,11 @@ std::vector<std::string> RunSeriesInParallel(
         port.steps_done = &settings.progress->steps_done;
       }
       try {
-        RunOneTest(s, port);
+        if (settings.run_test) {
+          settings.run_test(s, port);
+        } else {
+          RunOneTest(s, port);
+        }
       } catch (const Interrupted&) {
         break;
       }

@@ -22,6 +22,8 @@ struct ParallelSettings {
   std::int64_t max_steps = 0;
   PixelLayer* picture = nullptr;  // drawn in series order, as one window would
   ProgressCounters* progress = nullptr;
+  // Runs one test (RunOneTest when empty).
+  std::function<void(SimState&, BatchPort&)> run_test;
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows
