@@ -2,6 +2,8 @@
 // until the encounter is over, and its results written; then the run halts.
 #pragma once
 
+#include "simulation/encounter.h"
+#include "simulation/pair_tables.h"
 #include "state/sim_state.h"
 #include "ui/display_port.h"
 
@@ -17,6 +19,23 @@ void StartSeries(SimState& s, DisplayPort& port);
 // One test at the angle alpha0, from its set-up to its results; false when
 // the set-up was refused (the port was told why).
 bool RunOneTest(SimState& s, DisplayPort& port);
+
+// The pieces of RunOneTest, for runners that step several tests side by side
+// (the batch runner's lanes). What the run loop keeps for the running test:
+struct RunningTest {
+  PairTables tables;
+  Encounter enc;
+};
+enum class StepEnd { kGoingOn, kResults, kNoResults };
+// Set-up and test start; false when the set-up was refused.
+bool BeginTest(SimState& s, RunningTest& r, DisplayPort& port);
+// One whole step: advance, track, and the rest below.
+StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port);
+// The rest of a step whose bodies have advanced and whose encounter has been
+// tracked: closest approach, display step, yield and poll.
+StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port);
+// Rows 1 and 2 (with results) and the report of the ended test.
+void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results);
 
 // Whether the present step shows results and plots the bodies: every
 // plotstep-th step, and the last step of a test.

@@ -11,7 +11,7 @@ prints the results as CSV, one line per finished test.
 
 Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                        [--max-steps N] [--jobs N] [--shard K/N] [--png FILE]
-                       [--energy] [--quiet]
+                       [--energy] [--lanes 1|2|4] [--quiet]
        encounter-batch merge SHARD.csv...
 
   --test T         type T into the field "test" (loads preset T)
@@ -29,6 +29,9 @@ Usage: encounter-batch [--test T] [--set NAME=TEXT]... [--unit au|km]
                    the series to a PNG file
   --energy         add a column energy_err: the relative change of the total
                    energy over each test (empty when a body was absorbed)
+  --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
+                   registers (default: 4 where the processor has AVX2, else
+                   2; 1 runs one test at a time); the output is the same
   --quiet          no progress line on standard error
   --help           this text
   --version        the program's version
@@ -149,6 +152,13 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       o.png = v;
     } else if (a == "--energy") {
       o.energy = true;
+    } else if (a == "--lanes") {
+      if (!value(&v)) return std::nullopt;
+      if (v != "1" && v != "2" && v != "4") {
+        *error = "--lanes takes 1, 2 or 4, not '" + v + "'";
+        return std::nullopt;
+      }
+      o.lanes = v[0] - '0';
     } else if (a == "--quiet") {
       o.quiet = true;
     } else {

@@ -12,6 +12,7 @@
 #include "app/batch/progress.h"
 #include "app/batch/trajectory_png.h"
 #include "setup/number_text.h"
+#include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
 #include "ui/control_flow.h"
 #include "ui/handlers.h"
@@ -66,6 +67,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (o.version) out << "encounter-batch " << kVersion << '\n';
     return 0;
   }
+  const int lanes = o.lanes > 0 ? o.lanes : WidestLanes();
+  if (!LanesSupported(lanes)) {
+    err << "encounter-batch: --lanes " << lanes << " needs a processor with AVX2\n";
+    return 2;
+  }
   if (o.png && !CanWriteFile(*o.png)) {
     err << "encounter-batch: cannot write the picture " << *o.png << '\n';
     return 2;
@@ -108,7 +114,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       total = static_cast<std::int64_t>((angles.end - angles.start) / angles.step) + 1;
     if (layout.shard) total = (total - o.shard + o.shards) / o.shards;
     ProgressLine progress(counters, total, o.quiet);
-    if (jobs == 1 && !layout.shard) {
+    if (jobs == 1 && !layout.shard && lanes == 1) {
       // One thread: exactly a user at the windows pressing Start.
       port.energy = o.energy;
       port.layer = o.png ? &picture : nullptr;
@@ -122,6 +128,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       ParallelSettings settings{jobs,         o.shard,  o.shards,
                                 o.max_steps,  o.energy, o.png ? &picture : nullptr,
                                 &counters};
+      settings.lanes = lanes;
       messages = RunSeriesInParallel(s, settings, write_row);
     }
   } catch (const ProgramEnded&) {

@@ -23,6 +23,7 @@ struct ParallelSettings {
   bool energy = false;
   PixelLayer* picture = nullptr;  // drawn in series order, as one window would
   ProgressCounters* progress = nullptr;
+  int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows

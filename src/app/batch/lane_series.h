@@ -1,0 +1,31 @@
+// The tests of a series on one thread, several at a time in the SIMD lanes of
+// the core (simulation/lane_step.h). When a test ends, its lane takes the
+// next test, so the lanes stay busy although tests differ in length by far.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "state/sim_state.h"
+#include "ui/display_port.h"
+
+namespace lab {
+
+// A test for a lane: the state as the series has it before the test's set-up,
+// and the port that takes its results. Both stay put until the test is done.
+struct LaneTest {
+  SimState* s = nullptr;
+  DisplayPort* port = nullptr;
+};
+
+// Runs tests in `width` lanes (2 or 4, LanesSupported) until next has none
+// left. next(slot, test) fills in the slot's next test or returns false;
+// done(slot) follows the end of that test, which has then made every report
+// RunOneTest makes. running_steps, when given, now and then receives the
+// steps taken so far by the running tests.
+void RunTestsInLanes(int width, const std::function<bool(int slot, LaneTest* test)>& next,
+                     const std::function<void(int slot)>& done,
+                     std::atomic<std::int64_t>* running_steps);
+
+}  // namespace lab
