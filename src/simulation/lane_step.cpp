@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "simulation/lane_kernel.h"
 
@@ -124,6 +125,8 @@ void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r) {
 }
 
 void CopyLane(LaneBlock& b, int from, int to) {
+  // The block is nothing but rows of one double per lane.
+  static_assert(std::is_standard_layout_v<LaneBlock> && sizeof(LaneBlock) % sizeof(LaneBlock::Lanes) == 0);
   auto* rows = reinterpret_cast<LaneBlock::Lanes*>(&b);
   for (std::size_t row = 0; row < sizeof(LaneBlock) / sizeof(LaneBlock::Lanes); ++row) {
     rows[row][to] = rows[row][from];
