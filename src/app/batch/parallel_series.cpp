@@ -86,60 +86,73 @@ std::vector<std::string> RunSeriesInParallel(
   std::map<std::int64_t, Outcome> outcomes;  // by seq
   int running = settings.jobs;
 
-  // A test in a worker's hands, from its port's set-up to its outcome.
+  // With lanes, a worker holds several tests at once, each with its port set
+  // up as in the loop below.
   struct Held {
     Job job;
     Outcome o;
     std::optional<BatchPort> port;
   };
-  auto hold = [&](Held& h, int worker) {
-    h.o.test = h.job.test;
-    h.port.emplace(h.job.start, settings.max_steps, [&h](const TestRow& row) { h.o.row = row; });
-    BatchPort& port = *h.port;
-    port.energy = settings.energy;
-    if (settings.picture) {
-      h.o.layer = std::make_unique<PixelLayer>();
-      port.layer = h.o.layer.get();
-    }
-    if (settings.progress) {
-      port.running_steps = &settings.progress->running[worker];
-      port.tests_done = &settings.progress->tests_done;
-      port.steps_done = &settings.progress->steps_done;
-    }
-  };
-  auto deliver = [&](Held& h) {
-    h.o.messages = h.port->messages;
-    std::lock_guard lock(mutex);
-    outcomes.emplace(h.job.seq, std::move(h.o));
-    arrived.notify_all();
+  auto work_in_lanes = [&](int worker) {
+    std::vector<std::unique_ptr<Held>> held(settings.lanes);
+    auto next = [&](int slot, LaneTest* test) {
+      auto job = tests.Take();
+      if (!job) return false;
+      held[slot] = std::make_unique<Held>();
+      Held& h = *held[slot];
+      h.job = std::move(*job);
+      h.o.test = h.job.test;
+      h.port.emplace(h.job.start, settings.max_steps, [&h](const TestRow& row) { h.o.row = row; });
+      BatchPort& port = *h.port;
+      port.energy = settings.energy;
+      if (settings.picture) {
+        h.o.layer = std::make_unique<PixelLayer>();
+        port.layer = h.o.layer.get();
+      }
+      if (settings.progress) {
+        port.running_steps = &settings.progress->running[worker];
+        port.tests_done = &settings.progress->tests_done;
+        port.steps_done = &settings.progress->steps_done;
+      }
+      *test = {&h.job.start, &port};
+      return true;
+    };
+    auto done = [&](int slot) {
+      Held& h = *held[slot];
+      h.o.messages = h.port->messages;
+      {
+        std::lock_guard lock(mutex);
+        outcomes.emplace(h.job.seq, std::move(h.o));
+        arrived.notify_all();
+      }
+      held[slot].reset();
+    };
+    RunTestsInLanes(settings.lanes, next, done,
+                    settings.progress ? &settings.progress->running[worker] : nullptr);
   };
 
   auto work = [&](int worker) {
-    if (settings.lanes > 1) {
-      std::vector<std::unique_ptr<Held>> held(settings.lanes);
-      RunTestsInLanes(
-          settings.lanes,
-          [&](int slot, LaneTest* test) {
-            auto job = tests.Take();
-            if (!job) return false;
-            held[slot] = std::make_unique<Held>();
-            held[slot]->job = std::move(*job);
-            hold(*held[slot], worker);
-            *test = {&held[slot]->job.start, &*held[slot]->port};
-            return true;
-          },
-          [&](int slot) {
-            deliver(*held[slot]);
-            held[slot].reset();
-          },
-          settings.progress ? &settings.progress->running[worker] : nullptr);
-    }
+    if (settings.lanes > 1) work_in_lanes(worker);
     while (auto job = tests.Take()) {
-      Held h;
-      h.job = std::move(*job);
-      hold(h, worker);
-      RunOneTest(h.job.start, *h.port);
-      deliver(h);
+      Outcome o;
+      o.test = job->test;
+      SimState& s = job->start;
+      BatchPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
+      port.energy = settings.energy;
+      if (settings.picture) {
+        o.layer = std::make_unique<PixelLayer>();
+        port.layer = o.layer.get();
+      }
+      if (settings.progress) {
+        port.running_steps = &settings.progress->running[worker];
+        port.tests_done = &settings.progress->tests_done;
+        port.steps_done = &settings.progress->steps_done;
+      }
+      RunOneTest(s, port);
+      o.messages = port.messages;
+      std::lock_guard lock(mutex);
+      outcomes.emplace(job->seq, std::move(o));
+      arrived.notify_all();
     }
     std::lock_guard lock(mutex);
     --running;
