@@ -24,6 +24,11 @@ struct LaneTest {
 // done(slot) follows the end of that test, which has then made every report
 // RunOneTest makes. running_steps, when given, now and then receives the
 // steps taken so far by the running tests.
+//
+// The port sees every call of the run loop's display steps, test starts and
+// ends, in the same order for each test; the yield at the end of a step that
+// only moves the bodies is left out. That suits the batch runner's port,
+// which acts only in display steps, not a user at the windows.
 void RunTestsInLanes(int width, const std::function<bool(int slot, LaneTest* test)>& next,
                      const std::function<void(int slot)>& done,
                      std::atomic<std::int64_t>* running_steps);
