@@ -17,13 +17,11 @@ struct Slot {
 
 class LaneRunner {
  public:
-  LaneRunner(int width, const std::function<bool(int, LaneTest*)>& next,
-             const std::function<void(int)>& done)
+  LaneRunner(int width, const LaneNext& next, const std::function<void(int)>& done)
       : width_(width), next_(next), done_(done), slots_(width) {}
 
   void Run(std::atomic<std::int64_t>* running_steps) {
-    for (int k = 0; k < width_; ++k) Fill(k);
-    for (std::uint64_t round = 0; active_ != 0; ++round) {
+    for (std::uint64_t round = 0; TakeTests(); ++round) {
       const LaneStop stop = AdvanceLanes(*block_, width_, active_);
       for (int k = 0; k < width_; ++k) {
         const unsigned bit = 1u << k;
@@ -40,12 +38,27 @@ class LaneRunner {
   }
 
  private:
+  bool Busy(int k) const { return (active_ >> k) & 1u; }
+
+  // Idle lanes take tests; false when no lane has one left to run.
+  bool TakeTests() {
+    for (int k = 0; k < width_ && !exhausted_; ++k) {
+      if (!Busy(k)) Fill(k);
+    }
+    return active_ != 0;
+  }
+
   // The slot takes the next test. One that cannot start in a lane runs on
-  // the run loop's path to its end.
+  // the run loop's path to its end. While other lanes run, the source of
+  // tests is not asked to wait for one.
   void Fill(int k) {
     Slot& slot = slots_[k];
-    active_ &= ~(1u << k);
-    while (next_(k, &slot.test)) {
+    while (!exhausted_) {
+      const bool wait = active_ == 0;
+      if (!next_(k, &slot.test, wait)) {
+        exhausted_ = wait;
+        break;
+      }
       SimState& s = *slot.test.s;
       slot.r = RunningTest{};
       if (!BeginTest(s, slot.r, *slot.test.port)) {
@@ -61,7 +74,7 @@ class LaneRunner {
     }
     // An idle lane repeats a busy one, so that it computes nothing strange.
     for (int from = 0; from < width_; ++from) {
-      if (active_ & (1u << from)) {
+      if (Busy(from)) {
         CopyLane(*block_, from, k);
         break;
       }
@@ -69,7 +82,7 @@ class LaneRunner {
   }
 
   // The step the lane stopped at, done (whole, or its rest) by the run loop;
-  // then the lane goes on with the test, or takes the next one.
+  // then the lane goes on with the test, or falls idle.
   void GoOnScalar(int k, bool whole) {
     Slot& slot = slots_[k];
     SimState& s = *slot.test.s;
@@ -80,8 +93,8 @@ class LaneRunner {
       LoadLane(*block_, k, s, slot.r);
       return;
     }
+    active_ &= ~(1u << k);
     RunToEnd(k, end);
-    Fill(k);
   }
 
   // A test that has left the common case (an absorption, a massless body)
@@ -95,17 +108,17 @@ class LaneRunner {
   }
 
   int width_;
-  const std::function<bool(int, LaneTest*)>& next_;
+  const LaneNext& next_;
   const std::function<void(int)>& done_;
   std::vector<Slot> slots_;
   std::unique_ptr<LaneBlock> block_ = std::make_unique<LaneBlock>();
-  unsigned active_ = 0;
+  unsigned active_ = 0;     // lanes with a test
+  bool exhausted_ = false;  // the series has no test left to hand out
 };
 
 }  // namespace
 
-void RunTestsInLanes(int width, const std::function<bool(int, LaneTest*)>& next,
-                     const std::function<void(int)>& done,
+void RunTestsInLanes(int width, const LaneNext& next, const std::function<void(int)>& done,
                      std::atomic<std::int64_t>* running_steps) {
   LaneRunner(width, next, done).Run(running_steps);
 }

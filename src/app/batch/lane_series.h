@@ -19,18 +19,24 @@ struct LaneTest {
   DisplayPort* port = nullptr;
 };
 
+// The next test for lane `slot`: fills in *test and returns true, or false
+// when there is none. With wait false other lanes have tests running, and a
+// test that cannot be had at once (a bound on how far the runner may run
+// ahead of the output) must be answered with false, not waited for: the
+// lanes are asked again after their next steps. With wait true no lane runs,
+// and false means the series has no more tests.
+using LaneNext = std::function<bool(int slot, LaneTest* test, bool wait)>;
+
 // Runs tests in `width` lanes (2 or 4, LanesSupported) until next has none
-// left. next(slot, test) fills in the slot's next test or returns false;
-// done(slot) follows the end of that test, which has then made every report
-// RunOneTest makes. running_steps, when given, now and then receives the
-// steps taken so far by the running tests.
+// left. done(slot) follows the end of the slot's test, which has then made
+// every report RunOneTest makes. running_steps, when given, now and then
+// receives the steps taken so far by the running tests.
 //
 // The port sees every call of the run loop's display steps, test starts and
 // ends, in the same order for each test; the yield at the end of a step that
 // only moves the bodies is left out. That suits the batch runner's port,
 // which acts only in display steps, not a user at the windows.
-void RunTestsInLanes(int width, const std::function<bool(int slot, LaneTest* test)>& next,
-                     const std::function<void(int slot)>& done,
+void RunTestsInLanes(int width, const LaneNext& next, const std::function<void(int slot)>& done,
                      std::atomic<std::int64_t>* running_steps);
 
 }  // namespace lab

@@ -95,7 +95,8 @@ std::vector<std::string> RunSeriesInParallel(
   };
   auto work_in_lanes = [&](int worker) {
     std::vector<std::unique_ptr<Held>> held(settings.lanes);
-    auto next = [&](int slot, LaneTest* test) {
+    // Take never keeps a worker waiting here, so `wait` changes nothing.
+    auto next = [&](int slot, LaneTest* test, bool /*wait*/) {
       auto job = tests.Take();
       if (!job) return false;
       held[slot] = std::make_unique<Held>();
@@ -127,7 +128,7 @@ std::vector<std::string> RunSeriesInParallel(
       }
       held[slot].reset();
     };
-    RunTestsInLanes(settings.lanes, next, done,
+    RunTestsInLanes(settings.lanes, LaneNext(next), done,
                     settings.progress ? &settings.progress->running[worker] : nullptr);
   };
 
