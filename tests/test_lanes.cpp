@@ -9,8 +9,13 @@
 #include <map>
 #include <sstream>
 
+#include "app/batch/batch_port.h"
 #include "app/batch/batch_run.h"
+#include "app/batch/lane_series.h"
+#include "setup/initial_conditions.h"
 #include "simulation/lane_step.h"
+#include "simulation/run_loop.h"
+#include "ui/handlers.h"
 
 namespace {
 
@@ -146,6 +151,52 @@ TEST_P(Lanes, PictureAndShards) {
 
 INSTANTIATE_TEST_SUITE_P(Widths, Lanes, testing::Values(2, 4),
                          [](const auto& info) { return std::to_string(info.param) + "Lanes"; });
+
+// A source that has no test at hand while lanes run (a bound on running
+// ahead) holds back no test and loses none.
+TEST(LaneRunner, TestsNotToBeHadAtOnce) {
+  lab::SimState base;
+  lab::HeadlessPort setup(base);
+  lab::Form_Load(base, setup);
+  setup.Paste(10, "0");
+  setup.Paste(13, "0.05");  // t d fact: short tests
+  setup.Paste(12, "70");
+  base.runstate = 0;
+  lab::StartSeries(base, setup);
+  std::vector<lab::SimState> starts;
+  for (lab::SimState s = base; starts.empty() || s.alpha0 <= s.alphaend;
+       s.alpha0 = s.alpha0 + s.dalpha) {
+    starts.push_back(s);
+    ASSERT_TRUE(lab::INITIALISE(s, setup));
+  }
+  auto row_text = [](const lab::TestRow& row) {
+    std::string text;
+    for (const auto& cell : row.row1) text += cell + ',';
+    return text + std::to_string(row.steps) + ',' + row.end;
+  };
+  std::vector<std::string> one, lanes(starts.size());
+  for (lab::SimState s : starts) {
+    lab::BatchPort port(s, 0, [&](const lab::TestRow& row) { one.push_back(row_text(row)); });
+    lab::RunOneTest(s, port);
+  }
+
+  std::vector<lab::SimState> states = starts;
+  std::vector<std::unique_ptr<lab::BatchPort>> ports(states.size());
+  std::vector<std::size_t> held(4);
+  std::size_t taken = 0;
+  int asked = 0;
+  auto next = [&](int slot, lab::LaneTest* test, bool wait) {
+    if ((!wait && ++asked % 3 != 0) || taken == states.size()) return false;
+    const std::size_t i = held[slot] = taken++;
+    ports[i] = std::make_unique<lab::BatchPort>(
+        states[i], 0, [&, i](const lab::TestRow& row) { lanes[i] = row_text(row); });
+    *test = {&states[i], ports[i].get()};
+    return true;
+  };
+  lab::RunTestsInLanes(2, next, [&](int slot) { ports[held[slot]].reset(); }, nullptr);
+  EXPECT_EQ(lanes, one);
+  EXPECT_EQ(one.size(), 8u);
+}
 
 TEST(LanesOption, WidthsOnOffer) {
   EXPECT_EQ(Batch({"--lanes", "3"}),
