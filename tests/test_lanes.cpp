@@ -133,18 +133,23 @@ TEST_P(Lanes, ValuesNoLongerFinite) {
   EXPECT_NE(printed.find("status 2"), std::string::npos);
 }
 
-TEST_P(Lanes, PictureAndShards) {
+// Every display step plots: near an encounter (every step) and far from one
+// (every hundredth), in a pair and around a central mass.
+TEST_P(Lanes, PicturesAndShards) {
   const std::string dir = testing::TempDir();
-  const Args series = {"--test", "6.5", "--set", "end=168", "--max-steps", "20000", "--quiet"};
-  auto picture = [&](const std::string& lanes) {
+  auto picture = [&](const Args& series, const std::string& lanes) {
     const std::string file = dir + "lanes" + lanes + ".png";
-    Batch(With(series, {"--png", file, "--lanes", lanes, "--jobs", "1"}));
+    Batch(With(series, {"--png", file, "--lanes", lanes, "--jobs", "1", "--quiet"}));
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
-  const std::string one = picture("1");
-  EXPECT_GT(one.size(), 100u);
-  EXPECT_EQ(picture(std::to_string(GetParam())), one);
+  for (const Args& series : {Args{"--test", "6.5", "--set", "end=168", "--max-steps", "20000"},
+                             Args{"--test", "0", "--set", "tdfact=0.05", "--set", "end=30"}}) {
+    SCOPED_TRACE(series[1]);
+    const std::string one = picture(series, "1");
+    EXPECT_GT(one.size(), 100u);
+    EXPECT_EQ(picture(series, std::to_string(GetParam())), one);
+  }
 
   ExpectSame({"--test", "2", "--set", "tdfact=0.2", "--set", "end=90", "--shard", "2/3"});
 }
