@@ -13,12 +13,6 @@ namespace lab {
 
 namespace {
 
-// What the run loop keeps for the running test.
-struct Series {
-  PairTables tables;
-  Encounter enc;
-};
-
 // The end of a series, or Stop: the run stands still until the program ends.
 // Start begins a new series from inside the wait.
 [[noreturn]] void Halted(SimState& s, DisplayPort& port) {
@@ -65,14 +59,14 @@ void ShowLimits(SimState& s, DisplayPort& port) {
   port.SetFieldText(6, NumberText(s.nstars));
 }
 
-void StartTest(SimState& s, Series& r, DisplayPort& port) {
+void StartTest(SimState& s, RunningTest& r, DisplayPort& port) {
   BeginTest(s, r.enc, port);
   StartPairTables(s, r.tables);
 }
 
 // The display step: results of row 0 and the points of the bodies. False when
 // a value to be shown is not finite; the test then ends without results.
-bool DisplayStep(SimState& s, Series& r, DisplayPort& port) {
+bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port) {
   port.YieldEvents();
   ComputeEscapeSpeeds(s, r.enc, r.tables.R2);
   if (!ShownValuesFinite(s, r.enc)) {
@@ -86,20 +80,29 @@ bool DisplayStep(SimState& s, Series& r, DisplayPort& port) {
   return true;
 }
 
+inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port) {
+  CheckClosestApproach(s, r.enc);
+  if (IsDisplayStep(s) && !DisplayStep(s, r, port)) return StepEnd::kNoResults;
+  port.YieldEvents();
+  if (s.runstate == 1) Halted(s, port);
+  return s.endtest == 1 ? StepEnd::kResults : StepEnd::kGoingOn;
+}
+
+inline StepEnd Step(SimState& s, RunningTest& r, DisplayPort& port) {
+  s.tcnt = s.tcnt + 1;
+  if (s.endtest == 0) {
+    AdvanceBodies(s, r.tables, port);
+    TrackEncounter(s, r.enc, r.tables.R2);
+  }
+  return Tail(s, r, port);
+}
+
 // Integrates one test until it ends: true when it ended with results. Stop
 // leaves through the halted wait.
-bool StepTest(SimState& s, Series& r, DisplayPort& port) {
+bool StepTest(SimState& s, RunningTest& r, DisplayPort& port) {
   for (;;) {
-    s.tcnt = s.tcnt + 1;
-    if (s.endtest == 0) {
-      AdvanceBodies(s, r.tables, port);
-      TrackEncounter(s, r.enc, r.tables.R2);
-    }
-    CheckClosestApproach(s, r.enc);
-    if (IsDisplayStep(s) && !DisplayStep(s, r, port)) return false;
-    port.YieldEvents();
-    if (s.runstate == 1) Halted(s, port);
-    if (s.endtest == 1) return true;
+    const StepEnd end = Step(s, r, port);
+    if (end != StepEnd::kGoingOn) return end == StepEnd::kResults;
   }
 }
 
@@ -130,13 +133,19 @@ void StartSeries(SimState& s, DisplayPort& port) {
   s.bestratio = 0;
 }
 
-bool RunOneTest(SimState& s, DisplayPort& port) {
+bool SetUpTest(SimState& s, RunningTest& r, DisplayPort& port) {
   if (!INITIALISE(s, port)) return false;
-  Series r;
   StartTest(s, r, port);
+  return true;
+}
+
+StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port) { return Step(s, r, port); }
+StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port) { return Tail(s, r, port); }
+
+void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results) {
   TestSummary summary;
-  summary.results = StepTest(s, r, port);
-  if (summary.results) {
+  summary.results = results;
+  if (results) {
     WriteTestResults(s, r.enc, port);
     summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
     summary.vescshown = r.enc.vescshown;
@@ -147,6 +156,12 @@ bool RunOneTest(SimState& s, DisplayPort& port) {
   summary.time = static_cast<double>(s.tcnt) * s.tdelta;
   summary.endcause = s.endcause;
   port.TestFinished(summary);
+}
+
+bool RunOneTest(SimState& s, DisplayPort& port) {
+  RunningTest r;
+  if (!SetUpTest(s, r, port)) return false;
+  FinishTest(s, r, port, StepTest(s, r, port));
   return true;
 }
 

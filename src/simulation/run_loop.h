@@ -3,6 +3,7 @@
 #pragma once
 
 #include "simulation/encounter.h"
+#include "simulation/pair_tables.h"
 #include "state/sim_state.h"
 #include "ui/display_port.h"
 
@@ -22,6 +23,23 @@ bool RunOneTest(SimState& s, DisplayPort& port);
 // Test start after the set-up, whatever integrates the test: the angle and
 // the derived limits shown, the counters of the test reset.
 void BeginTest(SimState& s, Encounter& e, DisplayPort& port);
+
+// The pieces of RunOneTest, for runners that step several tests side by side
+// (the batch runner's lanes). What the run loop keeps for the running test:
+struct RunningTest {
+  PairTables tables;
+  Encounter enc;
+};
+enum class StepEnd { kGoingOn, kResults, kNoResults };
+// Set-up and test start; false when the set-up was refused.
+bool SetUpTest(SimState& s, RunningTest& r, DisplayPort& port);
+// One whole step: advance, track, and the rest below.
+StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port);
+// The rest of a step whose bodies have advanced and whose encounter has been
+// tracked: closest approach, display step, yield and poll.
+StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port);
+// Rows 1 and 2 (with results) and the report of the ended test.
+void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results);
 
 // Whether the present step shows results and plots the bodies: every
 // plotstep-th step, and the last step of a test.

@@ -45,6 +45,9 @@ Every option may also be written --option=VALUE.
   --crosscheck     run every test with both methods from the same start and
                    add the columns acc_end .. differs (see below); a closing
                    line on standard error counts the rows whose outcome differs
+  --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
+                   registers (default: 4 where the processor has AVX2, else
+                   2; 1 runs one test at a time); the output is the same
   --quiet          no progress line on standard error (warnings remain)
   --list-presets   the twenty scenarios, one line each
   --help           this text
@@ -141,6 +144,15 @@ const OptionSpec kOptions[] = {
     {"--full", false, [](BatchOptions& o, const std::string&, std::string*) { return o.full = true; }},
     {"--crosscheck", false,
      [](BatchOptions& o, const std::string&, std::string*) { return o.crosscheck = true; }},
+    {"--lanes", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       if (v != "1" && v != "2" && v != "4") {
+         *error = "--lanes takes 1, 2 or 4, not " + Echo(v);
+         return false;
+       }
+       o.lanes = v[0] - '0';
+       return true;
+     }},
     {"--integrator", true,
      [](BatchOptions& o, const std::string& v, std::string* error) {
        if (!IntegratorOfName(v)) {

@@ -15,6 +15,7 @@ struct BatchOptions {
   std::optional<bool> unit_au;                            // --unit au / km
   std::int64_t max_steps = 50000000;                      // 0: no limit
   int jobs = 0;                                           // 0: one per core
+  int lanes = 0;                                          // --lanes 1|2|4; 0: the widest
   int shard = 0, shards = 0;                              // --shard K/N; 0: whole series
   std::optional<std::string> png;                         // picture of the drawing
   std::optional<std::string> output;                      // the CSV into a file

@@ -27,6 +27,7 @@
 #include "app/batch/png_encode.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
+#include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
 #include "ui/control_flow.h"
 #include "ui/handlers.h"
@@ -336,6 +337,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out.flush();
     return out ? 0 : StoppedStatus(err);
   }
+  const int lanes = o.lanes > 0 ? o.lanes : WidestLanes();
+  if (!LanesSupported(lanes)) {
+    err << "encounter-batch: --lanes " << lanes << " needs a processor with AVX2\n";
+    return 2;
+  }
   const std::string start_time = UtcNow();
 
   // The windows' start-up and what the user types.
@@ -434,7 +440,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     ProgressLine progress(counters, total, o.quiet);
     progress_line = &progress;
     const bool fixed_only = integrator == Integrator::kEulerSums && !o.crosscheck;
-    if (jobs == 1 && !layout.shard && fixed_only) {
+    if (jobs == 1 && !layout.shard && fixed_only && lanes == 1) {
       // One thread: exactly a user at the windows pressing Start.
       std::int64_t serial_test = 0;
       serial_emit = [&](const TestRow& row) { write_row(serial_test++, row); };
@@ -448,6 +454,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       StartSeries(s, port);
       ParallelSettings settings{jobs, o.shard, o.shards, o.max_steps,
                                 o.png ? &picture : nullptr, &counters, {}};
+      settings.lanes = lanes;
       if (!fixed_only) {
         settings.run_test = [&](SimState& test, BatchPort& test_port) {
           RunBatchTest(integrator, o.crosscheck, o.max_steps, test, test_port);

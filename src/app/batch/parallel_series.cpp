@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/batch/lane_series.h"
 #include "app/batch/stop.h"
 #include "setup/initial_conditions.h"
 #include "simulation/run_loop.h"
@@ -89,9 +90,73 @@ std::vector<std::string> RunSeriesInParallel(
   // the workers back instead of letting finished results pile up.
   std::condition_variable room;
   std::int64_t in_flight = 0;
-  const std::int64_t ahead = 4 * static_cast<std::int64_t>(settings.jobs);
+  const bool in_lanes = settings.lanes > 1 && !settings.run_test;
+  const std::int64_t ahead =
+      4 * static_cast<std::int64_t>(settings.jobs) * (in_lanes ? settings.lanes : 1);
 
-  auto work = [&](int worker) {
+  // With lanes, a worker holds several tests at once, each with its port set
+  // up as in the loop below.
+  struct Held {
+    Job job;
+    Outcome o;
+    std::optional<BatchPort> port;
+  };
+  auto work_in_lanes = [&](int worker) {
+    std::vector<std::unique_ptr<Held>> held(settings.lanes);
+    // A lane whose worker still runs other lanes must not wait for room: the
+    // test the writer waits for may be one of those lanes.
+    auto next = [&](int slot, LaneTest* test, bool wait) {
+      {
+        std::unique_lock lock(mutex);
+        while (in_flight >= ahead && !StopRequested()) {
+          if (!wait) return false;
+          room.wait_for(lock, std::chrono::milliseconds(100));
+        }
+        if (StopRequested()) return false;
+        ++in_flight;
+      }
+      auto job = tests.Take();
+      if (!job) {
+        std::lock_guard lock(mutex);
+        --in_flight;
+        return false;
+      }
+      held[slot] = std::make_unique<Held>();
+      Held& h = *held[slot];
+      h.job = std::move(*job);
+      h.o.test = h.job.test;
+      h.port.emplace(h.job.start, settings.max_steps, [&h](const TestRow& row) { h.o.row = row; });
+      BatchPort& port = *h.port;
+      if (settings.picture) {
+        h.o.layer = std::make_unique<PixelLayer>();
+        port.layer = h.o.layer.get();
+      }
+      if (settings.progress) {
+        port.running_steps = &settings.progress->running[worker];
+        port.tests_done = &settings.progress->tests_done;
+        port.steps_done = &settings.progress->steps_done;
+      }
+      *test = {&h.job.start, &port};
+      return true;
+    };
+    auto done = [&](int slot) {
+      Held& h = *held[slot];
+      h.o.messages = h.port->messages;
+      {
+        std::lock_guard lock(mutex);
+        outcomes.emplace(h.job.seq, std::move(h.o));
+        arrived.notify_all();
+      }
+      held[slot].reset();
+    };
+    try {
+      RunTestsInLanes(settings.lanes, LaneNext(next), done,
+                      settings.progress ? &settings.progress->running[worker] : nullptr);
+    } catch (const Interrupted&) {
+    }
+  };
+
+  auto work_one_at_a_time = [&](int worker) {
     for (;;) {
       {
         std::unique_lock lock(mutex);
@@ -132,6 +197,13 @@ std::vector<std::string> RunSeriesInParallel(
       std::lock_guard lock(mutex);
       outcomes.emplace(job->seq, std::move(o));
       arrived.notify_all();
+    }
+  };
+  auto work = [&](int worker) {
+    if (in_lanes) {
+      work_in_lanes(worker);
+    } else {
+      work_one_at_a_time(worker);
     }
     std::lock_guard lock(mutex);
     --running;

@@ -24,6 +24,7 @@ struct ParallelSettings {
   ProgressCounters* progress = nullptr;
   // Runs one test (RunOneTest when empty).
   std::function<void(SimState&, BatchPort&)> run_test;
+  int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows

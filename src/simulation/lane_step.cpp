@@ -1,0 +1,146 @@
+#include "simulation/lane_step.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+#include "simulation/lane_kernel.h"
+
+namespace lab {
+
+namespace {
+
+// Two lanes in the SSE2 registers every x86-64 processor has.
+struct Sse2Ops {
+  static constexpr int W = 2;
+  using V = double __attribute__((vector_size(16)));
+  template <class M>
+  static unsigned Bits(M m) {
+    return static_cast<unsigned>(_mm_movemask_pd(reinterpret_cast<__m128d>(m)));
+  }
+  static V Sqrt(V a) { return reinterpret_cast<V>(_mm_sqrt_pd(reinterpret_cast<__m128d>(a))); }
+  static V Load(const double* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
+};
+
+constexpr int kPairI[3] = {0, 0, 1};
+constexpr int kPairJ[3] = {1, 2, 2};
+
+}  // namespace
+
+LaneStop AdvanceLanes2(LaneBlock& b, unsigned active) {
+  return LaneKernel<Sse2Ops>::Advance(b, active);
+}
+
+bool FitsLane(const SimState& s) {
+  return s.nstars == 2 && s.nalive == 3 && s.endtest == 0 && s.m[0] > 0 && s.m[1] > 0 &&
+         s.m[2] > 0;
+}
+
+void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
+  const PairTables& t = r.tables;
+  for (int i = 0; i < 3; ++i) {
+    b.mg[i][k] = s.m[i] * s.G;
+    b.x0[i][k] = s.x0[i];
+    b.y0[i][k] = s.y0[i];
+    b.vx0[i][k] = s.vx0[i];
+    b.vy0[i][k] = s.vy0[i];
+    b.vx[i][k] = s.vx[i];
+    b.vy[i][k] = s.vy[i];
+    b.s1x[i][k] = t.S1X[i];
+    b.s1y[i][k] = t.S1Y[i];
+    b.s2x[i][k] = t.S2X[i];
+    b.s2y[i][k] = t.S2Y[i];
+    b.px[i][k] = s.x[i];
+    b.py[i][k] = s.y[i];
+  }
+  for (int p = 0; p < 3; ++p) {
+    b.dx[p][k] = t.DX[kPairI[p]][kPairJ[p]];
+    b.dy[p][k] = t.DY[kPairI[p]][kPairJ[p]];
+    b.r2[p][k] = t.R2[kPairI[p]][kPairJ[p]];
+  }
+  b.dt[k] = s.tdelta;
+  b.lim02[k] = s.rr2limit[0][2];
+  b.lim12[k] = s.rr2limit[1][2];
+  b.lim20[k] = s.rr2limit[2][0];
+  b.lim21[k] = s.rr2limit[2][1];
+  b.near[k] = 5000 * s.rlimit2;
+  // End conditions a and b of the encounter; b's threshold is the lower one.
+  const bool receding = !CentralMass(s) && s.m3 > 1;
+  b.endthr[k] = s.state != 1 ? std::numeric_limits<double>::infinity()
+                : receding   ? s.dist2sq / 4
+                             : s.dist2sq;
+  b.next100[k] = static_cast<double>((s.tcnt / 100 + 1) * 100);
+  b.n[k] = static_cast<double>(s.tcnt);
+  b.rr2[k] = s.rr2;
+  b.rr2prev[k] = s.rr2prev;
+  b.rr2prev2[k] = s.rr2prev2;
+  b.rmin20[k] = s.rmin20sq;
+  b.rmin21[k] = s.rmin21sq;
+}
+
+void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r) {
+  const auto tcnt = static_cast<std::int64_t>(b.n[k]);
+  if (tcnt == s.tcnt) return;  // no step taken since the lane was loaded
+  PairTables& t = r.tables;
+  s.tcnt = tcnt;
+  const double dt = b.dt[k];
+  for (int i = 0; i < 3; ++i) {
+    t.S1X[i] = b.s1x[i][k];
+    t.S1Y[i] = b.s1y[i][k];
+    t.S2X[i] = b.s2x[i][k];
+    t.S2Y[i] = b.s2y[i][k];
+    s.x[i] = b.px[i][k];
+    s.y[i] = b.py[i][k];
+    // The speeds, which no common step reads, as the step computes them.
+    s.vxcur[i] = s.vx[i] + dt * t.S1X[i];
+    s.vycur[i] = s.vy[i] + dt * t.S1Y[i];
+    s.v[i] = std::sqrt(s.vxcur[i] * s.vxcur[i] + s.vycur[i] * s.vycur[i]);
+  }
+  for (int p = 0; p < 3; ++p) {
+    const int i = kPairI[p], j = kPairJ[p];
+    t.DX[i][j] = b.dx[p][k];
+    t.DY[i][j] = b.dy[p][k];
+    t.DX[j][i] = -b.dx[p][k];
+    t.DY[j][i] = -b.dy[p][k];
+    t.R2[i][j] = t.R2[j][i] = b.r2[p][k];
+  }
+  s.rr2 = b.rr2[k];
+  s.rr2prev = b.rr2prev[k];
+  s.rr2prev2 = b.rr2prev2[k];
+  s.rmin20sq = b.rmin20[k];
+  s.rmin21sq = b.rmin21[k];
+  s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
+  // What the last step's TrackEncounter left: the farther body and the cadence.
+  const double r02 = t.R2[0][2], r12 = t.R2[1][2];
+  r.enc.rmax = r12 < r02 ? r02 : r12;
+  s.plotstep = s.rr2 < 5000 * s.rlimit2 ? 1 : 100;
+}
+
+void CopyLane(LaneBlock& b, int from, int to) {
+  // The block is nothing but rows of one double per lane.
+  static_assert(std::is_standard_layout_v<LaneBlock> && sizeof(LaneBlock) % sizeof(LaneBlock::Lanes) == 0);
+  auto* rows = reinterpret_cast<LaneBlock::Lanes*>(&b);
+  for (std::size_t row = 0; row < sizeof(LaneBlock) / sizeof(LaneBlock::Lanes); ++row) {
+    rows[row][to] = rows[row][from];
+  }
+}
+
+int WidestLanes() { return __builtin_cpu_supports("avx2") ? 4 : 2; }
+
+bool LanesSupported(int width) {
+  return width == 1 || width == 2 || (width == 4 && __builtin_cpu_supports("avx2"));
+}
+
+LaneStop AdvanceLanes(LaneBlock& b, int width, unsigned active) {
+  return width == 4 ? AdvanceLanes4(b, active) : AdvanceLanes2(b, active);
+}
+
+}  // namespace lab

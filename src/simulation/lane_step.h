@@ -1,0 +1,77 @@
+// Several tests of a series side by side in one core's SIMD lanes. The step is
+// a chain of dependent divisions and square roots; one test leaves the core
+// waiting on each result, while two or four independent tests, one per lane
+// of a vector register, keep it busy. Each lane performs exactly the
+// operations of the three-body step of the run loop (AdvanceBodies and
+// TrackEncounter) in the same order and rounds alone, so every test's numbers
+// are those of the scalar path to the last bit.
+//
+// The lanes run only the common steps: three bodies with mass, no body within
+// an absorption distance, no closest approach, no end condition and no display
+// step. A step that is not common stops the lanes, and that test goes on
+// through the run loop's own code from the state it has reached.
+#pragma once
+
+#include <cstdint>
+
+#include "simulation/run_loop.h"
+#include "state/sim_state.h"
+
+namespace lab {
+
+inline constexpr int kMaxLanes = 4;
+
+// The tests of the lanes, one array entry per lane (struct of arrays). Pair
+// p of the tables is (0, 1), (0, 2), (1, 2) for p = 0, 1, 2.
+struct alignas(32) LaneBlock {
+  using Lanes = double[kMaxLanes];
+  // Fixed through a test.
+  Lanes mg[3];                          // m(k) × G
+  Lanes x0[3], y0[3], vx0[3], vy0[3];   // start state
+  Lanes vx[3], vy[3];                   // start velocity, base of the velocity sums
+  Lanes dt;                             // tdelta
+  Lanes lim02, lim12, lim20, lim21;     // rr2limit of the pairs of body 2
+  Lanes near;                           // 5000 × rlimit2: every step is displayed below it
+  Lanes endthr;                         // rmax beyond it ends the test (+inf while state = 0)
+  Lanes next100;                        // the next step number divisible by 100
+  // Changed by every step.
+  Lanes n;                              // tcnt
+  Lanes s1x[3], s1y[3], s2x[3], s2y[3]; // running sums
+  Lanes dx[3], dy[3], r2[3];            // pair geometry of the last step
+  Lanes px[3], py[3];                   // positions
+  Lanes rr2, rr2prev, rr2prev2, rmin20, rmin21;
+};
+
+// Which lanes stopped, as bit masks: `redo` lanes did not take the step (an
+// absorption or an end of the test is near) and must run it whole through the
+// run loop; `finish` lanes took it and need the rest of the step (closest
+// approach, display step) from the run loop.
+struct LaneStop {
+  unsigned redo = 0;
+  unsigned finish = 0;
+};
+
+// Whether the running test's next steps can be taken in a lane.
+bool FitsLane(const SimState& s);
+
+// Lane k takes over the test's present state (the test must fit a lane).
+void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r);
+// The state lane k has reached goes back into the test's records, as the run
+// loop would have left them after the same steps.
+void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r);
+// Lane `to` computes the same as lane `from`: an idle lane does harmless work.
+void CopyLane(LaneBlock& b, int from, int to);
+
+// 4 where the processor has AVX2, else 2.
+int WidestLanes();
+bool LanesSupported(int width);
+
+// Steps the lanes in `active` (a bit mask) until one of them stops. width is
+// 2 or 4 and must be supported.
+LaneStop AdvanceLanes(LaneBlock& b, int width, unsigned active);
+
+// The kernels of each width (lane_step.cpp, lane_step_avx2.cpp).
+LaneStop AdvanceLanes2(LaneBlock& b, unsigned active);
+LaneStop AdvanceLanes4(LaneBlock& b, unsigned active);
+
+}  // namespace lab

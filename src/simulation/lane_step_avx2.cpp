@@ -1,0 +1,39 @@
+// The four-lane step, compiled for processors with AVX2 and called only on
+// them (WidestLanes, LanesSupported). Only AVX2 is enabled, not FMA: no lane
+// fuses a multiply and an add.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "simulation/lane_step.h"
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#include "simulation/lane_kernel.h"
+
+namespace lab {
+
+namespace {
+
+struct Avx2Ops {
+  static constexpr int W = 4;
+  using V = double __attribute__((vector_size(32)));
+  template <class M>
+  static unsigned Bits(M m) {
+    return static_cast<unsigned>(_mm256_movemask_pd(reinterpret_cast<__m256d>(m)));
+  }
+  static V Sqrt(V a) { return reinterpret_cast<V>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(a))); }
+  static V Load(const double* p) { return reinterpret_cast<V>(_mm256_loadu_pd(p)); }
+  static void Store(double* p, V v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
+};
+
+}  // namespace
+
+LaneStop AdvanceLanes4(LaneBlock& b, unsigned active) {
+  return LaneKernel<Avx2Ops>::Advance(b, active);
+}
+
+}  // namespace lab
+
+#pragma GCC pop_options
