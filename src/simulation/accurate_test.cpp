@@ -217,8 +217,10 @@ class AccurateTest {
       }
       Track();
       if (s_.endtest == 1) return Scan::kEnded;
-      // kMinimum: a closest approach when body k is the nearer one.
-      if (s_.rr2 == R2_[pair][2]) {
+      // A closest approach when body k is the nearer one. An end located a
+      // hair early (the condition not yet holding at the exact state) goes on
+      // from there.
+      if (kind == kMinimum && s_.rr2 == R2_[pair][2]) {
         CountClosestApproach(s_, e_);
         if (s_.endtest == 1) return Scan::kEnded;
       }
