@@ -1,10 +1,11 @@
 # make run   builds the program and opens its windows
 # make test  builds everything and runs every test, then again under sanitizers
 # make build builds everything; the programs land in build/bin/
+# make mutation  checks that the tests notice the faults of scripts/mutants.txt
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-asan run bench clean
+.PHONY: all deps build test test-asan run bench mutation clean
 
 all: build
 
@@ -30,5 +31,8 @@ run: build
 bench: build
 	@for b in build/bin/bench-*; do echo "== $$b"; $$b; done
 
+mutation: deps
+	@scripts/mutation-check
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-mutation
