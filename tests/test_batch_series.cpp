@@ -40,7 +40,7 @@ TEST_P(Series, PrintsTheKnownCsvOnOneThreadAndOnTwo) {
   if (e.slow && golden::kSanitized) GTEST_SKIP() << "a long series: run in the optimised build only";
   for (const int jobs : {1, 2}) {
     SCOPED_TRACE("--jobs " + std::to_string(jobs));
-    const Result r = Batch(golden::Words(e.rest), jobs);
+    const Result r = Batch(e.words, jobs);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     golden::Expect("series/" + e.name + ".csv", r.out);
@@ -48,7 +48,7 @@ TEST_P(Series, PrintsTheKnownCsvOnOneThreadAndOnTwo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, Series, testing::ValuesIn(golden::Manifest("series.txt")),
-                         [](const auto& info) { return golden::TestName(info.param.name); });
+                         golden::TestName);
 
 // Each --set name writes its own field; a field written twice keeps the last.
 TEST(BatchOptions, NamesWriteTheirFields) {
@@ -73,7 +73,7 @@ TEST(BatchSeries, ShardsMergeIntoTheKnownCsv) {
   std::vector<std::string> files;
   for (int k = 1; k <= 3; ++k) {
     files.push_back(dir + "shard" + std::to_string(k) + ".csv");
-    auto args = golden::Words(e->rest);
+    auto args = e->words;
     args.insert(args.end(), {"--shard", std::to_string(k) + "/3"});
     std::ofstream(files.back()) << Batch(args, k == 2 ? 1 : 2).out;
   }

@@ -32,7 +32,7 @@ class Drawing : public testing::TestWithParam<golden::Entry> {};
 TEST_P(Drawing, PointsLandWhereTheyDid) {
   const golden::Entry& e = GetParam();
   if (e.slow && golden::kSanitized) GTEST_SKIP() << "a long test: run in the optimised build only";
-  const auto words = golden::Words(e.rest);
+  const auto& words = e.words;
   lab::SimState s;
   Recorder port(s);
   port.from = std::stoll(words.at(0));
@@ -49,6 +49,6 @@ TEST_P(Drawing, PointsLandWhereTheyDid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, Drawing, testing::ValuesIn(golden::Manifest("drawing.txt")),
-                         [](const auto& info) { return golden::TestName(info.param.name); });
+                         golden::TestName);
 
 }  // namespace

@@ -61,21 +61,6 @@ TEST_F(TestSetup, WorkedCaseOfPresetTwo) {
   EXPECT_EQ(s.plotstep, 100);
 }
 
-TEST_F(TestSetup, HeavyBodyTwoRestsAndThePairFallsIn) {
-  Prepare(4, 90);  // m3 = 0.5: body 2 moves
-  ASSERT_TRUE(lab::INITIALISE(s, port));
-  EXPECT_LT(s.vx[2], 0);
-  Prepare(5, 0);  // m3 = 100 in the pair regime: body 2 rests
-  ASSERT_TRUE(lab::INITIALISE(s, port));
-  EXPECT_EQ(s.vx[2], 0);
-  EXPECT_GT(s.vx[0], 0);
-  EXPECT_EQ(s.vx[0] - s.vx0[0], 0);
-  // Body 2 is the heaviest: its pairs use its mass, the pair (0, 1) body 0's.
-  EXPECT_EQ(s.rr2limit[2][0], s.rlimit2);
-  EXPECT_EQ(s.rr2limit[2][1], s.rlimit2);
-  EXPECT_LT(s.rr2limit[0][1], s.rlimit2);
-}
-
 TEST_F(TestSetup, LimitSpeedCappedForACompactPair) {
   Prepare(8, 350.6225);  // central mass of four million suns, tiny time step
   ASSERT_TRUE(lab::INITIALISE(s, port));
