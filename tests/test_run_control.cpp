@@ -252,6 +252,11 @@ TEST(StartButton, ReplacesTheSeriesFromTheFirstAngle) {
 TEST(StartButton, ASecondSeriesFillsRowTwoAfresh) {
   Lab lab("2", "0");
   std::array<std::string, lab::kResultFields> first;
+  lab.port.AtStep(150, [](HeadlessPort& p) {  // row 0 as of the display step at 100
+    EXPECT_EQ(p.fields[7], "100");
+    EXPECT_EQ(p.results[5], "1.99");  // the nearer body, 1 in AU
+    EXPECT_EQ(p.results[6], "1.99");
+  });
   lab.port.AtStep(1000, Press(kNext));
   lab.port.AtWait([&](HeadlessPort& p) {
     first = p.results;
