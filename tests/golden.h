@@ -35,6 +35,7 @@ struct Entry {
   std::vector<std::string> words;
   bool slow = false;
 };
+inline void PrintTo(const Entry& e, std::ostream* os) { *os << e.name; }
 inline std::vector<Entry> Manifest(const std::string& file) {
   std::vector<Entry> entries;
   std::istringstream in(Read(LAB_TEST_DATA "/" + file));
