@@ -2,10 +2,11 @@
 # make test  builds everything and runs every test, then again under sanitizers
 # make build builds everything; the programs land in build/bin/
 # make package builds the Debian package build/encounter-lab_<version>_amd64.deb
+# make mutation  checks that the tests notice the faults of scripts/mutants.txt
 
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-asan run bench package clean
+.PHONY: all deps build test test-asan run bench package mutation clean
 
 all: build
 
@@ -34,5 +35,8 @@ package: build
 bench: build
 	@for b in build/bin/bench-*; do echo "== $$b"; $$b; done
 
+mutation: deps
+	@scripts/mutation-check
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-mutation

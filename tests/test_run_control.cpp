@@ -247,6 +247,28 @@ TEST(StartButton, ReplacesTheSeriesFromTheFirstAngle) {
   EXPECT_EQ(port.waits, 2u);
 }
 
+// A second series in the same program knows nothing of the first one's best
+// test: its own first test enters row 2 again, however its ratio compares.
+TEST(StartButton, ASecondSeriesFillsRowTwoAfresh) {
+  Lab lab("2", "0");
+  std::array<std::string, lab::kResultFields> first;
+  lab.port.AtStep(150, [](HeadlessPort& p) {  // row 0 as of the display step at 100
+    EXPECT_EQ(p.fields[7], "100");
+    EXPECT_EQ(p.results[5], "1.99");  // the nearer body, 1 in AU
+    EXPECT_EQ(p.results[6], "1.99");
+  });
+  lab.port.AtStep(1000, Press(kNext));
+  lab.port.AtWait([&](HeadlessPort& p) {
+    first = p.results;
+    EXPECT_EQ(p.results[14], "0");
+    p.Click(kStart);
+  });
+  lab.port.AtStep(1000, Press(kNext));
+  lab.Run();
+  EXPECT_EQ(lab.port.tests.size(), 2u);
+  EXPECT_EQ(lab.port.results, first);
+}
+
 // However often Start is pressed, one series runs and the stack stays as
 // deep as one series.
 TEST(StartButton, AThousandStartsLeaveOneSeries) {
