@@ -264,25 +264,25 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       value = name.substr(eq + 1);
       name.resize(eq);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& s : kOptions) {
-      if (name == s.name) spec = &s;
+      if (name == s.name) option = &s;
     }
-    if (spec == nullptr) {
+    if (option == nullptr) {
       *error = "unknown option " + Echo(args[i]) + " (see --help)";
       return std::nullopt;
     }
-    if (spec->takes_value && !value) {
+    if (option->takes_value && !value) {
       if (i + 1 >= args.size()) {
         *error = name + " needs a value";
         return std::nullopt;
       }
       value = args[++i];
-    } else if (!spec->takes_value && value) {
+    } else if (!option->takes_value && value) {
       *error = name + " takes no value, not " + Echo(*value);
       return std::nullopt;
     }
-    if (!spec->apply(o, value.value_or(""), error)) return std::nullopt;
+    if (!option->apply(o, value.value_or(""), error)) return std::nullopt;
   }
   return o;
 }
