@@ -104,17 +104,20 @@ class AccurateTest {
     }
   }
 
-  static Bodies StartBodies(const SimState& s) {
+  // Bodies 0 to 2 from the state's per-body arrays.
+  static Bodies BodiesOf(const double* m, const double* x, const double* y, const double* vx,
+                         const double* vy) {
     Bodies b;
     for (int i = 0; i < 3; ++i) {
-      b.m[i] = s.m[i];
-      b.x[i] = s.x0[i];
-      b.y[i] = s.y0[i];
-      b.vx[i] = s.vx0[i];
-      b.vy[i] = s.vy0[i];
+      b.m[i] = m[i];
+      b.x[i] = x[i];
+      b.y[i] = y[i];
+      b.vx[i] = vx[i];
+      b.vy[i] = vy[i];
     }
     return b;
   }
+  static Bodies StartBodies(const SimState& s) { return BodiesOf(s.m, s.x0, s.y0, s.vx0, s.vy0); }
 
   // The bodies with mass take the state b; the pair table follows for the
   // pairs of bodies with mass (the others keep their last distances, which
@@ -242,17 +245,7 @@ class AccurateTest {
     AbsorptionMinimum(s_, k, 2, r2);
   }
 
-  Bodies CurrentBodies() const {
-    Bodies b;
-    for (int i = 0; i < 3; ++i) {
-      b.m[i] = s_.m[i];
-      b.x[i] = s_.x[i];
-      b.y[i] = s_.y[i];
-      b.vx[i] = s_.vxcur[i];
-      b.vy[i] = s_.vycur[i];
-    }
-    return b;
-  }
+  Bodies CurrentBodies() const { return BodiesOf(s_.m, s_.x, s_.y, s_.vxcur, s_.vycur); }
 
   // The last display step of the test, at the loaded state.
   bool Finish() {
