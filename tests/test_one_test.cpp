@@ -1,7 +1,8 @@
 // One test from its start state to its results: the pair on its orbit,
 // body 2 falling in, the time step and absorption distances, set-ups that are
-// refused, the end conditions, the shown texts and row 2. Whole tests of
-// every scenario are pinned in tests/data (test_batch_series, test_drawing).
+// refused and the end conditions. Whole tests of every scenario, with the
+// texts they show and row 2, are pinned in tests/data (test_batch_series,
+// test_drawing).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -168,47 +169,6 @@ TEST_F(Stepping, FirstClosestApproachEndsACentralMassTestWithoutPassages) {
   EXPECT_EQ(s.state, 1);
   EXPECT_EQ(s.endtest, 1);
   EXPECT_EQ(s.endcause, lab::kEndPassages);
-}
-
-TEST(ShownTexts, AreCutNeverRounded) {
-  lab::SimState s;
-  s.auc = 149600000;
-  EXPECT_EQ(lab::SpeedText(12.3459), "12.345");
-  EXPECT_EQ(lab::SpeedText(-0.0004), "-0.001");
-  EXPECT_EQ(lab::DistanceText(s, 812.7 * 812.7), "812");
-  s.auflag = 1;
-  EXPECT_EQ(lab::DistanceText(s, (1.499 * s.auc) * (1.499 * s.auc)), "1.49");
-}
-
-TEST(RowTwo, HoldsTheSmallestRatioAndIgnoresAZeroEscapeSpeed) {
-  lab::SimState s;
-  lab::HeadlessPort port(s);
-  lab::Encounter e;
-  s.rlimit2 = 1;
-  s.rr2 = 4;
-  s.alpha = 10;
-  e.vsel = 1;
-  e.vescshown = 0;  // no escape speed: not a candidate
-  lab::WriteTestResults(s, e, port);
-  EXPECT_EQ(port.results[7], "10");
-  EXPECT_EQ(port.results[14], "Text1");
-  EXPECT_EQ(s.bestratio, 0);
-
-  e.vescshown = 4;
-  lab::WriteTestResults(s, e, port);
-  EXPECT_EQ(port.results[14], "10");
-  EXPECT_EQ(port.results[18], "4");
-  EXPECT_EQ(s.bestratio, 0.25);
-
-  s.alpha = 20;
-  e.vescshown = 2;  // a worse ratio stays out
-  lab::WriteTestResults(s, e, port);
-  EXPECT_EQ(port.results[14], "10");
-  s.rr2 = 0.5;  // body 2 ended inside the absorption distance
-  e.vescshown = 8;
-  lab::WriteTestResults(s, e, port);
-  EXPECT_EQ(port.results[14], "10");
-  EXPECT_EQ(port.results[7], "20");
 }
 
 }  // namespace
