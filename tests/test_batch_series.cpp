@@ -38,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(Golden, Series, testing::ValuesIn(golden::Manifest("ser
 // Refused before the first step: one short line on standard error, with the
 // value echoed quoted, status 2 and nothing on standard output.
 TEST(BatchSeries, MistakesAreOneShortLineOnStandardErrorAndStatusTwo) {
-  auto rows = batch_test::Table("refusals.txt");
+  auto rows = golden::Table("refusals.txt");
   rows.push_back({{"--unit", std::string(100000, 'q')}, "...(100000 bytes)..."});
   for (const int jobs : {1, 2}) {
     for (const auto& c : rows) {

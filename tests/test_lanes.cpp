@@ -75,7 +75,7 @@ class Lanes : public testing::TestWithParam<int> {
 
 // Series of every preset, and series whose tests end in every way.
 TEST_P(Lanes, EveryPresetAndEveryEnd) {
-  for (const auto& series : batch_test::Table("lanes.txt")) {
+  for (const auto& series : golden::Table("lanes.txt")) {
     SCOPED_TRACE(series.args[1]);
     const std::string printed = ExpectSame(series.args);
     EXPECT_NE(printed.find("status 0"), std::string::npos) << printed;

@@ -151,7 +151,7 @@ TEST_F(Shards, MergeRefusesEveryDamagedShard) {
       {"# encounter-batch shard 1/2147483647 series x\ntest,alpha\n", "not the output of a shard"},
       {s2 + "1,2\n", "goes on after its last line"},
   };
-  for (const auto& c : batch_test::Table("damaged-shards.txt")) {
+  for (const auto& c : golden::Table("damaged-shards.txt")) {
     const std::string from = c.args.at(0) == "RATIO" ? ratio : c.args[0];
     std::string text = s2;
     ASSERT_NE(text.find(from), std::string::npos) << from;
@@ -212,7 +212,7 @@ TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
 
 // What the program does not do as asked, or does not trust, is said once.
 TEST(Warnings, IgnoredAndSuspectInputIsNamed) {
-  for (const auto& c : batch_test::Table("warnings.txt")) {
+  for (const auto& c : golden::Table("warnings.txt")) {
     auto args = c.args;
     args.insert(args.end(), {"--max-steps", "30000", "--set", "dalpha=1000", "--quiet"});
     const Result r = Batch(args);
