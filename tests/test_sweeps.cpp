@@ -1,7 +1,7 @@
 // Sweeps a study can rely on: shards that prove they are whole and a merge
 // that refuses anything else, runs that stop cleanly on a signal or a failed
-// write, the unrounded columns, the JSON record, the warnings, and pictures
-// written only where a picture belongs.
+// write, the JSON record, the warnings, and pictures written only where a
+// picture belongs.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
