@@ -1,7 +1,7 @@
 // One test from its start state to its results: the pair on its orbit,
 // body 2 falling in, the time step and absorption distances, set-ups that are
-// refused and the end conditions. Whole tests of every scenario, with the
-// texts they show and row 2, are pinned in tests/data (test_batch_series,
+// refused, the end conditions and row 2. Whole tests of every scenario, with
+// the texts they show, are pinned in tests/data (test_batch_series,
 // test_drawing).
 #include <gtest/gtest.h>
 
@@ -152,6 +152,38 @@ TEST_F(Stepping, FirstClosestApproachEndsACentralMassTestWithoutPassages) {
   EXPECT_EQ(s.state, 1);
   EXPECT_EQ(s.endtest, 1);
   EXPECT_EQ(s.endcause, lab::kEndPassages);
+}
+
+// Row 2 of the Data Display (the batch runner keeps its own account).
+TEST(RowTwo, HoldsTheSmallestRatioAndIgnoresAZeroEscapeSpeed) {
+  lab::SimState s;
+  lab::HeadlessPort port(s);
+  lab::Encounter e;
+  s.rlimit2 = 1;
+  s.rr2 = 4;
+  s.alpha = 10;
+  e.vsel = 1;
+  e.vescshown = 0;  // no escape speed: not a candidate
+  lab::WriteTestResults(s, e, port);
+  EXPECT_EQ(port.results[7], "10");
+  EXPECT_EQ(port.results[14], "Text1");
+  EXPECT_EQ(s.bestratio, 0);
+
+  e.vescshown = 4;
+  lab::WriteTestResults(s, e, port);
+  EXPECT_EQ(port.results[14], "10");
+  EXPECT_EQ(port.results[18], "4");
+  EXPECT_EQ(s.bestratio, 0.25);
+
+  s.alpha = 20;
+  e.vescshown = 2;  // a worse ratio stays out
+  lab::WriteTestResults(s, e, port);
+  EXPECT_EQ(port.results[14], "10");
+  s.rr2 = 0.5;  // body 2 ended inside the absorption distance
+  e.vescshown = 8;
+  lab::WriteTestResults(s, e, port);
+  EXPECT_EQ(port.results[14], "10");
+  EXPECT_EQ(port.results[7], "20");
 }
 
 }  // namespace
