@@ -1,9 +1,10 @@
-// Expected outputs kept as files in tests/data. LAB_UPDATE_GOLDEN=1 in the
+// Expected outputs and tables of cases kept as files in tests/data. LAB_UPDATE_GOLDEN=1 in the
 // environment writes the present output into them instead of comparing.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -52,6 +53,53 @@ inline std::string TestName(const testing::TestParamInfo<Entry>& info) {
   std::string name = info.param.name;
   for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
+}
+
+// \n, \r and \xHH stand for their characters; a backslash keeps any other.
+inline std::string Unescape(const std::string& s) {
+  std::string r;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i] == '\\' && i + 1 < s.size() ? s[++i] : 0;
+    if (c == 0) r += s[i];
+    else if (c != 'x') r += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    else r += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16)), i += 2;
+  }
+  return r;
+}
+
+// The lines "ARGUMENTS | TEXT" of a table in tests/data; '#' lines are
+// comments. The arguments are separated by blanks; one in double quotes may
+// hold blanks.
+struct Row {
+  std::vector<std::string> args;
+  std::string text;
+};
+inline std::vector<Row> Table(const std::string& file) {
+  std::vector<Row> rows;
+  std::istringstream in(Read(LAB_TEST_DATA "/" + file));
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t bar = std::min({line.find(" | "), line.rfind(" |"), line.size()});
+    Row row{{}, bar + 3 < line.size() ? Unescape(line.substr(bar + 3)) : ""};
+    std::string word;
+    bool quoted = false, any = false;
+    for (std::size_t i = 0; i <= bar; ++i) {
+      const char c = i < bar ? line[i] : ' ';
+      if (c == ' ' && !quoted) {
+        if (any) row.args.push_back(Unescape(word));
+        word.clear();
+        any = false;
+        continue;
+      }
+      any = true;
+      if (c == '"') quoted = !quoted;
+      else word += c;
+      if (c == '\\' && i + 1 < bar) word += line[++i];
+    }
+    rows.push_back(row);
+  }
+  EXPECT_FALSE(rows.empty()) << "no table in " << file;
+  return rows;
 }
 
 inline void Expect(const std::string& file, const std::string& actual) {

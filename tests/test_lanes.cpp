@@ -4,14 +4,11 @@
 // threads.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 
 #include "app/batch/batch_port.h"
-#include "app/batch/batch_run.h"
 #include "app/batch/lane_series.h"
+#include "batch_run_helper.h"
 #include "setup/initial_conditions.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
@@ -21,30 +18,14 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-std::string Batch(Args args) {
-  std::ostringstream out, err;
-  const int status = lab::RunBatch(args, out, err);
-  return out.str() + err.str() + "status " + std::to_string(status) + '\n';
+std::string Batch(const Args& args) {
+  const batch_test::Result r = batch_test::Batch(args);
+  return r.out + r.err + "status " + std::to_string(r.status) + '\n';
 }
 
 Args With(Args args, const Args& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
-}
-
-// The column "end" of each row, joined by blanks.
-std::string Ends(const std::string& printed) {
-  std::istringstream in(printed);
-  std::string line, ends;
-  std::getline(in, line);  // header
-  while (std::getline(in, line) && line.rfind("encounter-batch", 0) != 0 &&
-         line.find(',') != std::string::npos) {
-    std::string field;
-    std::istringstream cells(line);
-    for (int i = 0; i <= 10; ++i) std::getline(cells, field, ',');
-    ends += (ends.empty() ? "" : " ") + field;
-  }
-  return ends;
 }
 
 class Lanes : public testing::TestWithParam<int> {
@@ -77,61 +58,17 @@ class Lanes : public testing::TestWithParam<int> {
   }
 };
 
-// Short series of every preset; most tests end at the step limit, the short
-// ones by themselves.
-TEST_P(Lanes, EveryPreset) {
-  const std::pair<const char*, const char*> kSeries[] = {
-      {"0", "40"},   {"1", "40"},   {"2", "40"},     {"3", "40"},      {"3.5", "40"},
-      {"4", "40"},   {"5", "40"},   {"5.5", "169"},  {"6", "40"},      {"6.5", "168"},
-      {"7", "40"},   {"8", ""},     {"9", ""},       {"10", ""},       {"11", ""},
-      {"101", "40"}, {"105", "40"}, {"107", "350.61"}, {"108", "350.638"}, {"111", "40"},
-  };
-  for (const auto& [preset, end] : kSeries) {
-    SCOPED_TRACE(preset);
-    Args args = {"--test", preset, "--max-steps", "12000", "--energy"};
-    if (*end) args = With(args, {"--set", std::string("end=") + end});
-    const std::string printed = ExpectSame(args);
-    EXPECT_NE(printed.find("status 0"), std::string::npos) << printed;
-  }
-}
-
-// Series whose tests end in every way; the ends are checked too, so that a
-// series cannot quietly stop showing what it is here for.
-TEST_P(Lanes, EveryEnd) {
-  const struct {
-    Args args;
-    const char* ends;
-  } kSeries[] = {
-      // Body 2 absorbed in the third test, beside tests that escape.
-      {{"--test", "0", "--set", "tdfact=0.05", "--set", "end=60"},
-       "escaped escaped absorbed escaped escaped escaped escaped"},
-      // A heavy body 2 recedes; absorbed in the second test.
-      {{"--test", "3", "--set", "m3=2", "--set", "tdfact=0.1", "--set", "end=50"},
-       "receded absorbed receded receded receded receded"},
-      // Central mass: the set number of closest approaches, and absorptions.
-      {{"--test", "9", "--set", "tdfact=0.25"},
-       "passages absorbed absorbed absorbed absorbed absorbed passages"},
-      // Body 2 absorbs body 0 and goes on with body 1 alone; the step limit.
-      {{"--test", "105", "--set", "tdfact=0.25", "--set", "end=40", "--max-steps", "20060"},
-       "limit limit absorbed limit limit"},
-      // A massless body 2 never fits a lane.
-      {{"--test", "0", "--set", "m3=0", "--set", "end=20", "--max-steps", "3000"},
-       "limit limit limit"},
-      // The pause after each test, and the limit in the middle of a series.
-      {{"--test", "108", "--set", "end=350.638", "--max-steps", "9000", "--energy"},
-       "limit limit limit limit"},
-  };
-  for (const auto& series : kSeries) {
+// Series of every preset, and series whose tests end in every way, pinned.
+TEST_P(Lanes, EveryPresetAndEveryEnd) {
+  for (const auto& series : golden::Table("lanes.txt")) {
     SCOPED_TRACE(series.args[1]);
-    EXPECT_EQ(Ends(ExpectSame(series.args)), series.ends);
+    const std::string printed = ExpectSame(series.args);
+    if (series.text.empty()) {
+      EXPECT_NE(printed.find("status 0"), std::string::npos) << printed;
+    } else {
+      golden::Expect("lanes/" + series.text + ".txt", printed);
+    }
   }
-}
-
-// A test whose values stop being finite ends without results, with a message.
-TEST_P(Lanes, ValuesNoLongerFinite) {
-  const std::string printed = ExpectSame({"--test", "0", "--set", "tdfact=1e-200", "--set", "end=40"});
-  EXPECT_NE(printed.find("no longer finite"), std::string::npos);
-  EXPECT_NE(printed.find("status 2"), std::string::npos);
 }
 
 // Every display step plots: near an encounter (every step) and far from one
@@ -141,8 +78,7 @@ TEST_P(Lanes, PicturesAndShards) {
   auto picture = [&](const Args& series, const std::string& lanes) {
     const std::string file = dir + "lanes" + lanes + ".png";
     Batch(With(series, {"--png", file, "--lanes", lanes, "--jobs", "1", "--quiet"}));
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return golden::Read(file);
   };
   for (const Args& series : {Args{"--test", "6.5", "--set", "end=168", "--max-steps", "20000"},
                              Args{"--test", "0", "--set", "tdfact=0.05", "--set", "end=30"}}) {
@@ -205,8 +141,6 @@ TEST(LaneRunner, TestsNotToBeHadAtOnce) {
 }
 
 TEST(LanesOption, WidthsOnOffer) {
-  EXPECT_EQ(Batch({"--lanes", "3"}),
-            "encounter-batch: --lanes takes 1, 2 or 4, not \"3\"\nstatus 2\n");
   EXPECT_TRUE(lab::LanesSupported(2));
   EXPECT_EQ(lab::WidestLanes(), lab::LanesSupported(4) ? 4 : 2);
 }

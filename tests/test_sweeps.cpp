@@ -1,7 +1,7 @@
 // Sweeps a study can rely on: shards that prove they are whole and a merge
 // that refuses anything else, runs that stop cleanly on a signal or a failed
-// write, the unrounded columns, the JSON record, the warnings, and pictures
-// written only where a picture belongs.
+// write, the JSON record, the warnings, and pictures written only where a
+// picture belongs.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,38 +10,21 @@
 
 #include <gtest/gtest.h>
 
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
-#include <sstream>
 
-#include "app/batch/batch_run.h"
+#include "batch_run_helper.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Batch(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int status = lab::RunBatch(args, out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+using batch_test::Batch;
+using batch_test::Lines;
+using batch_test::Result;
+using golden::Read;
 
 // A fresh directory for one test.
 std::string Dir(const std::string& name) {
@@ -143,7 +126,7 @@ TEST_F(Shards, StateTheirSizeAndMergeIntoTheUnshardedCsv) {
   // Written under another name first, then renamed.
   const std::string file = *dir_ + "merged.csv";
   EXPECT_EQ(Batch({"merge", "--output", file, *dir_ + "s3.csv", *dir_ + "s1.csv", *dir_ + "s2.csv"}).status, 0);
-  EXPECT_EQ(ReadFile(file), *whole_);
+  EXPECT_EQ(Read(file), *whole_);
 }
 
 // Every way a shard can be damaged: refused with the file named, status 2,
@@ -153,49 +136,34 @@ TEST_F(Shards, MergeRefusesEveryDamagedShard) {
   const std::size_t row1 = s2.find('\n', s2.find('\n') + 1) + 1;  // first row
   const std::size_t row2 = s2.find('\n', row1) + 1;
   const std::size_t end = s2.rfind('#');
-  auto replace = [&](const std::string& from, const std::string& to) {
-    std::string t = s2;
-    return t.replace(t.find(from), from.size(), to);
-  };
   const std::size_t at = s2.find(",limit,", row2) + 9;  // the ratio after ",limit,best,"
   const std::string ratio = s2.substr(at, s2.find(',', at) - at);
-  const struct {
-    const char* what;
-    std::string text;
-    const char* fault;
-  } cases[] = {
-      {"killed after the header", s2.substr(0, row1), "cut short: 0 of 2 tests"},
-      {"killed after a row", s2.substr(0, row2), "cut short: 1 of 2 tests"},
-      {"killed inside a row", s2.substr(0, row2 + 10), "cut off"},
-      {"killed before its last line", s2.substr(0, end), "cut short: 2 of 2 tests and no last line"},
-      {"empty", "", "is empty"},
-      {"binary", std::string("\0\x01\x02garbage", 10), "binary"},
-      {"a line of 100 kB", std::string(100000, 'x') + "\n", "longer than"},
-      {"too few columns", replace(",limit,", ","), "columns"},
-      {"an extra column", replace("\n# ", ",1\n# "), "columns"},
-      {"a garbage ratio", replace(ratio, "garbage"), "unreadable ratio"},
-      {"a ratio nan", replace(ratio, "nan"), "unreadable ratio"},
-      {"a ratio -1", replace(ratio, "-1"), "unreadable ratio"},
-      {"an unreadable speed", replace(",21.", ",2x."), "unreadable"},
-      {"CRLF line ends", replace("\n", "\r\n"), "carriage return"},
-      {"a huge index", replace("\n4,", "\n9223372036854775807,"), "where test 4 belongs"},
-      {"an index out of range", replace("\n4,", "\n99999999999999999999,"), "unreadable test index"},
-      {"a duplicated row", s2.substr(0, row2) + s2.substr(row1), "where test 4 belongs"},
-      {"a missing row", s2.substr(0, row1) + s2.substr(row2), "holds test \"4\" in line 3 where test 1 belongs"},
-      {"a header without best", replace(",best,", ",bust,"), "columns test, best and ratio"},
-      {"2^31-1 shards", "# encounter-batch shard 1/2147483647 series x\ntest,alpha\n", "not the output of a shard"},
-      {"a line after the last", s2 + "1,2\n", "goes on after its last line"},
-      {"another version", replace(" version ", " version 0.0.0-"), "another program version"},
-      {"another series", replace(" series ", " series 0"), "another series"},
-      {"another number of shards", replace("shard 2/3", "shard 2/4"), "shard 2/4"},
+  std::vector<std::pair<std::string, std::string>> cases = {  // the shard, the fault
+      {s2.substr(0, row1), "cut short: 0 of 2 tests"},  // killed after the header
+      {s2.substr(0, row2), "cut short: 1 of 2 tests"},  // after a row
+      {s2.substr(0, row2 + 10), "cut off"},             // inside a row
+      {s2.substr(0, end), "cut short: 2 of 2 tests and no last line"},
+      {"", "is empty"},
+      {std::string("\0\x01\x02garbage", 10), "binary"},
+      {std::string(100000, 'x') + "\n", "longer than"},
+      {s2.substr(0, row2) + s2.substr(row1), "where test 4 belongs"},  // a duplicated row
+      {s2.substr(0, row1) + s2.substr(row2), "holds test \"4\" in line 3 where test 1 belongs"},
+      {"# encounter-batch shard 1/2147483647 series x\ntest,alpha\n", "not the output of a shard"},
+      {s2 + "1,2\n", "goes on after its last line"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const Result r = Merge(c.text);
+  for (const auto& c : golden::Table("damaged-shards.txt")) {
+    const std::string from = c.args.at(0) == "RATIO" ? ratio : c.args[0];
+    std::string text = s2;
+    ASSERT_NE(text.find(from), std::string::npos) << from;
+    cases.emplace_back(text.replace(text.find(from), from.size(), c.args.at(1)), c.text);
+  }
+  for (const auto& [text, fault] : cases) {
+    SCOPED_TRACE(fault);
+    const Result r = Merge(text);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("\"" + *dir_ + "s2.csv\""), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(c.fault), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(fault), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("run again: --shard K/3 for K = 2\n"), std::string::npos) << r.err;
   }
 }
@@ -224,37 +192,6 @@ TEST_F(Shards, MergeRefusesIncompleteOrRepeatedSets) {
   }
 }
 
-// The unrounded columns read back to doubles whose cut texts are the rounded
-// columns of the same line; the first test of preset 2 to the last digit.
-TEST_F(Shards, FullColumnsHoldTheExactValues) {
-  std::istringstream lines(*whole_);
-  std::string line;
-  std::getline(lines, line);
-  EXPECT_EQ(line,
-            "alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio,"
-            "t_s,v1_kms,v2_kms,v3_kms,vesc_kms,r3_km,rmin_km,vesc_body");
-  std::getline(lines, line);
-  EXPECT_EQ(line.substr(line.find(",limit,")),
-            ",limit,1,0.54636672271129827,111577.32304666744,21.06083802927632,"
-            "21.060830023802797,15.620811470471827,38.547073154023195,447039736.54651296,"
-            "297516677.44746333,3");
-  do {
-    std::vector<std::string> v;
-    std::stringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');) v.push_back(cell);
-    ASSERT_EQ(v.size(), 21u);
-    for (int c : {1, 2, 3, 4}) {  // speeds: cut to three decimals
-      double exact = 0;
-      std::from_chars(v[c + 13].data(), v[c + 13].data() + v[c + 13].size(), exact);
-      EXPECT_EQ(std::stod(v[c]), std::floor(exact * 1000) / 1000) << line;
-      char back[32];
-      *std::to_chars(back, back + sizeof back, exact).ptr = '\0';
-      EXPECT_EQ(v[c + 13], back);  // the shortest text of that double
-    }
-    EXPECT_EQ(v[20], v[5].substr(6));  // vesc_body = the number of the heading
-  } while (std::getline(lines, line));
-}
-
 // The record of a run is JSON a parser accepts, with what a methods section needs.
 TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
   const std::string dir = Dir("meta"), meta = dir + "run.json";
@@ -263,40 +200,25 @@ TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
                           "--meta=" + meta});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Lines(ReadFile(dir + "out.csv")), 4);
+  EXPECT_EQ(Lines(Read(dir + "out.csv")), 4);
   const std::string check =
       "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
       "assert d[\"tests_in_series\"]==3 and d[\"tests_written\"]==3 and d[\"threads\"]==2 and d[\"unit\"]==\"AU\"; "
       "assert d[\"derived\"][\"n stars\"]==\"3\" and d[\"fields\"][\"t d fact\"].startswith(\"2\\n\"); "
       "assert d[\"command_line\"][-1].startswith(\"--meta=\") and d[\"max_steps\"]==500; "
       "assert d[\"end_time\"].endswith(\"Z\") and len(d[\"series\"])==16' ";
-  EXPECT_EQ(std::system((check + meta).c_str()), 0) << ReadFile(meta);
+  EXPECT_EQ(std::system((check + meta).c_str()), 0) << Read(meta);
 }
 
 // What the program does not do as asked, or does not trust, is said once.
 TEST(Warnings, IgnoredAndSuspectInputIsNamed) {
-  const struct {
-    std::vector<std::string> args;
-    const char* warning;
-  } cases[] = {
-      {{"--test", "99"}, "no scenario has the number 99; the fields keep their values (scenarios: 0 1 2 3 3.5 4"},
-      {{"--test", "abc"}, "--test \"abc\" reads as 0"},
-      {{"--test", "2", "--set", "m1=5"}, "scenario 2 moves the bodies with its own masses"},
-      {{"--test", "0", "--set", "m1=5"}, "scenario 0 sets \"m1\" to 1"},
-      {{"--test", "2", "--set", "dist1=2"}, "is read only when its text ends in the unit AU"},
-      {{"--test", "0", "--set", "m3=50", "--set", "dist2=2 AU"}, "this text is overwritten"},
-      {{"--test", "2", "--set", "start=350,6"}, "reads as 350"},
-      {{"--test", "107", "--set", "tdfact=0.2"},
-       "the test at 350.59 degrees changed its total energy by 18.4 %; the time step is too "
-       "coarse for this encounter: try a larger \"t d fact\" (now \"0.2\")"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : golden::Table("warnings.txt")) {
     auto args = c.args;
     args.insert(args.end(), {"--max-steps", "30000", "--set", "dalpha=1000", "--quiet"});
     const Result r = Batch(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("encounter-batch: warning: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
     EXPECT_EQ(r.err.substr(r.err.rfind("encounter-batch: ")), "encounter-batch: 1 warning\n");
   }
 }
@@ -311,35 +233,6 @@ TEST(Warnings, NoNumberThatIsNotFiniteReachesTheCsv) {
   EXPECT_EQ(r.out.find("inf"), std::string::npos);
   EXPECT_NE(r.out.find(",limit,1,,0,"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find(",limit,1,", r.out.find(",limit,1,") + 1), std::string::npos) << r.out;
-}
-
-// Refused before the first step, with the value echoed quoted and short.
-TEST(Refusals, SeriesThatCannotRunAndValuesThatAreNoNumbers) {
-  const struct {
-    std::vector<std::string> args;
-    const char* message;
-  } cases[] = {
-      {{"--set", "dalpha=1e-300"}, "more than 1000000000"},
-      {{"--set", "start=1e17", "--set", "end=2e17", "--set", "dalpha=1"}, "more than 1000000000"},
-      {{"--set", "start=1e17", "--set", "end=1.00000000000000064e17", "--set", "dalpha=1"},
-       "no longer changes the angle at 1E+17"},
-      {{"--set", "m3=1e999"}, "--set m3=\"1e999\": the number is not finite"},
-      {{"--set", "dist1=1e999 AU"}, "the number is not finite"},
-      {{"--set", "tdfact=-1"}, "\"t d fact\": the divisor of the time step must be greater than 0"},
-      {{"--set", "end=1e999"}, "--set end=\"1e999\": the number is not finite"},
-      {{"--unit", "p\nc\x1b[2J"}, "not \"p\\nc\\x1b[2J\""},
-      {{"--unit", std::string(100000, 'q')}, "...(100000 bytes)..."},
-      {{"--energy=1"}, "--energy takes no value"},
-      {{"--shard", "1/0"}, "--shard takes K/N"},
-  };
-  for (const auto& c : cases) {
-    const Result r = Batch(c.args);
-    EXPECT_EQ(r.status, 2) << c.message;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(Lines(r.err), 1) << r.err;
-    EXPECT_LT(r.err.size(), 300u);
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-  }
 }
 
 TEST(Options, EqualsFormsUnitCaseAndPresetList) {
@@ -418,7 +311,7 @@ TEST(Pictures, OnlyRegularFilesAreReplaced) {
   fs::create_symlink("target.png", dir + "link.png");
   EXPECT_EQ(with_png(dir + "link.png").status, 0);
   EXPECT_TRUE(fs::is_symlink(dir + "link.png"));
-  EXPECT_EQ(ReadFile(dir + "target.png").substr(1, 3), "PNG");
+  EXPECT_EQ(Read(dir + "target.png").substr(1, 3), "PNG");
   EXPECT_EQ(fs::status(dir + "target.png").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 

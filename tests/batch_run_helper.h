@@ -1,0 +1,35 @@
+// The batch runner run in-process, with its status and what it printed.
+#pragma once
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/batch/batch_run.h"
+#include "golden.h"
+
+namespace batch_test {
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+inline Result Batch(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = lab::RunBatch(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// Quiet, on the given number of threads.
+inline Result Batch(std::vector<std::string> args, int jobs) {
+  args.insert(args.begin(), {"--quiet", "--jobs", std::to_string(jobs)});
+  return Batch(args);
+}
+
+inline int Lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace batch_test
