@@ -321,6 +321,22 @@ TEST(TestField, EditDuringATestReplacesTheScenario) {
   }
 }
 
+// "t delta" is cut to seven decimals below a hundredth of a second, to whole
+// seconds above a hundred, and to three decimals between.
+TEST(TestField, TimeStepShownWithItsDecimals) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0.001 AU", "0.0011761"}, {"1 AU", "37.192"}, {"30 AU", "6111"}};
+  for (const auto& [dist1, shown] : cases) {
+    Lab lab("2", "0");
+    lab.port.Paste(3, dist1);
+    lab.port.AtStep(1, [&, shown = shown](HeadlessPort& p) {
+      EXPECT_EQ(p.fields[5], shown);
+      p.Click(kStop);
+    });
+    lab.Run();
+  }
+}
+
 // Other fields, and the unit option, are read only by the next Start; a
 // start angle beyond the last angle gives one test.
 TEST(TestField, OtherEditsWaitForTheNextSeries) {
