@@ -66,6 +66,20 @@ struct Outcome {
   std::unique_ptr<PixelLayer> layer;
 };
 
+// A test's port draws into the outcome's own picture and counts for the
+// worker's progress.
+void Attach(const ParallelSettings& settings, int worker, BatchPort& port, Outcome& o) {
+  if (settings.picture) {
+    o.layer = std::make_unique<PixelLayer>();
+    port.layer = o.layer.get();
+  }
+  if (settings.progress) {
+    port.running_steps = &settings.progress->running[worker];
+    port.tests_done = &settings.progress->tests_done;
+    port.steps_done = &settings.progress->steps_done;
+  }
+}
+
 }  // namespace
 
 std::int64_t CountTests(double start, double step, double end, std::int64_t cap) {
@@ -127,15 +141,7 @@ std::vector<std::string> RunSeriesInParallel(
       h.o.test = h.job.test;
       h.port.emplace(h.job.start, settings.max_steps, [&h](const TestRow& row) { h.o.row = row; });
       BatchPort& port = *h.port;
-      if (settings.picture) {
-        h.o.layer = std::make_unique<PixelLayer>();
-        port.layer = h.o.layer.get();
-      }
-      if (settings.progress) {
-        port.running_steps = &settings.progress->running[worker];
-        port.tests_done = &settings.progress->tests_done;
-        port.steps_done = &settings.progress->steps_done;
-      }
+      Attach(settings, worker, port, h.o);
       *test = {&h.job.start, &port};
       return true;
     };
@@ -175,15 +181,7 @@ std::vector<std::string> RunSeriesInParallel(
       o.test = job->test;
       SimState& s = job->start;
       BatchPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
-      if (settings.picture) {
-        o.layer = std::make_unique<PixelLayer>();
-        port.layer = o.layer.get();
-      }
-      if (settings.progress) {
-        port.running_steps = &settings.progress->running[worker];
-        port.tests_done = &settings.progress->tests_done;
-        port.steps_done = &settings.progress->steps_done;
-      }
+      Attach(settings, worker, port, o);
       try {
         if (settings.run_test) {
           settings.run_test(s, port);
