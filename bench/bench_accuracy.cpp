@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/batch_port.h"
+#include "series/series_port.h"
 #include "setup/initial_conditions.h"
 #include "setup/presets.h"
 #include "setup/read_fields.h"
@@ -53,7 +53,7 @@ double SpeedOverEscape(const lab::SimState& s) {
 
 Run RunTest(lab::Integrator integrator, lab::SimState s) {
   Run r;
-  lab::BatchPort port(s, 0, [&](const lab::TestRow& row) { r.row = row; });
+  lab::SeriesPort port(s, 0, [&](const lab::TestRow& row) { r.row = row; });
   const double t0 = CpuSeconds();
   lab::RunOneTestWith(integrator, s, port);
   r.seconds = CpuSeconds() - t0;

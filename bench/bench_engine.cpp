@@ -13,9 +13,9 @@
 #include "setup/initial_conditions.h"
 #include "setup/presets.h"
 #include "setup/read_fields.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 namespace {
 

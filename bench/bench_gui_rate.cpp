@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "state/sim_state.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"

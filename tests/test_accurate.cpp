@@ -13,7 +13,7 @@
 #include "simulation/accurate_test.h"
 #include "simulation/energy.h"
 #include "simulation/integrator_bulirsch_stoer.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 namespace {
 

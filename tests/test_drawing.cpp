@@ -7,9 +7,9 @@
 
 #include "app/batch/batch_options.h"
 #include "golden.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 namespace {
 

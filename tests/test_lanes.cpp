@@ -6,8 +6,8 @@
 
 #include <map>
 
-#include "app/batch/batch_port.h"
-#include "app/batch/lane_series.h"
+#include "series/series_port.h"
+#include "series/lane_series.h"
 #include "batch_run_helper.h"
 #include "setup/initial_conditions.h"
 #include "simulation/lane_step.h"
@@ -118,19 +118,19 @@ TEST(LaneRunner, TestsNotToBeHadAtOnce) {
   };
   std::vector<std::string> one, lanes(starts.size());
   for (lab::SimState s : starts) {
-    lab::BatchPort port(s, 0, [&](const lab::TestRow& row) { one.push_back(row_text(row)); });
+    lab::SeriesPort port(s, 0, [&](const lab::TestRow& row) { one.push_back(row_text(row)); });
     lab::RunOneTest(s, port);
   }
 
   std::vector<lab::SimState> states = starts;
-  std::vector<std::unique_ptr<lab::BatchPort>> ports(states.size());
+  std::vector<std::unique_ptr<lab::SeriesPort>> ports(states.size());
   std::vector<std::size_t> held(4);
   std::size_t taken = 0;
   int asked = 0;
   auto next = [&](int slot, lab::LaneTest* test, bool wait) {
     if ((!wait && ++asked % 3 != 0) || taken == states.size()) return false;
     const std::size_t i = held[slot] = taken++;
-    ports[i] = std::make_unique<lab::BatchPort>(
+    ports[i] = std::make_unique<lab::SeriesPort>(
         states[i], 0, [&, i](const lab::TestRow& row) { lanes[i] = row_text(row); });
     *test = {&states[i], ports[i].get()};
     return true;

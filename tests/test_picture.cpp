@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/batch/batch_run.h"
-#include "app/batch/png_encode.h"
+#include "records/png_encode.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 namespace {
 

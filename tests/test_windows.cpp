@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "state/sim_state.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"

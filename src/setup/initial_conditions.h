@@ -6,7 +6,7 @@
 #include <string>
 
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 
 namespace lab {
 

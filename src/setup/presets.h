@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 
 namespace lab {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 
 namespace lab {
 

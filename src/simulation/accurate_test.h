@@ -8,7 +8,7 @@
 
 #include "simulation/integrator_bulirsch_stoer.h"
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 
 namespace lab {
 

@@ -5,7 +5,7 @@
 #include "simulation/encounter.h"
 #include "simulation/pair_tables.h"
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 
 namespace lab {
 

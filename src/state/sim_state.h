@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "ui/colour.h"
+#include "port/colour.h"
 
 namespace lab {
 

@@ -5,7 +5,7 @@
 #include "setup/presets.h"
 #include "setup/read_fields.h"
 #include "simulation/run_loop.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 
 namespace lab {
 

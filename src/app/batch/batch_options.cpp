@@ -5,8 +5,8 @@
 #include <charconv>
 #include <string_view>
 
-#include "app/batch/crosscheck.h"
-#include "app/batch/texts.h"
+#include "series/crosscheck.h"
+#include "records/texts.h"
 
 namespace lab {
 

@@ -15,21 +15,21 @@
 #include <thread>
 
 #include "app/batch/batch_options.h"
-#include "app/batch/batch_port.h"
-#include "app/batch/crosscheck.h"
-#include "app/batch/csv.h"
-#include "app/batch/merge.h"
-#include "app/batch/parallel_series.h"
+#include "series/series_port.h"
+#include "series/crosscheck.h"
+#include "records/csv.h"
+#include "records/merge.h"
+#include "series/parallel_series.h"
 #include "app/batch/progress.h"
-#include "app/batch/replacing_file.h"
-#include "app/batch/stop.h"
-#include "app/batch/texts.h"
-#include "app/batch/png_encode.h"
+#include "records/replacing_file.h"
+#include "series/stop.h"
+#include "records/texts.h"
+#include "records/png_encode.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
 #include "version.h"
 
@@ -349,7 +349,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::vector<std::string> messages;
   std::vector<std::string> warnings;
   std::function<void(const TestRow&)> serial_emit = [](const TestRow&) {};
-  BatchPort port(s, o.max_steps, [&](const TestRow& row) { serial_emit(row); });
+  SeriesPort port(s, o.max_steps, [&](const TestRow& row) { serial_emit(row); });
   try {
     Form_Load(s, port);
     if (o.test) port.Paste(10, *o.test);
@@ -456,7 +456,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
                                 o.png ? &picture : nullptr, &counters, {}};
       settings.lanes = lanes;
       if (!fixed_only) {
-        settings.run_test = [&](SimState& test, BatchPort& test_port) {
+        settings.run_test = [&](SimState& test, SeriesPort& test_port) {
           RunBatchTest(integrator, o.crosscheck, o.max_steps, test, test_port);
         };
       }

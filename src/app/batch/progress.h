@@ -12,14 +12,9 @@
 #include <thread>
 #include <vector>
 
-namespace lab {
+#include "series/progress_counters.h"
 
-struct ProgressCounters {
-  explicit ProgressCounters(int workers) : running(workers) {}
-  std::atomic<std::int64_t> tests_done{0};
-  std::atomic<std::int64_t> steps_done{0};  // of finished tests
-  std::vector<std::atomic<std::int64_t>> running;  // steps of each worker's present test
-};
+namespace lab {
 
 class ProgressLine {
  public:

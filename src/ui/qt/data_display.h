@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <array>
 
-#include "ui/display_port.h"
+#include "port/display_port.h"
 #include "ui/qt/field.h"
 #include "ui/qt/twips.h"
 

@@ -7,8 +7,8 @@
 #include <QSaveFile>
 #include <utility>
 
-#include "app/batch/csv.h"
-#include "app/batch/test_rows.h"
+#include "records/csv.h"
+#include "series/test_rows.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/trajectory_display.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/batch_port.h"
-#include "ui/display_port.h"
+#include "series/series_port.h"
+#include "port/display_port.h"
 
 class QWidget;
 

@@ -15,7 +15,7 @@
 #include <immintrin.h>
 #endif
 
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/window_font.h"

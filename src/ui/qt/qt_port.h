@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "state/sim_state.h"
-#include "ui/display_port.h"
+#include "port/display_port.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/kept_results.h"

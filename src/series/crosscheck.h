@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/batch/batch_port.h"
+#include "series/series_port.h"
 #include "simulation/accurate_test.h"
 #include "state/sim_state.h"
 
@@ -20,7 +20,7 @@ std::optional<Integrator> IntegratorOfName(const std::string& name);
 // cross, first the accurate method on a copy of the start, whose outcome the
 // port's row then carries.
 void RunBatchTest(Integrator integrator, bool cross, std::int64_t max_steps, SimState& s,
-                  BatchPort& port);
+                  SeriesPort& port);
 
 // Series order: row 2 under the accurate method, and the rows that differ.
 class CrossTally {
@@ -36,30 +36,9 @@ class CrossTally {
   std::int64_t differing_ = 0, rows_ = 0;
 };
 
-// merge: the accurate method's best and the flag decided again in series
-// order, for rows that carry the columns of --crosscheck.
-class CrossMerge {
- public:
-  // Nothing when the header has no such columns.
-  static std::optional<CrossMerge> ForHeader(const std::string& header);
-  // A row without its test index, its best already decided.
-  std::string Redecide(const std::string& row);
-  std::string Summary() const;
-
- private:
-  int end_ = -1, v3_red_ = -1, best_ = -1, acc_end_ = -1, acc_v3_red_ = -1, acc_best_ = -1,
-      acc_ratio_ = -1, differs_ = -1;
-  double bestratio_ = 0;
-  std::int64_t differing_ = 0, rows_ = 0;
-};
-
 // Whether the methods disagree on the end, on best, or on whether body 2
 // ended faster than its escape speed (v3_red).
 bool OutcomesDiffer(const TestRow& row);
-
-// The added columns, separated by commas (no comma at either end).
-std::string CrossHeader();
-void AppendCrossColumns(std::string& line, const TestRow& row);
 
 // The closing line on standard error.
 std::string CrossSummary(const CrossTally& tally);

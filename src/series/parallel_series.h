@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/batch_port.h"
-#include "app/batch/pixel_layer.h"
-#include "app/batch/progress.h"
+#include "series/series_port.h"
+#include "series/pixel_layer.h"
+#include "series/progress_counters.h"
 #include "state/sim_state.h"
 
 namespace lab {
@@ -23,7 +23,7 @@ struct ParallelSettings {
   PixelLayer* picture = nullptr;  // drawn in series order, as one window would
   ProgressCounters* progress = nullptr;
   // Runs one test (RunOneTest when empty).
-  std::function<void(SimState&, BatchPort&)> run_test;
+  std::function<void(SimState&, SeriesPort&)> run_test;
   int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
 };
 

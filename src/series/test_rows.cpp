@@ -1,4 +1,4 @@
-#include "app/batch/test_rows.h"
+#include "series/test_rows.h"
 
 namespace lab {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch/batch_port.h"
+#include "series/test_rows.h"
 
 namespace lab {
 

@@ -1,4 +1,4 @@
-#include "app/batch/stop.h"
+#include "series/stop.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "app/batch/merge.h"
+#include "records/merge.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,10 +13,10 @@
 #include <ostream>
 #include <string_view>
 
-#include "app/batch/crosscheck.h"
-#include "app/batch/csv.h"
-#include "app/batch/replacing_file.h"
-#include "app/batch/texts.h"
+#include "records/cross_columns.h"
+#include "records/csv.h"
+#include "records/replacing_file.h"
+#include "records/texts.h"
 #include "version.h"
 
 namespace lab {

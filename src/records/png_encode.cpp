@@ -1,4 +1,4 @@
-#include "app/batch/png_encode.h"
+#include "records/png_encode.h"
 
 #include <png.h>
 

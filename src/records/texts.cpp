@@ -1,4 +1,4 @@
-#include "app/batch/texts.h"
+#include "records/texts.h"
 
 #include <charconv>
 #include <cmath>

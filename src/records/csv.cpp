@@ -1,10 +1,10 @@
-#include "app/batch/csv.h"
+#include "records/csv.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "app/batch/crosscheck.h"
-#include "app/batch/texts.h"
+#include "records/cross_columns.h"
+#include "records/texts.h"
 
 namespace lab {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/batch/pixel_layer.h"
-#include "ui/colour.h"
+#include "series/pixel_layer.h"
+#include "port/colour.h"
 
 namespace lab {
 

@@ -1,10 +1,10 @@
-#include "app/batch/batch_port.h"
+#include "series/series_port.h"
 
 #include <cmath>
 #include <utility>
 
-#include "app/batch/stop.h"
-#include "app/batch/test_rows.h"
+#include "series/stop.h"
+#include "series/test_rows.h"
 #include "simulation/energy.h"
 #include "simulation/run_loop.h"
 
@@ -22,7 +22,7 @@ const char* EndWord(int endcause, bool limit) {
   }
 }
 
-BatchPort::BatchPort(SimState& s, std::int64_t max_steps, Emit emit)
+SeriesPort::SeriesPort(SimState& s, std::int64_t max_steps, Emit emit)
     : HeadlessPort(s), max_steps_(max_steps), emit_(std::move(emit)) {
   record_points = false;
 }
@@ -31,7 +31,7 @@ BatchPort::BatchPort(SimState& s, std::int64_t max_steps, Emit emit)
 // max_steps steps, so that the test ends in that step with the results of
 // that step (the display step's first yield is the first yield of a step in
 // which IsDisplayStep holds).
-void BatchPort::YieldEvents() {
+void SeriesPort::YieldEvents() {
   ++yields;
   if (StopRequested()) throw Interrupted{};
   if (running_steps && (s_.tcnt & 0xffff) == 0) {
@@ -46,7 +46,7 @@ void BatchPort::YieldEvents() {
 
 // Nobody sits at the windows: a pause is released at once, the halted wait
 // ends the program.
-void BatchPort::WaitEvents() {
+void SeriesPort::WaitEvents() {
   ++waits;
   if (s_.waitnext == 1) {
     Click(Button::CommandNext);
@@ -55,17 +55,17 @@ void BatchPort::WaitEvents() {
   EndProgram();
 }
 
-void BatchPort::PlotPoint(float x, float y, ColourNumber colour) {
+void SeriesPort::PlotPoint(float x, float y, ColourNumber colour) {
   ++points_plotted;
   if (layer) layer->Plot(x, y, colour);
 }
 
-void BatchPort::ClearTrajectory() {
+void SeriesPort::ClearTrajectory() {
   ++clears;
   if (layer) layer->Clear();
 }
 
-void BatchPort::SetResultText(int index, const std::string& text) {
+void SeriesPort::SetResultText(int index, const std::string& text) {
   HeadlessPort::SetResultText(index, text);
   if (index == 0) {  // a test begins, its bodies set up
     limit_pressed_ = false;
@@ -74,7 +74,7 @@ void BatchPort::SetResultText(int index, const std::string& text) {
   TakeResultText(row_, index, text, result_colours[10] == s_.clightred, headings[4]);
 }
 
-void BatchPort::TestFinished(const TestSummary& summary) {
+void SeriesPort::TestFinished(const TestSummary& summary) {
   if (tests_done) {
     steps_done->fetch_add(summary.steps, std::memory_order_relaxed);
     running_steps->store(0, std::memory_order_relaxed);

@@ -1,4 +1,4 @@
-#include "app/batch/replacing_file.h"
+#include "records/replacing_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/batch/texts.h"
+#include "records/texts.h"
 
 namespace lab {
 

@@ -1,4 +1,4 @@
-#include "app/batch/lane_series.h"
+#include "series/lane_series.h"
 
 #include <memory>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "app/batch/parallel_series.h"
+#include "series/parallel_series.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -8,11 +8,11 @@
 #include <optional>
 #include <thread>
 
-#include "app/batch/lane_series.h"
-#include "app/batch/stop.h"
+#include "series/lane_series.h"
+#include "series/stop.h"
 #include "setup/initial_conditions.h"
 #include "simulation/run_loop.h"
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 namespace lab {
 
@@ -68,7 +68,7 @@ struct Outcome {
 
 // A test's port draws into the outcome's own picture and counts for the
 // worker's progress.
-void Attach(const ParallelSettings& settings, int worker, BatchPort& port, Outcome& o) {
+void Attach(const ParallelSettings& settings, int worker, SeriesPort& port, Outcome& o) {
   if (settings.picture) {
     o.layer = std::make_unique<PixelLayer>();
     port.layer = o.layer.get();
@@ -113,7 +113,7 @@ std::vector<std::string> RunSeriesInParallel(
   struct Held {
     Job job;
     Outcome o;
-    std::optional<BatchPort> port;
+    std::optional<SeriesPort> port;
   };
   auto work_in_lanes = [&](int worker) {
     std::vector<std::unique_ptr<Held>> held(settings.lanes);
@@ -140,7 +140,7 @@ std::vector<std::string> RunSeriesInParallel(
       h.job = std::move(*job);
       h.o.test = h.job.test;
       h.port.emplace(h.job.start, settings.max_steps, [&h](const TestRow& row) { h.o.row = row; });
-      BatchPort& port = *h.port;
+      SeriesPort& port = *h.port;
       Attach(settings, worker, port, h.o);
       *test = {&h.job.start, &port};
       return true;
@@ -180,7 +180,7 @@ std::vector<std::string> RunSeriesInParallel(
       Outcome o;
       o.test = job->test;
       SimState& s = job->start;
-      BatchPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
+      SeriesPort port(s, settings.max_steps, [&](const TestRow& row) { o.row = row; });
       Attach(settings, worker, port, o);
       try {
         if (settings.run_test) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/colour.h"
+#include "port/colour.h"
 
 namespace lab {
 

@@ -1,8 +1,8 @@
-#include "ui/headless_port.h"
+#include "port/headless_port.h"
 
 #include <utility>
 
-#include "ui/control_flow.h"
+#include "port/control_flow.h"
 #include "ui/handlers.h"
 
 namespace lab {

@@ -1,0 +1,33 @@
+// The columns --crosscheck adds to a CSV row, and merge's second look at them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "series/crosscheck.h"
+
+namespace lab {
+
+// The added columns, separated by commas (no comma at either end).
+std::string CrossHeader();
+void AppendCrossColumns(std::string& line, const TestRow& row);
+
+// merge: the accurate method's best and the flag decided again in series
+// order, for rows that carry the columns of --crosscheck.
+class CrossMerge {
+ public:
+  // Nothing when the header has no such columns.
+  static std::optional<CrossMerge> ForHeader(const std::string& header);
+  // A row without its test index, its best already decided.
+  std::string Redecide(const std::string& row);
+  std::string Summary() const;
+
+ private:
+  int end_ = -1, v3_red_ = -1, best_ = -1, acc_end_ = -1, acc_v3_red_ = -1, acc_best_ = -1,
+      acc_ratio_ = -1, differs_ = -1;
+  double bestratio_ = 0;
+  std::int64_t differing_ = 0, rows_ = 0;
+};
+
+}  // namespace lab
