@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/batch/batch_options.h"
+#include "setup/field_names.h"
 #include "golden.h"
 #include "port/control_flow.h"
 #include "ui/handlers.h"

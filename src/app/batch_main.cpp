@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/batch/batch_run.h"
-#include "series/stop.h"
+#include "app/batch/signals.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);

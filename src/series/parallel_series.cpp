@@ -73,6 +73,7 @@ void Attach(const ParallelSettings& settings, int worker, SeriesPort& port, Outc
     o.layer = std::make_unique<PixelLayer>();
     port.layer = o.layer.get();
   }
+  port.stop = settings.stop;
   if (settings.progress) {
     port.running_steps = &settings.progress->running[worker];
     port.tests_done = &settings.progress->tests_done;
@@ -96,6 +97,7 @@ std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t, TestRow&)>& emit) {
   Tests tests(base, settings.shard, settings.shards);
+  auto stopped = [&] { return settings.stop && settings.stop->Requested(); };
   std::mutex mutex;
   std::condition_variable arrived;
   std::map<std::int64_t, Outcome> outcomes;  // by seq
@@ -122,11 +124,11 @@ std::vector<std::string> RunSeriesInParallel(
     auto next = [&](int slot, LaneTest* test, bool wait) {
       {
         std::unique_lock lock(mutex);
-        while (in_flight >= ahead && !StopRequested()) {
+        while (in_flight >= ahead && !stopped()) {
           if (!wait) return false;
           room.wait_for(lock, std::chrono::milliseconds(100));
         }
-        if (StopRequested()) return false;
+        if (stopped()) return false;
         ++in_flight;
       }
       auto job = tests.Take();
@@ -166,9 +168,9 @@ std::vector<std::string> RunSeriesInParallel(
     for (;;) {
       {
         std::unique_lock lock(mutex);
-        while (in_flight >= ahead && !StopRequested())
+        while (in_flight >= ahead && !stopped())
           room.wait_for(lock, std::chrono::milliseconds(100));
-        if (StopRequested()) break;
+        if (stopped()) break;
         ++in_flight;
       }
       auto job = tests.Take();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "series/series_port.h"
+#include "series/stop.h"
 #include "series/pixel_layer.h"
 #include "series/progress_counters.h"
 #include "state/sim_state.h"
@@ -25,12 +26,13 @@ struct ParallelSettings {
   // Runs one test (RunOneTest when empty).
   std::function<void(SimState&, SeriesPort&)> run_test;
   int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
+  const RunStop* stop = nullptr;  // asked between tests and at every display step
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows
 // arrive in series order with the index of their test; the messages of
 // refused set-ups and failed tests are returned in series order. A stop
-// (StopRequested) ends the run early: no more tests are begun.
+// (settings.stop) ends the run early: no more tests are begun.
 std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t test, TestRow& row)>& emit);

@@ -33,7 +33,7 @@ SeriesPort::SeriesPort(SimState& s, std::int64_t max_steps, Emit emit)
 // which IsDisplayStep holds).
 void SeriesPort::YieldEvents() {
   ++yields;
-  if (StopRequested()) throw Interrupted{};
+  if (stop && stop->Requested()) throw Interrupted{};
   if (running_steps && (s_.tcnt & 0xffff) == 0) {
     running_steps->store(s_.tcnt, std::memory_order_relaxed);
   }

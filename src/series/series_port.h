@@ -11,6 +11,7 @@
 #include <string>
 
 #include "series/pixel_layer.h"
+#include "series/stop.h"
 #include "series/test_rows.h"
 #include "port/headless_port.h"
 
@@ -24,6 +25,7 @@ class SeriesPort : public HeadlessPort {
   // Optional: a picture of the drawing, the progress line.
   PixelLayer* layer = nullptr;
   std::optional<CrossOutcome> cross;  // handed to the row of the next test
+  const RunStop* stop = nullptr;      // asked at every yield
   std::atomic<std::int64_t>* running_steps = nullptr;
   std::atomic<std::int64_t>* tests_done = nullptr;
   std::atomic<std::int64_t>* steps_done = nullptr;

@@ -7,6 +7,7 @@
 
 #include "series/crosscheck.h"
 #include "records/texts.h"
+#include "setup/field_names.h"
 
 namespace lab {
 
@@ -114,10 +115,6 @@ SIGTERM (no file left half-written, no shard's last line).
 
 namespace {
 
-constexpr std::pair<const char*, int> kFieldNames[] = {
-    {"m1", 0},   {"m2", 1},  {"m3", 2},      {"dist1", 3},  {"dist2", 4},
-    {"start", 11}, {"end", 12}, {"tdfact", 13}, {"dalpha", 14}};
-
 template <typename T>
 bool ParseCount(std::string_view text, T* value) {
   const char* end = text.data() + text.size();
@@ -178,7 +175,7 @@ const OptionSpec kOptions[] = {
        const int field = FieldOfName(v.substr(0, eq));
        if (field < 0) {
          *error = "--set: unknown field " + Echo(v.substr(0, eq)) +
-                  " (m1 m2 m3 dist1 dist2 start end tdfact dalpha)";
+                  " (" + std::string(kFieldNameList) + ")";
          return false;
        }
        o.sets.emplace_back(field, v.substr(eq + 1));
@@ -238,20 +235,6 @@ const OptionSpec kOptions[] = {
 };
 
 }  // namespace
-
-int FieldOfName(const std::string& name) {
-  for (const auto& [n, index] : kFieldNames) {
-    if (name == n) return index;
-  }
-  return -1;
-}
-
-const char* NameOfField(int field) {
-  for (const auto& [n, index] : kFieldNames) {
-    if (field == index) return n;
-  }
-  return "?";
-}
 
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error) {

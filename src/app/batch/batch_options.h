@@ -35,10 +35,6 @@ struct BatchOptions {
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error);
 
-// The field a --set name stands for, or -1; and the name of a field.
-int FieldOfName(const std::string& name);
-const char* NameOfField(int field);
-
 extern const char* const kBatchHelp;
 
 }  // namespace lab

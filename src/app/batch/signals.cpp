@@ -1,4 +1,4 @@
-#include "series/stop.h"
+#include "app/batch/signals.h"
 
 #include <atomic>
 #include <csignal>

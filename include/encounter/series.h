@@ -1,0 +1,146 @@
+// Running a series: the encounter repeated for each start angle of the
+// scenario, each test integrated and classified as the desktop program does
+// it, the results handed back as typed rows in series order. The rows, their
+// CSV lines and the record are exactly those of `encounter-batch` for the
+// same scenario and options, whatever the number of threads and lanes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "encounter/errors.h"
+#include "encounter/scenario.h"
+
+namespace lab {
+class PreparedSeries;
+}
+
+namespace encounter {
+
+struct SeriesOptions {
+  // "euler-sums": the windows' fixed step; "bulirsch-stoer": an accurate
+  // adaptive method with events located in continuous time.
+  std::string integrator = "euler-sums";
+  bool crosscheck = false;  // every test under both methods, compared
+  int lanes = 0;            // tests side by side per thread: 1, 2, 4; 0: widest
+  int jobs = 0;             // threads; 0: one per core
+  int shard = 0, shards = 0;  // run the shard-th of shards interleaved parts
+  // Next is pressed at the first display step at which a test has run this
+  // many steps (0: no limit).
+  std::int64_t max_steps = 50000000;
+  bool energy = false;   // fill Row::energy_err and its column
+  bool full = false;     // add the unrounded values' columns
+  bool picture = false;  // keep the drawing: Summary::picture and png
+  // The command line the record names; empty: the encounter-batch
+  // arguments that run this series.
+  std::vector<std::string> command_line;
+};
+
+enum class End { kEscaped, kReceded, kAbsorbed, kPassages, kLimit, kNext, kNone };
+// The word of the CSV column "end": "escaped", "receded", ...
+const char* EndName(End end);
+
+// The same test under the accurate method (with crosscheck).
+struct CrossCheck {
+  End end = End::kNone;
+  bool v3_red = false;
+  bool best = false;                 // the best test so far under that method
+  std::optional<double> ratio;       // when it could have been best
+  std::optional<double> ratio_diff;  // (ratio - its ratio) / its ratio
+};
+
+struct Row {
+  std::int64_t test = 0;  // index of the test in the series
+  // The texts of the Data Display's row 1 as numbers: angle (degrees),
+  // speeds (km/s, cut to 3 decimals), distances (AU cut to 2 decimals, or km).
+  double alpha = 0, v1 = 0, v2 = 0, v3 = 0, vesc = 0, r3 = 0, rmin = 0;
+  std::string vesc_heading;  // "Vesc #1", "Vesc #2" or "Vesc #3"
+  bool v3_red = false;       // body 3 ended faster than its escape speed
+  std::int64_t steps = 0;
+  End end = End::kNone;
+  bool best = false;  // the test entered row 2: the best so far
+  // Speed / escape speed of the body the best rule compares, for tests that
+  // could enter row 2.
+  std::optional<double> ratio;
+  std::optional<double> energy_err;  // relative change of the total energy
+  // Unrounded: end time (s), speeds (km/s), escape speed shown (km/s),
+  // distances (km), whose escape speed (1, 2 or 3).
+  double t_s = 0, v1_kms = 0, v2_kms = 0, v3_kms = 0, vesc_kms = 0, r3_km = 0, rmin_km = 0;
+  int vesc_body = 0;
+  std::optional<CrossCheck> cross;  // with crosscheck; none if its run failed
+  bool differs = false;             // with crosscheck: the methods disagree
+  std::string csv;                  // the CSV line, with its line feed
+};
+
+struct Progress {
+  std::int64_t tests_done = 0, tests_total = 0;
+  std::int64_t steps = 0;  // integrated so far, running tests included
+};
+
+// The drawing of the Trajectory Display at the end of the series.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes a pixel
+};
+
+struct Summary {
+  std::int64_t tests = 0;            // rows handed out
+  std::int64_t tests_in_series = 0;  // of the whole series, all shards
+  std::vector<std::string> warnings;  // set-up warnings, then untrusted tests
+  std::string first_lines;  // the shard's first line (when sharded) and the header
+  std::string last_lines;   // the shard's last line (when sharded)
+  std::string record_json;  // the record encounter-batch --meta writes
+  std::string series_id;
+  std::string crosscheck;   // with crosscheck: how many rows differ
+  std::optional<Picture> picture;  // with picture
+  std::string png;                 // with picture: the PNG file's bytes
+};
+
+using RowCallback = std::function<void(const Row&)>;
+using ProgressCallback = std::function<void(const Progress&)>;
+using StopCallback = std::function<bool()>;
+using WarningCallback = std::function<void(const std::string&)>;
+
+// A series set up and checked, ready to run once. Construction does what a
+// user does before Start (loads the scenario, types the fields, chooses the
+// unit) and throws InputError for what the series cannot run with.
+class Series {
+ public:
+  Series(const Scenario& scenario, const SeriesOptions& options);
+  ~Series();
+  Series(Series&&) noexcept;
+  Series& operator=(Series&&) noexcept;
+
+  // Field texts that will not be read as they look, and the like.
+  const std::vector<std::string>& setup_warnings() const;
+  std::int64_t tests() const;  // this run (this shard) will hand out
+  std::int64_t tests_in_series() const;
+  int threads() const;
+  const std::string& header() const;       // the CSV column names
+  const std::string& first_lines() const;  // what precedes the first row
+  const std::string& series_id() const;
+
+  // Runs the tests. on_row gets each finished test in series order, on the
+  // calling thread; on_progress is called a few times a second from another
+  // thread; stop is polled from every thread, and a true answer stops the
+  // series within a display step (Stopped is thrown); on_warning gets each
+  // untrusted test as it is found. Throws InputError for a test that could
+  // not be set up or whose values stopped being finite.
+  Summary Run(const RowCallback& on_row, const ProgressCallback& on_progress = {},
+              const StopCallback& stop = {}, const WarningCallback& on_warning = {});
+
+ private:
+  std::unique_ptr<lab::PreparedSeries> impl_;
+};
+
+// Series(scenario, options).Run(...).
+Summary RunSeries(const Scenario& scenario, const SeriesOptions& options,
+                  const RowCallback& on_row, const ProgressCallback& on_progress = {},
+                  const StopCallback& stop = {});
+
+}  // namespace encounter

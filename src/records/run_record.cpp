@@ -1,0 +1,89 @@
+#include "records/run_record.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <sstream>
+
+#include "records/texts.h"
+#include "setup/field_names.h"
+#include "simulation/accurate_test.h"
+#include "version.h"
+
+namespace lab {
+
+namespace {
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
+}
+
+// "name": "text" for the fields listed, one per line, in braces.
+void JsonFields(std::ostringstream& j, const RunRecord& m, std::initializer_list<int> list) {
+  j << "{";
+  bool first = true;
+  for (int f : list) {
+    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
+      << JsonString(m.fields[f]);
+    first = false;
+  }
+  j << "\n  }";
+}
+
+}  // namespace
+
+std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool au,
+                     std::int64_t max_steps, const std::string& integrator,
+                     const std::string& header) {
+  std::string key;
+  for (int f : {0, 1, 2, 3, 4, 10, 11, 12, 13, 14}) key += fields[f] + '\x1f';
+  key += au ? "au" : "km";
+  key += '\x1f' + std::to_string(max_steps) + '\x1f' + header + '\x1f' + kVersion;
+  if (integrator != kEulerSumsName) key += '\x1f' + integrator;
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+  return hex;
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+std::string RunRecordJson(const RunRecord& m) {
+  std::ostringstream j;
+  j << "{\n  \"program\": \"encounter-batch\",\n  \"version\": " << JsonString(kVersion)
+    << ",\n  \"command_line\": [\"encounter-batch\"";
+  for (const std::string& a : m.args) j << ", " << JsonString(a);
+  j << "],\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": ";
+  JsonFields(j, m, {0, 1, 2, 3, 4, 11, 12, 13, 14});
+  j << ",\n  \"derived\": ";
+  JsonFields(j, m, {5, 6, 8, 9});
+  j << ",\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << m.max_steps
+    << ",\n  \"integrator\": " << JsonString(m.integrator)
+    << ",\n  \"crosscheck\": " << (m.crosscheck ? "true" : "false")
+    << ",\n  \"columns\": " << JsonString(m.header) << ",\n  \"series\": " << JsonString(m.series)
+    << ",\n  \"tests_in_series\": " << m.series_tests << ",\n  \"tests_to_run\": " << m.tests
+    << ",\n  \"tests_written\": " << m.written << ",\n  \"threads\": " << m.jobs
+    << ",\n  \"shard\": ";
+  if (m.shards > 0) {
+    j << "\"" << m.shard << "/" << m.shards << "\"";
+  } else {
+    j << "null";
+  }
+  j << ",\n  \"warnings\": " << m.warnings << ",\n  \"start_time\": " << JsonString(m.start_time)
+    << ",\n  \"end_time\": " << JsonString(UtcNow()) << ",\n  \"host\": "
+    << JsonString(HostName()) << "\n}\n";
+  return j.str();
+}
+
+}  // namespace lab

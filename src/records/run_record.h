@@ -1,0 +1,41 @@
+// The record a run leaves beside its CSV (--meta): what was run, on which
+// fields, by which version, where and when; and the series id that names a
+// series for merging its shards.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "port/display_port.h"
+
+namespace lab {
+
+// Names the series: every field text the series uses, the unit, the step
+// limit, the columns (header), the integrator and the program version
+// (FNV-1a, 64 bits, as 16 hex digits). The fixed-step method adds nothing,
+// so that series ids of earlier versions keep their form.
+std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool au,
+                     std::int64_t max_steps, const std::string& integrator,
+                     const std::string& header);
+
+struct RunRecord {
+  std::vector<std::string> args;  // the command line, without the program name
+  std::array<std::string, kControlFields> fields;  // as the first test used them
+  bool au = false;
+  std::string scenario, series, header, start_time, integrator;
+  bool crosscheck = false;
+  std::int64_t max_steps = 0;
+  std::int64_t series_tests = 0, tests = 0, written = 0;  // tests: of this run (or shard)
+  int jobs = 0, warnings = 0;
+  int shard = 0, shards = 0;
+};
+
+// The JSON text of the record, ending the run now.
+std::string RunRecordJson(const RunRecord& m);
+
+// The present time, UTC, as 2026-01-31T12:00:00Z.
+std::string UtcNow();
+
+}  // namespace lab

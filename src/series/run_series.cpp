@@ -1,0 +1,265 @@
+#include "series/run_series.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "port/control_flow.h"
+#include "records/csv.h"
+#include "records/merge.h"
+#include "records/run_record.h"
+#include "records/texts.h"
+#include "series/crosscheck.h"
+#include "series/parallel_series.h"
+#include "series/progress_counters.h"
+#include "series/series_checks.h"
+#include "series/series_port.h"
+#include "setup/field_names.h"
+#include "setup/number_text.h"
+#include "simulation/lane_step.h"
+#include "simulation/run_loop.h"
+#include "ui/handlers.h"
+#include "version.h"
+
+namespace lab {
+
+namespace {
+
+// The windows' fields when the first test has been set up: the texts the
+// series uses and the derived values it shows.
+std::array<std::string, kControlFields> FieldsOfFirstTest(const SimState& s, HeadlessPort& port) {
+  struct Probe : HeadlessPort {
+    using HeadlessPort::HeadlessPort;
+    void YieldEvents() override { throw ProgramEnded{}; }
+    void WaitEvents() override { throw ProgramEnded{}; }
+  };
+  SimState copy = s;
+  Probe probe(copy);
+  probe.fields = port.fields;
+  probe.unit = port.unit;
+  probe.record_points = false;
+  try {
+    StartSeries(copy, probe);
+    RunOneTest(copy, probe);
+  } catch (const ProgramEnded&) {
+  }
+  return probe.fields;
+}
+
+// The warning for a test whose total energy changed by more than 1 %.
+std::string EnergyWarning(const TestRow& row, const std::string& tdfact) {
+  char percent[32];
+  const double change = *row.energy_err * 100;
+  std::snprintf(percent, sizeof percent, std::abs(change) < 100 ? "%.3g" : "%.0f", change);
+  return "the test at " + row.row1[0] + " degrees changed its total energy by " + percent +
+         " %; the time step is too coarse for this encounter: try a larger \"t d fact\" (now " +
+         Echo(tdfact) + ")";
+}
+
+// Calls report a few times a second from a thread of its own while it lives.
+class ProgressTicker {
+ public:
+  ProgressTicker(const ProgressCounters& counters,
+                 const std::function<void(std::int64_t, std::int64_t)>& report)
+      : counters_(counters), report_(report) {
+    if (report_) thread_ = std::thread([this] { Loop(); });
+  }
+  ~ProgressTicker() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    while (!cv_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_; })) {
+      std::int64_t steps = counters_.steps_done.load();
+      for (const auto& r : counters_.running) steps += r.load();
+      report_(counters_.tests_done.load(), steps);
+    }
+  }
+  const ProgressCounters& counters_;
+  const std::function<void(std::int64_t, std::int64_t)>& report_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// The windows' state and the port through which the series is run.
+struct PreparedSeries::Engine {
+  explicit Engine(std::int64_t max_steps)
+      : port(s, max_steps, [this](const TestRow& row) { serial_emit(row); }) {}
+  SimState s;
+  std::function<void(const TestRow&)> serial_emit = [](const TestRow&) {};
+  SeriesPort port;
+  std::string tdfact;
+  bool ran = false;
+};
+
+PreparedSeries::PreparedSeries(SeriesRequest request)
+    : request_(std::move(request)), engine_(std::make_unique<Engine>(request_.max_steps)) {
+  const SeriesRequest& r = request_;
+  if (!IntegratorOfName(r.integrator))
+    throw RefusedInput("unknown integrator " + Echo(r.integrator));
+  lanes_ = r.lanes > 0 ? r.lanes : WidestLanes();
+  if (!LanesSupported(lanes_))
+    throw RefusedInput("--lanes " + std::to_string(lanes_) + " needs a processor with AVX2");
+  if (r.shards < 0 || r.shard < 0 || (r.shards > 0 && (r.shard < 1 || r.shard > r.shards)))
+    throw RefusedInput("the shard must be K/N with 1 <= K <= N");
+  start_time_ = UtcNow();
+
+  // The windows' start-up and what the user types.
+  SimState& s = engine_->s;
+  SeriesPort& port = engine_->port;
+  try {
+    Form_Load(s, port);
+    if (r.test) port.Paste(10, *r.test);
+    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
+    if (r.unit_au) port.SelectUnit(*r.unit_au);
+  } catch (const ProgramEnded&) {
+  }
+  std::string refusal;
+  warnings_ = SetUpWarnings(r.test, r.sets, s, port, &refusal);
+  if (refusal.empty()) series_tests_ = CountSeries(AnglesOf(port), port.GetFieldText(14), &refusal);
+  if (!refusal.empty()) throw RefusedInput(refusal);
+  tests_ = series_tests_;
+  if (r.shards > 0) tests_ = tests_ >= r.shard ? (tests_ - r.shard) / r.shards + 1 : 0;
+  jobs_ = r.jobs > 0 ? r.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+
+  CsvLayout layout{r.shards > 0, r.energy, r.full};
+  layout.crosscheck = r.crosscheck;
+  header_ = CsvHeader(layout);
+  fields_ = FieldsOfFirstTest(s, port);
+  au_ = port.GetUnitOption();
+  id_ = SeriesId(fields_, au_, r.max_steps, r.integrator, header_);
+  if (layout.shard) first_lines_ = ShardLine(r.shard, r.shards, id_, kVersion, tests_, series_tests_) + '\n';
+  first_lines_ += header_ + '\n';
+  engine_->tdfact = port.GetFieldText(13);
+}
+
+PreparedSeries::~PreparedSeries() = default;
+
+SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop) {
+  if (engine_->ran) throw std::logic_error("a prepared series runs once");
+  engine_->ran = true;
+  const SeriesRequest& r = request_;
+  SimState& s = engine_->s;
+  SeriesPort& port = engine_->port;
+  SeriesResult result;
+  result.warnings = static_cast<int>(warnings_.size());
+  const CsvLayout layout{r.shards > 0, r.energy, r.full, r.crosscheck};
+  const Integrator integrator = *IntegratorOfName(r.integrator);
+  CrossTally tally;
+
+  // Rows in series order: row 2's rule, the energy check, one whole line.
+  BestSoFar best;
+  auto take_row = [&](std::int64_t test, TestRow row) {
+    if (stop.Requested()) return;
+    row.best = row.candidate && best.Takes(row.ratio);
+    if (r.crosscheck) tally.Decide(row);
+    if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
+      ++result.warnings;
+      ++result.trust_warnings;
+      if (events.warning) events.warning(EnergyWarning(row, engine_->tdfact));
+    }
+    ++result.written;
+    if (events.row) events.row(test, row, CsvRow(layout, test, row));
+  };
+
+  std::vector<std::string> messages;
+  try {
+    ProgressCounters counters(jobs_);
+    ProgressTicker ticker(counters, events.progress);
+    PixelLayer* picture = r.picture ? &result.picture : nullptr;
+    const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck;
+    port.stop = &stop;
+    if (jobs_ == 1 && !layout.shard && fixed_only && lanes_ == 1) {
+      // One thread: exactly a user at the windows pressing Start.
+      std::int64_t serial_test = 0;
+      engine_->serial_emit = [&](const TestRow& row) { take_row(serial_test++, row); };
+      port.layer = picture;
+      port.running_steps = &counters.running[0];
+      port.tests_done = &counters.tests_done;
+      port.steps_done = &counters.steps_done;
+      if (port.messages.empty()) port.Click(Button::CommandStart);
+    } else {
+      s.runstate = 0;
+      StartSeries(s, port);
+      ParallelSettings settings{jobs_, r.shard, r.shards, r.max_steps, picture, &counters, {}};
+      settings.lanes = lanes_;
+      settings.stop = &stop;
+      if (!fixed_only) {
+        settings.run_test = [&](SimState& test, SeriesPort& test_port) {
+          RunBatchTest(integrator, r.crosscheck, r.max_steps, test, test_port);
+        };
+      }
+      messages = RunSeriesInParallel(s, settings, take_row);
+    }
+  } catch (const ProgramEnded&) {
+  } catch (const Interrupted&) {
+  }
+  if (stop.Requested()) {
+    result.stopped = true;
+    return result;
+  }
+  messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
+  if (!messages.empty()) {
+    std::string text;
+    for (const std::string& m : messages) text += (text.empty() ? "" : "\n") + m;
+    throw RefusedInput(text);
+  }
+  if (layout.shard) result.last_lines = ShardEndLine(r.shard, r.shards, result.written) + '\n';
+  if (r.crosscheck) {
+    result.cross_differing = tally.differing();
+    result.cross_rows = tally.rows();
+    result.cross_summary = CrossSummary(tally);
+  }
+  RunRecord m;
+  m.args = r.args.empty() ? ArgsOfRequest(r) : r.args;
+  m.fields = fields_;
+  m.au = au_;
+  m.scenario = r.test.value_or("0");
+  m.series = id_;
+  m.header = header_;
+  m.start_time = start_time_;
+  m.integrator = r.integrator;
+  m.crosscheck = r.crosscheck;
+  m.max_steps = r.max_steps;
+  m.series_tests = series_tests_;
+  m.tests = tests_;
+  m.written = result.written;
+  m.jobs = jobs_;
+  m.warnings = result.warnings;
+  m.shard = r.shard;
+  m.shards = r.shards;
+  result.record_json = RunRecordJson(m);
+  return result;
+}
+
+std::vector<std::string> ArgsOfRequest(const SeriesRequest& r) {
+  std::vector<std::string> a;
+  if (r.test) a.push_back("--test=" + *r.test);
+  for (const auto& [field, text] : r.sets) a.push_back("--set=" + std::string(NameOfField(field)) + '=' + text);
+  if (r.unit_au) a.push_back(*r.unit_au ? "--unit=au" : "--unit=km");
+  if (r.max_steps != SeriesRequest{}.max_steps) a.push_back("--max-steps=" + std::to_string(r.max_steps));
+  if (r.integrator != kEulerSumsName) a.push_back("--integrator=" + r.integrator);
+  if (r.crosscheck) a.push_back("--crosscheck");
+  if (r.energy) a.push_back("--energy");
+  if (r.full) a.push_back("--full");
+  if (r.shards > 0) a.push_back("--shard=" + std::to_string(r.shard) + '/' + std::to_string(r.shards));
+  return a;
+}
+
+}  // namespace lab
