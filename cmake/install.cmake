@@ -3,6 +3,7 @@
 # AppStream metadata. Paths follow GNUInstallDirs.
 
 set(LAB_APP_ID org.encounterlab.encounter)
+
 set(LAB_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 
 # Man pages, made from each program's --help and --version, with examples and
@@ -50,3 +51,23 @@ endif()
 # package's name.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/encounter-lab)
+
+# The library for other programs: find_package(EncounterLab), then
+# target_link_libraries(app EncounterLab::encounter).
+include(CMakePackageConfigHelpers)
+set(LAB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/EncounterLab)
+install(TARGETS encounter_library EXPORT EncounterLabTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime
+        NAMELINK_COMPONENT Development)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/encounter
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+install(EXPORT EncounterLabTargets NAMESPACE EncounterLab::
+        DESTINATION ${LAB_CMAKE_DIR} COMPONENT Development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/EncounterLabConfig.cmake.in
+  ${CMAKE_BINARY_DIR}/EncounterLabConfig.cmake INSTALL_DESTINATION ${LAB_CMAKE_DIR})
+# Before 1.0 a minor version may change the API.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/EncounterLabConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/EncounterLabConfig.cmake
+        ${CMAKE_BINARY_DIR}/EncounterLabConfigVersion.cmake
+        DESTINATION ${LAB_CMAKE_DIR} COMPONENT Development)

@@ -1,6 +1,8 @@
-# The Debian package: `cmake --build build --target package` (or `make
-# package` at the top) writes encounter-lab_<version>_amd64.deb into the build
-# directory. Its dependencies are read from the programs' shared libraries.
+# The Debian packages: `cmake --build build --target package` (or `make
+# package` at the top) writes encounter-lab_<version>_amd64.deb (the
+# programs and the library) and encounter-lab-dev_<version>_amd64.deb (the
+# headers and the CMake package) into the build directory. Dependencies are
+# read from the programs' shared libraries.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME encounter-lab)
@@ -18,12 +20,20 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Runtime Development)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME encounter-lab)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME encounter-lab-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "encounter-lab (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+    "encounter laboratory: headers and CMake package of its library")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window icon is an SVG, read through Qt's image plugin, which no
 # program links directly.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)
