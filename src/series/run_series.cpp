@@ -226,6 +226,12 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     result.cross_rows = tally.rows();
     result.cross_summary = CrossSummary(tally);
   }
+  result.record_json = RunRecordJson(RecordOf(result));
+  return result;
+}
+
+RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
+  const SeriesRequest& r = request_;
   RunRecord m;
   m.args = r.args.empty() ? ArgsOfRequest(r) : r.args;
   m.fields = fields_;
@@ -244,8 +250,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   m.warnings = result.warnings;
   m.shard = r.shard;
   m.shards = r.shards;
-  result.record_json = RunRecordJson(m);
-  return result;
+  return m;
 }
 
 std::vector<std::string> ArgsOfRequest(const SeriesRequest& r) {

@@ -22,6 +22,8 @@
 
 namespace lab {
 
+struct RunRecord;
+
 struct SeriesRequest {
   std::optional<std::string> test;                // text typed into "test"
   std::vector<std::pair<int, std::string>> sets;  // field index, text, in order
@@ -91,6 +93,7 @@ class PreparedSeries {
 
  private:
   struct Engine;
+  RunRecord RecordOf(const SeriesResult& result) const;
   SeriesRequest request_;
   std::unique_ptr<Engine> engine_;
   std::vector<std::string> warnings_;

@@ -89,15 +89,9 @@ std::optional<std::string> SetupFault(const SimState& s) {
   return std::nullopt;
 }
 
-bool INITIALISE(SimState& s, DisplayPort& port) {
-  if (const auto fault = SetupFault(s)) {
-    port.ShowMessage(*fault);
-    return false;
-  }
-  // Staged on a copy: a set-up that turns out unsound leaves the state as it was.
-  SimState t = s;
+namespace {
 
-  // Test reset.
+void ResetTest(SimState& t) {
   t.nstars = 3;
   t.endtest = 0;
   t.endcause = kEndNone;
@@ -110,11 +104,12 @@ bool INITIALISE(SimState& s, DisplayPort& port) {
     t.vy[i] = 0;
     t.m[i] = t.mstart[i];
   }
+}
 
-  // The pair on its circular orbit about the origin, along x.
+// The pair on its circular orbit about the origin, along x, then turned to
+// the start angle (counter-clockwise). Returns the orbital speed of body 1.
+double PlacePair(SimState& t) {
   PlaceCircularPair(t.G, t.m[0], t.m[1], t.dist1, t.x[0], t.x[1], t.vy[0], t.vy[1]);
-
-  // Rotation to the start angle; the pair turns counter-clockwise.
   const double ar = (t.alpha * kPi) / 180;
   const double rb = std::fabs(t.x[1]);
   const double wb = std::fabs(t.vy[1]);
@@ -128,9 +123,13 @@ bool INITIALISE(SimState& s, DisplayPort& port) {
   t.y[0] = ra * std::sin(ar + kPi);
   t.vx[0] = wa * std::cos(ar + kThreeHalvesPi);
   t.vy[0] = wa * std::sin(ar + kThreeHalvesPi);
+  return wb;
+}
 
-  // Body 2 on the positive x axis, falling in with a fraction of the escape
-  // speed; the distances to the pair count x differences only.
+// Body 2 on the positive x axis, falling in with a fraction of the escape
+// speed; the distances to the pair count x differences only. False (and a
+// message) when body 2 would start on a body of the pair.
+bool PlaceBody2(SimState& t, DisplayPort& port) {
   t.x[2] = t.dist2;
   const double r20 = std::fabs(t.x[2] - t.x[0]);
   const double r21 = std::fabs(t.x[2] - t.x[1]);
@@ -149,20 +148,12 @@ bool INITIALISE(SimState& s, DisplayPort& port) {
       t.vx[1] = t.vx[1] + u;
     }
   }
+  return true;
+}
 
-  SetViewGeometry(t, port);
-
-  t.rmin20sq = t.x[2] * t.x[2];
-  t.rmin21sq = t.rmin20sq;
-  t.rmin201sq = t.rmin20sq;
-  t.dist2sq = t.dist2 * t.dist2;
-
-  // Time step: a fixed fraction of the reference time of the pair.
-  t.TT = (kFullTurn * t.dist1) / wb;
-  t.tdelta = (t.TT / kStepDivisor) / t.tdeltafact;
-
-  // Absorption distances. h is the heaviest body, l the lighter of bodies 0
-  // and 1, and the third body is u.
+// Absorption distances. h is the heaviest body, l the lighter of bodies 0
+// and 1, and the third body is u.
+void SetAbsorptionDistances(SimState& t) {
   int h = 0, l = 1, u = 2;
   if (t.m[1] > t.m[0]) {
     h = 1;
@@ -178,6 +169,33 @@ bool INITIALISE(SimState& s, DisplayPort& port) {
   const double mo = t.m[u] > t.m[l] ? t.m[u] : t.m[l];
   const double rother = LimitSpeedAndDistance(t, mo).second;
   t.rr2limit[l][u] = t.rr2limit[u][l] = rother * rother;
+}
+
+}  // namespace
+
+bool INITIALISE(SimState& s, DisplayPort& port) {
+  if (const auto fault = SetupFault(s)) {
+    port.ShowMessage(*fault);
+    return false;
+  }
+  // Staged on a copy: a set-up that turns out unsound leaves the state as it was.
+  SimState t = s;
+  ResetTest(t);
+  const double wb = PlacePair(t);
+  if (!PlaceBody2(t, port)) return false;
+
+  SetViewGeometry(t, port);
+
+  t.rmin20sq = t.x[2] * t.x[2];
+  t.rmin21sq = t.rmin20sq;
+  t.rmin201sq = t.rmin20sq;
+  t.dist2sq = t.dist2 * t.dist2;
+
+  // Time step: a fixed fraction of the reference time of the pair.
+  t.TT = (kFullTurn * t.dist1) / wb;
+  t.tdelta = (t.TT / kStepDivisor) / t.tdeltafact;
+
+  SetAbsorptionDistances(t);
 
   for (int i = 0; i < t.nstars; ++i) {
     t.x0[i] = t.x[i];
