@@ -1,7 +1,9 @@
-// Why a run ends before its last test: SIGINT or SIGTERM, or output that can
-// no longer be written. The signal handler only raises a flag; the run looks
-// at it between steps and between rows, so that every line it printed is
-// whole and every temporary file is removed on the way out.
+// Why a run ends before its last test: SIGINT, SIGTERM or SIGHUP, or output
+// that can no longer be written. The signal handler only raises a flag; the
+// run looks at it between steps and between rows, merge between lines, and a
+// write or read that waits on a pipe looks at it while it waits, so that
+// every line printed is whole and every temporary file is removed on the way
+// out.
 #pragma once
 
 namespace lab {
@@ -9,7 +11,10 @@ namespace lab {
 // Thrown out of the run loop once a stop is requested.
 struct Interrupted {};
 
-void InstallStopHandlers();  // SIGINT, SIGTERM, SIGHUP, SIGPIPE
+// SIGINT, SIGTERM and SIGHUP raise the flag and interrupt a system call that
+// waits (no SA_RESTART); SIGPIPE is ignored, so that a reader that went away
+// shows as a failed write (status 1).
+void InstallStopHandlers();
 void ResetStop();
 void RequestStopForWriteError();
 bool StopRequested();

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <thread>
@@ -377,9 +376,13 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       return 2;
     }
   }
-  std::ofstream output_stream;
-  if (o.output) output_stream.open(output_file.TempName(), std::ios::binary | std::ios::trunc);
-  std::ostream& csv = o.output ? static_cast<std::ostream&>(output_stream) : out;
+  error = ClashingTargets({{"--output", &output_file}, {"--png", &png_file}, {"--meta", &meta_file}},
+                          !o.output);
+  if (!error.empty()) {
+    err << "encounter-batch: " << error << '\n';
+    return 2;
+  }
+  std::ostream& csv = o.output ? output_file.Stream() : out;
   if (!csv) return StoppedStatus(err);
 
   CsvLayout layout{o.shards > 0, o.energy, o.full};
@@ -401,6 +404,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   // Rows in series order: row 2's rule, the energy check, one whole line.
   bool header_written = false;
   std::int64_t written = 0;
+  ShardChecksum checksum;  // of a shard's lines, for its last one
   BestSoFar best;
   ProgressLine* progress_line = nullptr;
   const std::string tdfact = port.GetFieldText(13);
@@ -427,6 +431,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::string line = CsvRow(layout, test, row);
     if (!header_written) line.insert(0, first_lines);
     header_written = true;
+    checksum.Add(line);
     csv << line;
     csv.flush();
     ++written;
@@ -475,7 +480,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
   // Complete: the shard's last line, then the files.
   std::string last_lines = header_written ? "" : first_lines;
-  if (layout.shard) last_lines += ShardEndLine(o.shard, o.shards, written) + '\n';
+  checksum.Add(last_lines);
+  if (layout.shard) last_lines += ShardEndLine(o.shard, o.shards, written, checksum.Value()) + '\n';
   csv << last_lines;
   csv.flush();
   if (!csv) {
@@ -486,7 +492,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   // all files appear together or none does.
   auto written_out = [&](ReplacingFile& file, const std::string& data) {
     if (file.Write(data)) return true;
-    err << "encounter-batch: cannot write " << Echo(file.TempName()) << ": " << std::strerror(errno)
+    err << "encounter-batch: cannot write " << Echo(file.Name()) << ": " << std::strerror(errno)
         << '\n';
     return false;
   };
@@ -494,27 +500,20 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::string bytes = EncodePng(picture);
     if (bytes.empty()) {
       err << "encounter-batch: cannot encode the picture " << Echo(*o.png) << '\n';
-      return 2;
+      return 1;
     }
-    if (!written_out(png_file, bytes)) return 2;
+    if (!written_out(png_file, bytes)) return 1;
   }
   if (o.meta) {
     const MetaRecord m{args,         used_fields,  port.GetUnitOption(), o.test.value_or("0"),
                        series,       header,       start_time,           series_total,
                        total,        written,      jobs,                 warning_count};
-    if (!written_out(meta_file, MetaJson(o, m))) return 2;
-  }
-  if (o.output) {
-    output_stream.close();
-    if (!output_stream) {
-      err << "encounter-batch: cannot write " << Echo(*o.output) << '\n';
-      return 1;
-    }
+    if (!written_out(meta_file, MetaJson(o, m))) return 1;
   }
   for (ReplacingFile* file : {&output_file, &png_file, &meta_file}) {
     if (file->IsOpen() && !file->Commit(&error)) {
       err << "encounter-batch: " << error << '\n';
-      return file == &output_file ? 1 : 2;
+      return 1;
     }
   }
   if (o.crosscheck) err << "encounter-batch: " << CrossSummary(tally) << '\n';
