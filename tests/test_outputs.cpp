@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/batch/batch_options.h"
 #include "program_helper.h"
 #include "records/replacing_file.h"
 
@@ -134,6 +135,15 @@ TEST(ExitStatus, EveryRowOfTheTable) {
     EXPECT_EQ(fs::exists(dir + "out.csv"), c.status == 0) << err;
     EXPECT_EQ(Temporaries(dir), 0);
   }
+}
+
+// One exit-status table: the README shows the one --help prints (and the
+// man page is made from --help).
+TEST(ExitStatus, OneTableInHelpAndReadme) {
+  const std::string help = lab::kBatchHelp;
+  const std::string table = help.substr(help.find("Exit status:\n"));
+  EXPECT_NE(Read(LAB_SOURCE_DIR "/README.md").find("```text\n" + table + "```\n"), std::string::npos)
+      << table;
 }
 
 // A run that waits to write to a reader that no longer reads still stops on

@@ -116,6 +116,15 @@ TEST_F(Shards, StateTheirSizeAndChecksumAndMergeIntoTheUnshardedCsv) {
   const Result r = Merge(s2);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, *whole_);
+  // A shard may hold no test at all: a series of 2 tests in 3 shards.
+  std::vector<std::string> few = {"merge"};
+  for (int k = 1; k <= 3; ++k) {
+    few.push_back(Write("few" + std::to_string(k) + ".csv",
+                        Batch({"--test", "2", "--set", "end=10", "--max-steps", "100", "--shard",
+                               std::to_string(k) + "/3"}).out));
+  }
+  EXPECT_EQ(Lines(Read(few.back())), 3);  // first line, header, last line
+  EXPECT_EQ(Batch(few).out, Batch({"--test", "2", "--set", "end=10", "--max-steps", "100"}).out);
   // Written under another name first, then renamed.
   const std::string file = *dir_ + "merged.csv";
   EXPECT_EQ(Batch({"merge", "--output", file, *dir_ + "s3.csv", *dir_ + "s1.csv", *dir_ + "s2.csv"}).status, 0);

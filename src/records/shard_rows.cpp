@@ -51,7 +51,6 @@ bool ReadWhole(std::string_view text, double* value) {
 // The text NumberText prints, with at most `decimals` digits after the point
 // and, unless `sign`, not negative ("-0" is not printed either).
 bool NumberTextForm(std::string_view text, std::size_t decimals, bool sign) {
-  if (text.find('e') != std::string_view::npos) return false;
   std::string t(text);
   const std::size_t e = t.find('E');
   if (e != std::string::npos) t[e] = 'e';
