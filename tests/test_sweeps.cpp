@@ -1,12 +1,8 @@
-// Sweeps a study can rely on: shards that prove they are whole and a merge
-// that refuses anything else, runs that stop cleanly on a signal or a failed
-// write, the JSON record, the warnings, and pictures written only where a
-// picture belongs.
-#include <fcntl.h>
-#include <signal.h>
+// Sweeps a study can rely on: shards that prove their bytes and a merge that
+// refuses anything else, a series id that changes with every input of a row,
+// the JSON record and the warnings. How runs end and what they leave behind:
+// test_outputs.cpp.
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -14,8 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "batch_run_helper.h"
+#include "records/shard_lines.h"
 
 namespace {
 
@@ -34,63 +32,49 @@ std::string Dir(const std::string& name) {
   return dir;
 }
 
-// The program itself, for what only a process shows: signals, exit status,
-// standard output that fails.
-enum class Stdout { kPipe, kDevFull, kClosed, kBrokenPipe };
-struct Child {
-  pid_t pid;
-  int out, err;
-};
-Child Spawn(const std::vector<std::string>& args, Stdout stdout_kind = Stdout::kPipe) {
-  int out[2], err[2];
-  EXPECT_EQ(pipe(out), 0);
-  EXPECT_EQ(pipe(err), 0);
-  if (stdout_kind == Stdout::kBrokenPipe) close(out[0]);  // no reader from the start
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv{const_cast<char*>(ENCOUNTER_BATCH)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    dup2(err[1], 2);
-    if (stdout_kind == Stdout::kDevFull) dup2(open("/dev/full", O_WRONLY), 1);
-    if (stdout_kind == Stdout::kClosed) close(1);
-    if (stdout_kind == Stdout::kPipe || stdout_kind == Stdout::kBrokenPipe) dup2(out[1], 1);
-    if (stdout_kind == Stdout::kBrokenPipe) signal(SIGPIPE, SIG_IGN);
-    for (int fd : {out[1], err[0], err[1]}) close(fd);
-    if (stdout_kind != Stdout::kBrokenPipe) close(out[0]);
-    execv(argv[0], argv.data());
-    _exit(127);
+// The checksum of a shard's lines, as the last line shows it.
+std::string Hex(std::uint32_t crc) {
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(crc));
+  return hex;
+}
+std::uint32_t Crc(const std::string& bytes) {
+  lab::ShardChecksum c;
+  c.Add(bytes);
+  return c.Value();
+}
+// A shard edited by hand, its last line given the checksum of the lines
+// above as they now are.
+std::string Reseal(const std::string& text) {
+  const std::size_t last = text.rfind('\n', text.size() - 2) + 1;
+  const std::size_t crc = text.find(" crc32 ", last);
+  if (crc == std::string::npos) return text;
+  return text.substr(0, crc + 7) + Hex(Crc(text.substr(0, last))) + "\n";
+}
+// The cell of `column` in the first row of a shard replaced by `cell`.
+std::string WithCell(const std::string& shard, const std::string& column, const std::string& cell) {
+  const std::size_t header = shard.find('\n') + 1, row = shard.find('\n', header) + 1;
+  int index = 0;
+  for (std::size_t at = header; shard.substr(at, column.size() + 1) != column + "," &&
+                                shard.substr(at, column.size() + 1) != column + "\n";
+       at = shard.find(',', at) + 1) {
+    ++index;
+    if (at > row) ADD_FAILURE() << "no column " << column;
   }
-  close(out[1]);
-  close(err[1]);
-  return {pid, out[0], err[0]};
-}
-std::string ReadAll(int fd) {
-  std::string text;
-  char buf[4096];
-  for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
-  close(fd);
-  return text;
-}
-int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-Result RunProgram(const std::vector<std::string>& args, Stdout stdout_kind) {
-  const Child c = Spawn(args, stdout_kind);
-  std::string out = stdout_kind == Stdout::kBrokenPipe ? "" : ReadAll(c.out);
-  std::string err = ReadAll(c.err);
-  return {Wait(c.pid), out, err};
+  std::size_t from = row;
+  for (int c = 0; c < index; ++c) from = shard.find(',', from) + 1;
+  const std::size_t to = shard.find_first_of(",\n", from);
+  return shard.substr(0, from) + cell + shard.substr(to);
 }
 
-// Three shards of a short series, and the CSV of the unsharded run.
+// Three shards of a short series with every group of columns, and the CSV
+// of the unsharded run.
 class Shards : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new std::string(Dir("shards"));
-    const std::vector<std::string> series = {"--test", "2", "--set", "end=60", "--max-steps",
-                                             "3000", "--quiet", "--full"};
+    const std::vector<std::string> series = {"--test", "2",    "--set",  "end=60",   "--max-steps", "3000",
+                                             "--quiet", "--full", "--energy", "--crosscheck"};
     auto args = series;
     whole_ = new std::string(Batch(args).out);
     for (int k = 1; k <= 3; ++k) {
@@ -100,6 +84,7 @@ class Shards : public testing::Test {
     }
   }
   std::string Write(const std::string& name, const std::string& text) {
+    fs::remove(*dir_ + name);  // see MergeRefusesEveryOneByteChange
     std::ofstream(*dir_ + name, std::ios::binary) << text;
     return *dir_ + name;
   }
@@ -115,14 +100,31 @@ std::string* Shards::dir_;
 std::string* Shards::whole_;
 std::string* Shards::texts_[3];
 
-TEST_F(Shards, StateTheirSizeAndMergeIntoTheUnshardedCsv) {
+TEST_F(Shards, StateTheirSizeAndChecksumAndMergeIntoTheUnshardedCsv) {
+  // CRC-32 as zlib and gzip compute it: the check value of "123456789".
+  lab::ShardChecksum check;
+  check.Add("1234");
+  check.Add("56789");
+  EXPECT_EQ(check.Value(), 0xcbf43926u);
+
   const std::string& s2 = *texts_[1];  // tests 1 and 4 of 7
   EXPECT_EQ(s2.substr(0, s2.find(" series ")), "# encounter-batch shard 2/3");
   EXPECT_NE(s2.find(" tests 2 of 7\n"), std::string::npos);
-  EXPECT_EQ(s2.substr(s2.rfind('#')), "# encounter-batch shard 2/3 complete, 2 tests\n");
+  const std::size_t last = s2.rfind('#');
+  EXPECT_EQ(s2.substr(last), "# encounter-batch shard 2/3 complete, 2 tests, crc32 " +
+                                 Hex(Crc(s2.substr(0, last))) + "\n");
   const Result r = Merge(s2);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, *whole_);
+  // A shard may hold no test at all: a series of 2 tests in 3 shards.
+  std::vector<std::string> few = {"merge"};
+  for (int k = 1; k <= 3; ++k) {
+    few.push_back(Write("few" + std::to_string(k) + ".csv",
+                        Batch({"--test", "2", "--set", "end=10", "--max-steps", "100", "--shard",
+                               std::to_string(k) + "/3"}).out));
+  }
+  EXPECT_EQ(Lines(Read(few.back())), 3);  // first line, header, last line
+  EXPECT_EQ(Batch(few).out, Batch({"--test", "2", "--set", "end=10", "--max-steps", "100"}).out);
   // Written under another name first, then renamed.
   const std::string file = *dir_ + "merged.csv";
   EXPECT_EQ(Batch({"merge", "--output", file, *dir_ + "s3.csv", *dir_ + "s1.csv", *dir_ + "s2.csv"}).status, 0);
@@ -130,14 +132,14 @@ TEST_F(Shards, StateTheirSizeAndMergeIntoTheUnshardedCsv) {
 }
 
 // Every way a shard can be damaged: refused with the file named, status 2,
-// nothing on standard output, and the shard to run again listed.
+// nothing on standard output, and the shard to run again listed. The edits
+// of the table are made as by hand, with the checksum made anew.
 TEST_F(Shards, MergeRefusesEveryDamagedShard) {
   const std::string s2 = *texts_[1];
   const std::size_t row1 = s2.find('\n', s2.find('\n') + 1) + 1;  // first row
   const std::size_t row2 = s2.find('\n', row1) + 1;
   const std::size_t end = s2.rfind('#');
-  const std::size_t at = s2.find(",limit,", row2) + 9;  // the ratio after ",limit,best,"
-  const std::string ratio = s2.substr(at, s2.find(',', at) - at);
+  const std::string crc = s2.substr(s2.size() - 9, 8);
   std::vector<std::pair<std::string, std::string>> cases = {  // the shard, the fault
       {s2.substr(0, row1), "cut short: 0 of 2 tests"},  // killed after the header
       {s2.substr(0, row2), "cut short: 1 of 2 tests"},  // after a row
@@ -150,12 +152,22 @@ TEST_F(Shards, MergeRefusesEveryDamagedShard) {
       {s2.substr(0, row1) + s2.substr(row2), "holds test \"4\" in line 3 where test 1 belongs"},
       {"# encounter-batch shard 1/2147483647 series x\ntest,alpha\n", "not the output of a shard"},
       {s2 + "1,2\n", "goes on after its last line"},
+      // Bytes changed without a new checksum; a shard of an older version.
+      {s2.substr(0, row1 + 3) + "9" + s2.substr(row1 + 4), "its checksum does not match its contents"},
+      {s2.substr(0, s2.size() - 9) + (crc == "00000000" ? "00000001" : "00000000") + "\n",
+       "its checksum does not match"},
+      {s2.substr(0, end) + lab::ShardEndLineWithoutChecksum(2, 3, 2) + "\n",
+       "no checksum in its last line: an older version wrote it; run it again with this version"},
   };
   for (const auto& c : golden::Table("damaged-shards.txt")) {
-    const std::string from = c.args.at(0) == "RATIO" ? ratio : c.args[0];
     std::string text = s2;
-    ASSERT_NE(text.find(from), std::string::npos) << from;
-    cases.emplace_back(text.replace(text.find(from), from.size(), c.args.at(1)), c.text);
+    if (c.args.at(0)[0] == '@') {
+      text = WithCell(s2, c.args[0].substr(1), c.args.at(1));
+    } else {
+      ASSERT_NE(text.find(c.args[0]), std::string::npos) << c.args[0];
+      text.replace(text.find(c.args[0]), c.args[0].size(), c.args.at(1));
+    }
+    cases.emplace_back(Reseal(text), c.text);
   }
   for (const auto& [text, fault] : cases) {
     SCOPED_TRACE(fault);
@@ -165,6 +177,116 @@ TEST_F(Shards, MergeRefusesEveryDamagedShard) {
     EXPECT_NE(r.err.find("\"" + *dir_ + "s2.csv\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(fault), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("run again: --shard K/3 for K = 2\n"), std::string::npos) << r.err;
+  }
+}
+
+// A fixed sample of one-byte changes (tests/data/one-byte-changes.txt) in
+// shards of presets 2 and 8, with and without the columns of --crosscheck:
+// merge refuses every changed shard, whatever the byte and wherever it is.
+TEST(ShardBytes, MergeRefusesEveryOneByteChange) {
+  std::vector<std::pair<std::uint32_t, char>> changes;
+  std::istringstream table(Read(LAB_TEST_DATA "/one-byte-changes.txt"));
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    unsigned long offset = 0;
+    unsigned byte = 0;
+    words >> offset >> std::hex >> byte;
+    changes.emplace_back(static_cast<std::uint32_t>(offset), static_cast<char>(byte));
+  }
+  ASSERT_EQ(changes.size(), 500u);
+  const std::string dir = Dir("bytes");
+  for (const auto& sweep : std::vector<std::vector<std::string>>{
+           {"--test", "2", "--set", "end=60", "--full"},
+           {"--test", "2", "--set", "end=60", "--full", "--crosscheck"},
+           {"--test", "8", "--energy"},
+           {"--test", "8", "--energy", "--crosscheck"}}) {
+    SCOPED_TRACE(sweep.back());
+    std::string shards[3], files[3];
+    for (int k = 0; k < 3; ++k) {
+      auto args = sweep;
+      args.insert(args.end(), {"--max-steps", "3000", "--quiet", "--shard", std::to_string(k + 1) + "/3"});
+      shards[k] = Batch(args).out;
+      files[k] = dir + "s" + std::to_string(k + 1) + ".csv";
+      std::ofstream(files[k], std::ios::binary) << shards[k];
+    }
+    ASSERT_EQ(Batch({"merge", files[0], files[1], files[2]}).status, 0);
+    int taken = 0;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+      const int k = static_cast<int>(i % 3);
+      std::string text = shards[k];
+      char& at = text[changes[i].first % text.size()];
+      at = at == changes[i].second ? static_cast<char>(at ^ 1) : changes[i].second;
+      // A new file each time: ext4 writes a file rewritten from its start
+      // to disk at once, a hundred times slower.
+      const std::string damaged = dir + "damaged.csv";
+      fs::remove(damaged);
+      std::ofstream(damaged, std::ios::binary) << text;
+      const Result r = Batch({"merge", files[(k + 1) % 3], files[(k + 2) % 3], damaged});
+      if (r.status == 2 && r.out.empty() && r.err.find("\"" + damaged + "\"") != std::string::npos)
+        continue;
+      if (++taken <= 3)
+        ADD_FAILURE() << "change " << i << " of shard " << k + 1 << " at "
+                      << changes[i].first % text.size() << ": status " << r.status << "\n" << r.err;
+    }
+    EXPECT_EQ(taken, 0) << "changed shards merge takes";
+  }
+}
+
+// The series id changes with everything that changes a row, so that merge
+// refuses shards of two series; what changes no row leaves it as it is.
+TEST(ShardBytes, SeriesIdCoversEveryInputOfARow) {
+  const std::vector<std::string> base = {"--test", "2", "--set", "end=10", "--max-steps", "200", "--quiet"};
+  const struct {
+    std::vector<std::string> change;
+    int status;
+  } cases[] = {
+      {{"--test", "3"}, 2},          {{"--set", "m1=2"}, 2},       {{"--set", "m2=2"}, 2},
+      {{"--set", "m3=0.5"}, 2},      {{"--set", "dist1=2 AU"}, 2}, {{"--set", "dist2=1.2 AU"}, 2},
+      {{"--set", "start=1"}, 2},     {{"--set", "end=11"}, 2},     {{"--set", "tdfact=2"}, 2},
+      {{"--set", "dalpha=9"}, 2},    {{"--unit", "km"}, 2},        {{"--max-steps", "300"}, 2},
+      {{"--energy"}, 2},             {{"--full"}, 2},              {{"--crosscheck"}, 2},
+      {{"--integrator", "bulirsch-stoer"}, 2},
+      {{"--jobs", "1"}, 0},          {{"--lanes", "1"}, 0},
+  };
+  const std::string dir = Dir("series-id");
+  auto shard = [&](std::vector<std::string> args, int k) {
+    args.insert(args.end(), {"--shard", std::to_string(k) + "/2"});
+    const std::string file = dir + std::to_string(k) + ".csv";
+    std::ofstream(file) << Batch(args).out;
+    return file;
+  };
+  const std::string first = shard(base, 1);
+  for (const auto& c : cases) {
+    auto args = base;
+    args.insert(args.end(), c.change.begin(), c.change.end());
+    const Result r = Batch({"merge", first, shard(args, 2)});
+    EXPECT_EQ(r.status, c.status) << c.change.back() << "\n" << r.err;
+    if (c.status == 2) {
+      EXPECT_NE(r.err.find("comes from another series"), std::string::npos) << r.err;
+    }
+  }
+}
+
+// Every series of tests/data, as the one shard of itself, merges back to
+// the same bytes: the forms merge takes are those the program prints.
+TEST(ShardBytes, EveryKeptSeriesMergesAsItsOwnShard) {
+  const std::string dir = Dir("kept");
+  for (const auto& entry : fs::directory_iterator(LAB_TEST_DATA "/series")) {
+    if (entry.path().extension() != ".csv") continue;
+    SCOPED_TRACE(entry.path().filename());
+    const std::string csv = Read(entry.path());
+    std::istringstream in(csv);
+    std::string line, body;
+    std::getline(in, line);
+    body = "test," + line + "\n";
+    int tests = 0;
+    while (std::getline(in, line)) body += std::to_string(tests++) + "," + line + "\n";
+    const std::string text = lab::ShardLine(1, 1, "x", "0", tests, tests) + "\n" + body;
+    std::ofstream(dir + "s.csv") << text << lab::ShardEndLine(1, 1, tests, Crc(text)) << "\n";
+    const Result r = Batch({"merge", dir + "s.csv"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, csv);
   }
 }
 
@@ -245,81 +367,6 @@ TEST(Options, EqualsFormsUnitCaseAndPresetList) {
   EXPECT_EQ(Lines(list.out), 21);
   EXPECT_NE(list.out.find("\n8  AU  4000000 1 1  1000 1100  350.6225 350.625 0.0005  100  central mass"),
             std::string::npos) << list.out;
-}
-
-// SIGINT or SIGTERM mid-run: whole lines, no shard end line, no picture or
-// temporary file left, status 128 + the signal.
-TEST(Interruption, StopsWithWholeLinesAndNoFilesLeft) {
-  for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
-    const std::string dir = Dir("signal" + std::to_string(sig));
-    const Child c = Spawn({"--test", "2", "--set", "dalpha=1", "--shard", "1/1", "--jobs", "2",
-                           "--quiet", "--png", dir + "p.png", "--meta", dir + "m.json"});
-    std::string out;
-    char ch;
-    while (Lines(out) < 3 && read(c.out, &ch, 1) == 1) out += ch;  // shard line, header, a row
-    kill(c.pid, sig);
-    out += ReadAll(c.out);
-    ReadAll(c.err);
-    EXPECT_EQ(Wait(c.pid), status);
-    EXPECT_EQ(out.back(), '\n');
-    EXPECT_EQ(out.find("complete"), std::string::npos);
-    EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
-    std::ofstream(dir + "s.csv") << out;
-    const Result merged = Batch({"merge", dir + "s.csv"});
-    EXPECT_EQ(merged.status, 2);
-    EXPECT_NE(merged.err.find("is cut short"), std::string::npos) << merged.err;
-  }
-}
-
-// Standard output that cannot take the text: status 1 and a message, for a
-// run, merge and the help alike.
-TEST(Interruption, FailedWritesAreReported) {
-  const std::string shard = Dir("writes") + "s.csv";
-  std::ofstream(shard) << Batch({"--test", "2", "--set", "end=0", "--max-steps", "100", "--shard", "1/1"}).out;
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--test", "2", "--set", "end=20", "--max-steps", "100", "--quiet"}, {"merge", shard}, {"--help"}}) {
-    for (Stdout kind : {Stdout::kDevFull, Stdout::kClosed, Stdout::kBrokenPipe}) {
-      const Result r = RunProgram(args, kind);
-      EXPECT_EQ(r.status, 1) << args[0] << static_cast<int>(kind);
-      EXPECT_NE(r.err.find("cannot write the output"), std::string::npos) << r.err;
-    }
-  }
-}
-
-// Pictures go only to regular files or new names: a device, a FIFO or a
-// directory is refused at once (nothing opened, nothing replaced); a link is
-// followed; a refused set-up leaves an existing file as it was.
-TEST(Pictures, OnlyRegularFilesAreReplaced) {
-  const std::string dir = Dir("png");
-  const std::vector<std::string> run = {"--test", "2", "--set", "end=0", "--max-steps", "100", "--quiet"};
-  auto with_png = [&](const std::string& path, std::vector<std::string> extra = {}) {
-    auto args = run;
-    args.insert(args.end(), {"--png", path});
-    args.insert(args.end(), extra.begin(), extra.end());
-    return Batch(args);
-  };
-  ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0600), 0);
-  for (const std::string& path : {std::string("/dev/null"), dir + "fifo", dir.substr(0, dir.size() - 1)}) {
-    const Result r = with_png(path);
-    EXPECT_EQ(r.status, 2) << path;
-    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
-  }
-  EXPECT_TRUE(fs::is_character_file("/dev/null"));
-
-  std::ofstream(dir + "target.png") << "old";
-  fs::permissions(dir + "target.png", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  fs::create_symlink("target.png", dir + "link.png");
-  EXPECT_EQ(with_png(dir + "link.png").status, 0);
-  EXPECT_TRUE(fs::is_symlink(dir + "link.png"));
-  EXPECT_EQ(Read(dir + "target.png").substr(1, 3), "PNG");
-  EXPECT_EQ(fs::status(dir + "target.png").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-
-  std::ofstream(dir + "kept.png") << "keep";
-  fs::permissions(dir + "kept.png", fs::perms::owner_write);
-  EXPECT_EQ(with_png(dir + "kept.png", {"--set", "dist1=0 AU"}).status, 2);
-  EXPECT_EQ(fs::file_size(dir + "kept.png"), 4u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 4);  // no temporary left
 }
 
 }  // namespace

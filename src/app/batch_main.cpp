@@ -5,11 +5,39 @@
 #include <vector>
 
 #include "app/batch/batch_run.h"
-#include "app/batch/signals.h"
+#include "records/signals.h"
+#include "records/fd_stream.h"
+
+namespace {
+
+// Standard output and error on writers that give up on a stalled reader
+// once SIGINT or SIGTERM arrives; standard output lets only whole lines out
+// after a stop. The streams get their own buffers back before the end.
+class StandardStreams {
+ public:
+  StandardStreams() : out_(1, true), err_(2) {
+    old_out_ = std::cout.rdbuf(&out_);
+    old_err_ = std::cerr.rdbuf(&err_);
+  }
+  ~StandardStreams() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::cout.rdbuf(old_out_);
+    std::cerr.rdbuf(old_err_);
+  }
+
+ private:
+  lab::FdStreamBuf out_, err_;
+  std::streambuf* old_out_;
+  std::streambuf* old_err_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   lab::InstallStopHandlers();
+  StandardStreams streams;
   // Caught here, so that the stack unwinds and no temporary file outlives
   // an unforeseen failure (out of memory, say).
   try {

@@ -2,7 +2,10 @@
 // start-up handler; from then on the user drives it.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "state/sim_state.h"
 #include "ui/qt/control_display.h"
@@ -25,7 +28,8 @@ constexpr char kHelp[] =
     "  --help     this text\n"
     "  --version  the program's version\n"
     "\n"
-    "Series without windows: encounter-batch --help.\n";
+    "It needs a display (X11 or Wayland); without one it says so and ends with\n"
+    "status 1. Series without windows: encounter-batch --help.\n";
 
 // --help and --version answer without a display; anything else is left to Qt.
 int AnswerWithoutWindows(int argc, char* argv[]) {
@@ -40,11 +44,67 @@ int AnswerWithoutWindows(int argc, char* argv[]) {
   return -1;
 }
 
+constexpr char kNoDisplay[] =
+    "encounter: needs a display to open its windows (none is reachable: DISPLAY and "
+    "WAYLAND_DISPLAY are unset or unusable); encounter-batch runs series without one\n";
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Whether a window system may be there: a platform chosen, or a display
+// named. Without one Qt would abort; this says why in one line instead.
+bool MayHaveDisplay() {
+  if (Set("QT_QPA_PLATFORM")) {
+    const std::string platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform.rfind("xcb", 0) == 0) return Set("DISPLAY");
+    if (platform.rfind("wayland", 0) == 0) return Set("WAYLAND_DISPLAY");
+    return true;  // offscreen, vnc, eglfs, ...: no display variable needed
+  }
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+// While the application starts, a display that is named but cannot be
+// reached (Qt's fatal message about the platform plugin) ends the program
+// with the same line and status 1. Qt's other messages wait until the start
+// has succeeded, so that this line is the only one.
+struct HeldMessage {
+  QtMsgType type;
+  std::string category;
+  QString text;
+};
+std::vector<HeldMessage> held_messages;
+
+void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    held_messages.push_back({type, context.category ? context.category : "", text});
+    return;
+  }
+  std::fputs(kNoDisplay, stderr);
+  std::_Exit(1);
+}
+
+void ReleaseMessages(QtMessageHandler handler) {
+  qInstallMessageHandler(handler);
+  for (const HeldMessage& m : held_messages) {
+    const QMessageLogContext context(nullptr, 0, nullptr, m.category.c_str());
+    if (handler) handler(m.type, context, m.text);
+  }
+  held_messages.clear();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (const int code = AnswerWithoutWindows(argc, argv); code >= 0) return code;
+  if (!MayHaveDisplay()) {
+    std::fputs(kNoDisplay, stderr);
+    return 1;
+  }
+  const QtMessageHandler qt_handler = qInstallMessageHandler(NoDisplayHandler);
   QApplication app(argc, argv);
+  ReleaseMessages(qt_handler);
   // The program ends through EndProgram (or the close of the Control
   // Display), never because the last window went.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -13,18 +13,20 @@ namespace lab {
 
 std::string CrossHeader() { return "acc_end,acc_v3_red,acc_best,acc_ratio,ratio_diff,differs"; }
 
+std::string RatioDiffText(double ratio, double acc_ratio) {
+  char buf[32];
+  const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, (ratio - acc_ratio) / acc_ratio,
+                                     std::chars_format::general, 3);
+  return ec == std::errc() ? std::string(buf, p) : std::string();
+}
+
 void AppendCrossColumns(std::string& line, const TestRow& row) {
   if (row.cross) {
     const CrossOutcome& c = *row.cross;
     line += c.end + ',' + (c.v3_red ? "1," : "0,") + (c.best ? "1," : "0,");
     if (c.candidate) line += ExactText(c.ratio);
     line += ',';
-    if (c.candidate && row.candidate && c.ratio != 0) {
-      char buf[32];
-      const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, (row.ratio - c.ratio) / c.ratio,
-                                         std::chars_format::general, 3);
-      if (ec == std::errc()) line.append(buf, p);
-    }
+    if (c.candidate && row.candidate && c.ratio != 0) line += RatioDiffText(row.ratio, c.ratio);
     line += ',';
   } else {
     line += ",,,,,";
@@ -74,8 +76,12 @@ std::string CrossMerge::Redecide(const std::string& row) {
   const std::string& ratio_text = cells[acc_ratio_];
   bool best = false;
   if (!ratio_text.empty()) {
+    // merge has read every cell whole before; a ratio read only in part
+    // would decide acc_best of the rows after it.
     double ratio = 0;
-    std::from_chars(ratio_text.data(), ratio_text.data() + ratio_text.size(), ratio);
+    const auto [p, ec] =
+        std::from_chars(ratio_text.data(), ratio_text.data() + ratio_text.size(), ratio);
+    if (ec != std::errc() || p != ratio_text.data() + ratio_text.size()) return row;
     best = BeatsBest(bestratio_, ratio);
     if (best) bestratio_ = ratio;
   }

@@ -1,6 +1,7 @@
 #include "records/merge.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,7 +9,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -16,14 +16,14 @@
 #include "records/cross_columns.h"
 #include "records/csv.h"
 #include "records/replacing_file.h"
+#include "records/shard_rows.h"
 #include "records/texts.h"
-#include "version.h"
+#include "records/signals.h"
 
 namespace lab {
 
 namespace {
 
-constexpr std::string_view kShardPrefix = "# encounter-batch shard ";
 // No line of a shard comes near this; a longer one is not a shard's.
 constexpr std::size_t kLongestLine = 1 << 16;
 constexpr int kMostShards = 1000000;
@@ -33,8 +33,11 @@ constexpr int kMostShards = 1000000;
 // its line feed.
 class LineReader {
  public:
-  explicit LineReader(int fd) : fd_(fd) {}
-  // false at the end of the file or at a fault (fault() then says which).
+  explicit LineReader(int fd) : fd_(fd) {
+    struct stat st {};
+    may_wait_ = fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
+  }
+  // false at the end of the file, at a fault, or at a stop (fault() then says which).
   bool Next(std::string* line) {
     line->clear();
     for (;;) {
@@ -43,16 +46,7 @@ class LineReader {
           if (!line->empty()) fault_ = "its last line is cut off (no line feed)";
           return false;
         }
-        ssize_t n = 0;
-        do n = read(fd_, buf_, sizeof buf_);
-        while (n < 0 && errno == EINTR);
-        if (n < 0) {
-          fault_ = std::string("cannot be read: ") + std::strerror(errno);
-          return false;
-        }
-        pos_ = 0;
-        len_ = static_cast<std::size_t>(n);
-        eof_ = n == 0;
+        if (!Fill()) return false;
         continue;
       }
       const char c = buf_[pos_++];
@@ -78,24 +72,45 @@ class LineReader {
   std::int64_t number() const { return number_; }
 
  private:
+  // The next buffer full. A pipe or FIFO is waited on a tenth of a second at
+  // a time, so that SIGINT or SIGTERM is seen while nothing comes.
+  bool Fill() {
+    for (;;) {
+      if (StopRequested()) {
+        fault_ = "was not read to its end (stopped)";
+        return false;
+      }
+      if (may_wait_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+      }
+      const ssize_t n = read(fd_, buf_, sizeof buf_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        fault_ = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+      }
+      pos_ = 0;
+      len_ = static_cast<std::size_t>(n);
+      eof_ = n == 0;
+      return true;
+    }
+  }
+
   int fd_;
   char buf_[65536];
   std::size_t pos_ = 0, len_ = 0;
-  bool eof_ = false;
+  bool eof_ = false, may_wait_ = false;
   std::int64_t number_ = 0;
   std::string fault_;
 };
 
+// A whole number as the program prints it: no sign, no leading zero.
 template <typename T>
 bool WholeNumber(std::string_view text, T* value) {
   const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && p == text.data() + text.size() && !text.empty();
-}
-
-bool FiniteNumber(std::string_view text, double* value) {
-  const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && p == text.data() + text.size() && !text.empty() &&
-         std::isfinite(*value);
+  return ec == std::errc() && p == text.data() + text.size() && *value >= 0 &&
+         std::to_string(*value) == text;
 }
 
 std::vector<std::string_view> Split(std::string_view line, char sep) {
@@ -108,49 +123,6 @@ std::vector<std::string_view> Split(std::string_view line, char sep) {
   }
 }
 
-// What each known column may hold; a column merge does not know may hold
-// any text (new columns need no change here).
-enum class Kind { kNumber, kOptionalNumber, kRatio, kCount, kFlag, kBody, kHeading, kEnd, kAny };
-constexpr std::pair<std::string_view, Kind> kColumnKinds[] = {
-    {"alpha", Kind::kNumber},         {"v1", Kind::kNumber},
-    {"v2", Kind::kNumber},            {"v3", Kind::kNumber},
-    {"vesc", Kind::kNumber},          {"vesc_heading", Kind::kHeading},
-    {"r3", Kind::kNumber},            {"rmin", Kind::kNumber},
-    {"v3_red", Kind::kFlag},          {"steps", Kind::kCount},
-    {"end", Kind::kEnd},              {"best", Kind::kFlag},
-    {"energy_err", Kind::kOptionalNumber}, {"ratio", Kind::kRatio},
-    {"t_s", Kind::kOptionalNumber},   {"v1_kms", Kind::kOptionalNumber},
-    {"v2_kms", Kind::kOptionalNumber}, {"v3_kms", Kind::kOptionalNumber},
-    {"vesc_kms", Kind::kOptionalNumber}, {"r3_km", Kind::kOptionalNumber},
-    {"rmin_km", Kind::kOptionalNumber}, {"vesc_body", Kind::kBody},
-};
-
-Kind KindOf(std::string_view column) {
-  for (const auto& [name, kind] : kColumnKinds)
-    if (name == column) return kind;
-  return Kind::kAny;
-}
-
-bool Readable(Kind kind, std::string_view v) {
-  double d = 0;
-  std::int64_t n = 0;
-  switch (kind) {
-    case Kind::kNumber: return FiniteNumber(v, &d);
-    case Kind::kOptionalNumber: return v.empty() || FiniteNumber(v, &d);
-    case Kind::kRatio: return v.empty() || (FiniteNumber(v, &d) && d >= 0);
-    case Kind::kCount: return WholeNumber(v, &n) && n >= 0;
-    case Kind::kFlag: return v == "0" || v == "1";
-    case Kind::kBody: return v.empty() || v == "1" || v == "2" || v == "3";
-    case Kind::kHeading: return v == "Vesc #1" || v == "Vesc #2" || v == "Vesc #3";
-    case Kind::kEnd:
-      for (std::string_view w : {"escaped", "receded", "absorbed", "passages", "next", "limit", "none"})
-        if (v == w) return true;
-      return false;
-    case Kind::kAny: return v.find('"') == std::string_view::npos;
-  }
-  return false;
-}
-
 struct Shard {
   std::string file;
   int k = 0, n = 0;
@@ -158,6 +130,7 @@ struct Shard {
   std::int64_t tests = 0, total = 0;
   std::vector<std::string> rows;  // without the column "test", best as printed
   bool whole = false;             // read to its last line without a fault
+  bool damaged = false;           // its checksum is wrong or missing
   std::string fault;
 };
 
@@ -170,18 +143,34 @@ bool ParseShardLine(std::string_view line, Shard* s) {
   const auto kn = Split(w[0], '/');
   if (kn.size() != 2 || !WholeNumber(kn[0], &s->k) || !WholeNumber(kn[1], &s->n)) return false;
   if (s->k < 1 || s->k > s->n || s->n > kMostShards) return false;
-  if (!WholeNumber(w[6], &s->tests) || !WholeNumber(w[8], &s->total) || s->total < 0 ||
-      s->total > 1000000000)
+  if (!WholeNumber(w[6], &s->tests) || !WholeNumber(w[8], &s->total) || s->total > 1000000000)
     return false;
   s->series = w[2];
   s->version = w[4];
   return !s->series.empty() && s->tests == (s->total >= s->k ? (s->total - s->k) / s->n + 1 : 0);
 }
 
+// The shard's last line, given its rows and the checksum of all lines above:
+// "" when it is the right one, else why not.
+std::string CheckEndLine(const std::string& line, const Shard& s, std::uint32_t checksum) {
+  const std::int64_t held = static_cast<std::int64_t>(s.rows.size());
+  const std::string without = ShardEndLineWithoutChecksum(s.k, s.n, held);
+  if (line == ShardEndLine(s.k, s.n, held, checksum) && held == s.tests) return "";
+  if (line.rfind(without, 0) != 0 || held != s.tests)
+    return held < s.tests ? "is cut short: " + std::to_string(held) + " of " +
+                                std::to_string(s.tests) + " tests"
+                          : "has a last line that does not match its rows";
+  if (line == without)
+    return "has no checksum in its last line: an older version wrote it; run it again with "
+           "this version";
+  return "is damaged or was edited: its checksum does not match its contents";
+}
+
 // Reads and checks one shard; on a fault s->fault says what.
-void ReadShard(int fd, Shard* s, std::vector<std::string_view>* columns) {
+void ReadShard(int fd, Shard* s) {
   LineReader in(fd);
   std::string line;
+  ShardChecksum checksum;
   auto fault = [&](const std::string& why) {
     s->fault = in.fault().empty() ? why : in.fault();
     s->rows.clear();
@@ -189,40 +178,31 @@ void ReadShard(int fd, Shard* s, std::vector<std::string_view>* columns) {
   if (!in.Next(&line)) return fault(in.number() == 0 && in.fault().empty() ? "is empty" : "");
   if (!ParseShardLine(line, s))
     return fault("is not the output of a shard (its first line is not \"# encounter-batch shard K/N ...\")");
+  checksum.Add(line + '\n');
   if (!in.Next(&s->header)) return fault("has no CSV header (cut short)");
-  *columns = Split(s->header, ',');
-  std::size_t best = 0, ratio = 0;
-  for (std::size_t c = 0; c < columns->size(); ++c) {
-    if ((*columns)[c] == "best") best = c;
-    if ((*columns)[c] == "ratio") ratio = c;
-  }
-  if (columns->front() != "test" || best == 0 || ratio == 0)
-    return fault("has no CSV header with the columns test, best and ratio in line 2");
-  std::vector<Kind> kinds;
-  for (std::string_view c : *columns) kinds.push_back(KindOf(c));
+  checksum.Add(s->header + '\n');
+  std::optional<ShardRows> rows = ShardRows::ForHeader(s->header);
+  if (!rows) return fault("has no CSV header in line 2 that this version prints for a shard");
+  const std::size_t columns = Split(s->header, ',').size();
 
-  const std::string end_line = ShardEndLine(s->k, s->n, s->tests);
   std::int64_t expected = s->k - 1;
   while (in.Next(&line)) {
     const std::string where = " in line " + std::to_string(in.number());
     if (line.rfind("# ", 0) == 0) {
-      if (line != end_line) {
-        const std::int64_t held = static_cast<std::int64_t>(s->rows.size());
-        return fault(held < s->tests ? "is cut short: " + std::to_string(held) + " of " +
-                                           std::to_string(s->tests) + " tests" + where
-                                     : "has a last line that does not match its rows" + where);
+      const std::string why = CheckEndLine(line, *s, checksum.Value());
+      if (!why.empty()) {
+        s->damaged = why.find("checksum") != std::string::npos;
+        return fault(why + where);
       }
-      if (static_cast<std::int64_t>(s->rows.size()) != s->tests)
-        return fault("holds " + std::to_string(s->rows.size()) + " tests, not " +
-                     std::to_string(s->tests));
       if (in.Next(&line) || !in.fault().empty()) return fault("goes on after its last line");
       s->whole = true;
       return;
     }
+    checksum.Add(line + '\n');
     const auto values = Split(line, ',');
-    if (values.size() != columns->size())
+    if (values.size() != columns)
       return fault("has " + std::to_string(values.size()) + " columns" + where + ", not " +
-                   std::to_string(columns->size()));
+                   std::to_string(columns));
     if (static_cast<std::int64_t>(s->rows.size()) >= s->tests)
       return fault("holds more tests than its first line states" + where);
     std::int64_t test = 0;
@@ -230,11 +210,8 @@ void ReadShard(int fd, Shard* s, std::vector<std::string_view>* columns) {
     if (test != expected)
       return fault("holds test " + Echo(values[0], 24) + where + " where test " +
                    std::to_string(expected) + " belongs");
-    for (std::size_t c = 1; c < values.size(); ++c) {
-      if (!Readable(kinds[c], values[c]))
-        return fault("has an unreadable " + std::string((*columns)[c]) + " " +
-                     Echo(values[c], 24) + where);
-    }
+    const std::string why = rows->Check(values, where);
+    if (!why.empty()) return fault(why);
     s->rows.push_back(line.substr(values[0].size() + 1));
     expected += s->n;
   }
@@ -265,173 +242,213 @@ std::string WithBest(const std::string& row, bool best, std::size_t best_column)
          (end == std::string::npos ? "" : row.substr(end));
 }
 
-}  // namespace
+const std::string kMe = "encounter-batch merge: ";
 
-std::string ShardLine(int shard, int shards, const std::string& series, const std::string& version,
-                      std::int64_t tests, std::int64_t total) {
-  return std::string(kShardPrefix) + std::to_string(shard) + "/" + std::to_string(shards) +
-         " series " + series + " version " + version + " tests " + std::to_string(tests) + " of " +
-         std::to_string(total);
-}
-
-std::string ShardEndLine(int shard, int shards, std::int64_t tests) {
-  return std::string(kShardPrefix) + std::to_string(shard) + "/" + std::to_string(shards) +
-         " complete, " + std::to_string(tests) + " tests";
-}
-
-int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const std::string me = "encounter-batch merge: ";
-  std::vector<std::string> files;
-  std::optional<std::string> output;
+// The shard files and --output FILE; false (status 2) after a message.
+bool ParseMergeArgs(const std::vector<std::string>& args, std::vector<std::string>* files,
+                    std::optional<std::string>* output, std::ostream& err) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--output" && i + 1 < args.size()) {
-      output = args[++i];
+      *output = args[++i];
     } else if (args[i].rfind("--output=", 0) == 0) {
-      output = args[i].substr(9);
+      *output = args[i].substr(9);
     } else if (args[i].rfind("--", 0) == 0) {
-      err << me << "unknown option " << Echo(args[i]) << " (merge takes --output FILE)\n";
-      return 2;
+      err << kMe << "unknown option " << Echo(args[i]) << " (merge takes --output FILE)\n";
+      return false;
     } else {
-      files.push_back(args[i]);
+      files->push_back(args[i]);
     }
   }
-  if (files.empty()) {
-    err << me << "name the shard files to merge\n";
-    return 2;
-  }
+  if (files->empty()) err << kMe << "name the shard files to merge\n";
+  return !files->empty();
+}
 
-  std::vector<Shard> shards(files.size());
-  std::vector<std::pair<dev_t, ino_t>> seen_files;
-  std::vector<std::string_view> columns;
-  int faults = 0;
-  auto fault = [&](const std::string& file, const std::string& why) {
-    err << me << Echo(file, 120) << ' ' << why << '\n';
-    ++faults;
-  };
-  const Shard* first = nullptr;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    Shard& s = shards[i];
+// Every shard read, in the order given; the faults said on err as they are found.
+class ShardSet {
+ public:
+  ShardSet(std::ostream& err, const FileIdentity& output) : err_(err), output_(output) {}
+  // false when the output is one of the shards: nothing more is read.
+  bool Read(const std::vector<std::string>& files);
+  // The shards 1..N in order, or nothing (the shards to run again said).
+  std::optional<std::vector<const Shard*>> Whole();
+  const Shard* first() const { return first_; }
+  int faults() const { return faults_; }
+
+ private:
+  void Fault(const std::string& file, const std::string& why) {
+    err_ << kMe << Echo(file, 120) << ' ' << why << '\n';
+    ++faults_;
+  }
+  bool Open(Shard& s, int* fd);
+  void Compare(Shard& s);
+  std::ostream& err_;
+  const FileIdentity& output_;
+  std::vector<Shard> shards_;
+  std::vector<std::pair<dev_t, ino_t>> seen_;
+  const Shard* first_ = nullptr;
+  int faults_ = 0;
+};
+
+// Opens a shard; false after a fault (or a stop while open waits on a FIFO).
+bool ShardSet::Open(Shard& s, int* fd) {
+  do *fd = open(s.file.c_str(), O_RDONLY | O_CLOEXEC);
+  while (*fd < 0 && errno == EINTR && !StopRequested());
+  if (*fd < 0) {
+    if (!StopRequested()) Fault(s.file, std::string("cannot be opened: ") + std::strerror(errno));
+    return false;
+  }
+  struct stat st {};
+  std::string why;
+  if (fstat(*fd, &st) == 0 && S_ISDIR(st.st_mode)) why = "is a directory";
+  if (S_ISREG(st.st_mode)) {
+    for (const auto& id : seen_)
+      if (id == std::pair{st.st_dev, st.st_ino}) why = "is given twice";
+    seen_.emplace_back(st.st_dev, st.st_ino);
+  }
+  if (!why.empty()) {
+    close(*fd);
+    Fault(s.file, why);
+    return false;
+  }
+  return true;
+}
+
+bool ShardSet::Read(const std::vector<std::string>& files) {
+  shards_.resize(files.size());
+  for (std::size_t i = 0; i < files.size() && !StopRequested(); ++i) {
+    Shard& s = shards_[i];
     s.file = files[i];
-    const int fd = open(s.file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      fault(s.file, std::string("cannot be opened: ") + std::strerror(errno));
-      continue;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    int fd = -1;
+    if (!Open(s, &fd)) continue;
+    if (IdentityOfDescriptor(fd) == output_) {
       close(fd);
-      fault(s.file, "is a directory");
-      continue;
+      Fault(s.file, "is also the output (--output): merge never writes over a shard it reads");
+      return false;
     }
-    if (S_ISREG(st.st_mode)) {
-      bool twice = false;
-      for (const auto& id : seen_files) twice = twice || id == std::pair{st.st_dev, st.st_ino};
-      if (twice) {
-        close(fd);
-        fault(s.file, "is given twice");
-        continue;
-      }
-      seen_files.emplace_back(st.st_dev, st.st_ino);
-    }
-    std::vector<std::string_view> cols;
-    ReadShard(fd, &s, &cols);
+    ReadShard(fd, &s);
     close(fd);
-    if (s.n == 0) {  // not even a shard's first line
-      fault(s.file, s.fault);
-      continue;
-    }
-    if (first == nullptr) {
-      first = &s;
-      columns = Split(first->header, ',');
-    }
-    const std::string other = " than " + Echo(first->file, 120);
-    if (s.version != first->version) {
-      fault(s.file, "comes from another program version (" + s.version + ")" + other + " (" +
-                        first->version + ")");
-      s.n = 0;
-    } else if (s.series != first->series || s.total != first->total ||
-               (s.whole && first->whole && s.header != first->header)) {
-      fault(s.file, "comes from another series" + other);
-      s.n = 0;
-    } else if (s.n != first->n) {
-      fault(s.file, "is shard " + std::to_string(s.k) + "/" + std::to_string(s.n) + " but " +
-                        Echo(first->file, 120) + " is one of " + std::to_string(first->n));
-      s.n = 0;
-    } else if (!s.fault.empty()) {
-      fault(s.file, s.fault);
-    }
+    if (!StopRequested()) Compare(s);
   }
-  if (first == nullptr) return 2;
+  return true;
+}
 
-  // Which shards are whole, given twice, missing or to be run again.
-  const int n = first->n;
+// Against the first shard read: the same version, series and number of shards.
+void ShardSet::Compare(Shard& s) {
+  if (s.n == 0) {  // not even a shard's first line
+    Fault(s.file, s.fault);
+    return;
+  }
+  if (first_ == nullptr && !s.damaged) first_ = &s;
+  const std::string other = first_ ? " than " + Echo(first_->file, 120) : "";
+  if (s.damaged) {
+    Fault(s.file, s.fault);
+    s.n = 0;
+  } else if (s.version != first_->version) {
+    Fault(s.file, "comes from another program version (" + s.version + ")" + other + " (" +
+                      first_->version + ")");
+    s.n = 0;
+  } else if (s.series != first_->series || s.total != first_->total ||
+             (s.whole && first_->whole && s.header != first_->header)) {
+    Fault(s.file, "comes from another series" + other);
+    s.n = 0;
+  } else if (s.n != first_->n) {
+    Fault(s.file, "is shard " + std::to_string(s.k) + "/" + std::to_string(s.n) + " but " +
+                      Echo(first_->file, 120) + " is one of " + std::to_string(first_->n));
+    s.n = 0;
+  } else if (!s.fault.empty()) {
+    Fault(s.file, s.fault);
+  }
+}
+
+std::optional<std::vector<const Shard*>> ShardSet::Whole() {
+  if (first_ == nullptr) return std::nullopt;
+  const int n = first_->n;
   std::vector<const Shard*> by_k(static_cast<std::size_t>(n) + 1, nullptr);
-  std::vector<int> again;
-  for (const Shard& s : shards) {
+  for (const Shard& s : shards_) {
     if (s.n != n) continue;
     if (by_k[s.k] != nullptr) {
-      fault(s.file, "is shard " + std::to_string(s.k) + "/" + std::to_string(n) +
-                        ", like " + Echo(by_k[s.k]->file, 120) + " (given twice)");
+      Fault(s.file, "is shard " + std::to_string(s.k) + "/" + std::to_string(n) + ", like " +
+                        Echo(by_k[s.k]->file, 120) + " (given twice)");
       continue;
     }
     by_k[s.k] = &s;
   }
+  std::vector<int> again, missing;
   for (int k = 1; k <= n; ++k) {
+    if (by_k[k] == nullptr) missing.push_back(k);
     if (by_k[k] == nullptr || !by_k[k]->whole) again.push_back(k);
   }
-  if (!again.empty()) {
-    std::vector<int> missing;
-    for (int k : again)
-      if (by_k[k] == nullptr) missing.push_back(k);
-    if (!missing.empty())
-      err << me << "missing shards " << Ranges(missing) << " of " << n << '\n';
-    err << me << "run again: --shard K/" << n << " for K = " << Ranges(again) << '\n';
-    return 2;
-  }
-  if (faults > 0) return 2;
+  if (!missing.empty()) err_ << kMe << "missing shards " << Ranges(missing) << " of " << n << '\n';
+  if (!again.empty()) err_ << kMe << "run again: --shard K/" << n << " for K = " << Ranges(again) << '\n';
+  if (!again.empty() || faults_ > 0) return std::nullopt;
+  return by_k;
+}
 
-  // Row 2 in series order: the smallest ratio among the candidates so far.
+// The rows in series order, row 2 decided again (and with --crosscheck the
+// accurate method's best and the flag); false at a failed write or a stop.
+bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, std::ostream& err) {
+  const Shard& first = *by_k[1];
+  const auto columns = Split(first.header, ',');
   std::size_t best_column = 0, ratio_column = 0;
   for (std::size_t c = 1; c < columns.size(); ++c) {
     if (columns[c] == "best") best_column = c - 1;
     if (columns[c] == "ratio") ratio_column = c - 1;
   }
-  ReplacingFile output_file;
-  std::ofstream output_stream;
-  std::string error;
-  if (output) {
-    if (!output_file.Open(*output, &error)) {
-      err << me << error << '\n';
-      return 2;
-    }
-    output_stream.open(output_file.TempName(), std::ios::binary | std::ios::trunc);
-  }
-  std::ostream& merged = output ? static_cast<std::ostream&>(output_stream) : out;
-  merged << first->header.substr(5) << '\n';
+  const std::size_t n = by_k.size() - 1;
+  merged << first.header.substr(5) << '\n';
   BestSoFar best;
-  // With --crosscheck columns, the accurate method's best and the flag are
-  // decided again in series order too.
-  std::optional<CrossMerge> cross = CrossMerge::ForHeader(first->header.substr(5));
-  for (std::int64_t test = 0; test < first->total && merged; ++test) {
+  std::optional<CrossMerge> cross = CrossMerge::ForHeader(first.header.substr(5));
+  for (std::int64_t test = 0; test < first.total && merged && !StopRequested(); ++test) {
     const std::string& row = by_k[test % n + 1]->rows[static_cast<std::size_t>(test / n)];
     const auto values = Split(row, ',');
     double ratio = 0;
-    const bool candidate = !values[ratio_column].empty();
-    if (candidate) FiniteNumber(values[ratio_column], &ratio);
+    const auto& text = values[ratio_column];
+    const bool candidate =
+        std::from_chars(text.data(), text.data() + text.size(), ratio).ec == std::errc() && !text.empty();
     const std::string line = WithBest(row, candidate && best.Takes(ratio), best_column);
     merged << (cross ? cross->Redecide(line) : line) << '\n';
   }
-  if (cross) err << "encounter-batch: " << cross->Summary() << '\n';
   merged.flush();
-  if (output && merged) {
-    output_stream.close();
-    if (output_stream && output_file.Commit(&error)) return 0;
+  if (cross && merged && !StopRequested()) err << "encounter-batch: " << cross->Summary() << '\n';
+  return merged && !StopRequested();
+}
+
+int StopStatus() { return StopSignal() > 0 ? 128 + StopSignal() : 1; }
+
+}  // namespace
+
+int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> files;
+  std::optional<std::string> output;
+  if (!ParseMergeArgs(args, &files, &output, err)) return 2;
+
+  // The output is checked, and its temporary file made, before any shard is read.
+  ReplacingFile output_file;
+  std::string error;
+  if (output) {
+    if (!output_file.Open(*output, &error)) {
+      err << kMe << error << '\n';
+      return 2;
+    }
+    error = ClashingTargets({{"--output", &output_file}}, false);
+    if (!error.empty()) {
+      err << kMe << error << '\n';
+      return 2;
+    }
   }
-  if (!merged || output) {
-    err << me << "cannot write the output: " << (error.empty() ? std::strerror(errno ? errno : EIO) : error) << '\n';
-    return 1;
-  }
-  return 0;
+  ShardSet set(err, output_file.Identity());
+  const bool readable = set.Read(files);
+  if (StopRequested()) return StopStatus();
+  if (!readable) return 2;
+  const auto by_k = set.Whole();
+  if (!by_k) return 2;
+
+  std::ostream& merged = output ? output_file.Stream() : out;
+  if (WriteMerged(*by_k, merged, err) && (!output || output_file.Commit(&error))) return 0;
+  if (StopRequested()) return StopStatus();
+  err << kMe << (error.empty() ? "cannot write the output: " + std::string(std::strerror(errno ? errno : EIO)) : error)
+      << '\n';
+  return 1;
 }
 
 }  // namespace lab

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ranges>
 #include <vector>
 
 #include "records/texts.h"
@@ -20,9 +22,35 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Follows symbolic links (a dangling one names the file to be made).
-bool FollowLinks(std::string path, std::string* target, std::string* error) {
+// The descriptor a name stands for (/dev/stdout, /dev/stderr, /dev/fd/N,
+// /proc/self/fd/N, /proc/PID/fd/N with our own PID), or -1. Following such a
+// link would lead to the file behind the stream, and replacing that file
+// would destroy what the stream wrote.
+int StreamOfName(std::string path) {
+  for (std::size_t at; (at = path.find("//")) != std::string::npos;) path.erase(at, 1);
+  for (std::size_t at; (at = path.find("/./")) != std::string::npos;) path.erase(at, 2);
+  if (path == "/dev/stdin") return 0;
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  for (const std::string& prefix : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+                                   std::string("/proc/thread-self/fd/"),
+                                   "/proc/" + std::to_string(getpid()) + "/fd/"}) {
+    if (path.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string number = path.substr(prefix.size());
+    if (number.empty() || number.size() > 9 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
+      return -1;
+    return std::stoi(number);
+  }
+  return -1;
+}
+
+// Follows symbolic links (a dangling one names the file to be made) up to
+// a regular name or a stream's.
+bool FollowLinks(std::string path, std::string* target, int* stream, std::string* error) {
   for (int hops = 0; hops < 40; ++hops) {
+    *stream = StreamOfName(path);
+    if (*stream >= 0) return true;
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) {
       if (errno != ENOENT) {
@@ -49,21 +77,45 @@ bool FollowLinks(std::string path, std::string* target, std::string* error) {
   return false;
 }
 
+const char* KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
 }  // namespace
+
+FileIdentity IdentityOfDescriptor(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return {};
+  return {st.st_dev, st.st_ino, "", true, false};
+}
 
 bool ReplacingFile::Open(const std::string& path, std::string* error) {
   Discard();
   path_ = path;
+  identity_ = {};
   const std::string what = "cannot write " + Echo(path) + ": ";
   if (path.empty() || path.back() == '/') {
     *error = what + "it names no file";
     return false;
   }
   std::string why;
-  if (!FollowLinks(path, &target_, &why)) {
+  if (!FollowLinks(path, &target_, &stream_fd_, &why)) {
     *error = what + why;
     return false;
   }
+  if (stream_fd_ >= 0) {
+    identity_ = IdentityOfDescriptor(stream_fd_);
+    identity_.stream = true;
+    stream_.Reset(stream_fd_);
+    return true;
+  }
+  const std::string dir = DirectoryOf(target_);
+  std::string base = target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
   struct stat st {};
   replaces_ = stat(target_.c_str(), &st) == 0;
   if (replaces_) {
@@ -71,16 +123,16 @@ bool ReplacingFile::Open(const std::string& path, std::string* error) {
       *error = what + "it is not a regular file (write to a regular file or a new name)";
       return false;
     }
+    identity_ = {st.st_dev, st.st_ino, "", true, false};
     mode_ = st.st_mode & 07777;
     owner_ = st.st_uid;
     group_ = st.st_gid;
   } else {
+    if (stat(dir.c_str(), &st) == 0) identity_ = {st.st_dev, st.st_ino, base, true, false};
     const mode_t mask = umask(0);
     umask(mask);
     mode_ = 0666 & ~mask;
   }
-  const std::string dir = DirectoryOf(target_);
-  std::string base = target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
   if (base.size() > 200) base.resize(200);
   std::string name = dir + "/." + base + ".partial-XXXXXX";
   fd_ = mkstemp(name.data());
@@ -89,38 +141,65 @@ bool ReplacingFile::Open(const std::string& path, std::string* error) {
     return false;
   }
   temp_ = name;
+  stream_.Reset(fd_);
   return true;
 }
 
 bool ReplacingFile::Write(std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd_, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
+  stream_.write(data.data(), static_cast<std::streamsize>(data.size()));
+  stream_.flush();
+  return static_cast<bool>(stream_);
+}
+
+// Only a regular file, or nothing, may stand at the name now: whatever was
+// made there during the run (a FIFO, a device, a link) stays as it is.
+bool ReplacingFile::CheckTargetBeforeRename(std::string* why) const {
+  struct stat st {};
+  if (lstat(target_.c_str(), &st) != 0) {
+    if (errno == ENOENT) return true;
+    *why = std::strerror(errno);
+    return false;
   }
-  return true;
+  if (S_ISREG(st.st_mode)) return true;
+  *why = std::string(KindOf(st.st_mode)) +
+         " appeared at its name during the run; it was left as it is, and nothing written";
+  return false;
 }
 
 bool ReplacingFile::Commit(std::string* error) {
   const std::string what = "cannot write " + Echo(path_) + ": ";
+  auto fail = [&](const std::string& why) {
+    *error = what + why;
+    Discard();
+    return false;
+  };
+  stream_.flush();
+  if (!stream_) return fail(std::strerror(errno ? errno : EIO));
+  if (stream_fd_ >= 0) {
+    stream_fd_ = -1;
+    stream_.Reset(-1);
+    return true;
+  }
   if (replaces_ && fchown(fd_, owner_, group_) != 0) {
     // Only the owner's own files or root: a file of another owner keeps ours.
   }
-  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0) {
-    *error = what + std::strerror(errno);
-    Discard();
-    return false;
-  }
+  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0) return fail(std::strerror(errno));
+  stream_.Reset(-1);
   const int fd = fd_;
   fd_ = -1;
-  if (close(fd) != 0 || rename(temp_.c_str(), target_.c_str()) != 0) {
-    *error = what + std::strerror(errno);
-    unlink(temp_.c_str());
-    temp_.clear();
-    return false;
+  if (close(fd) != 0) return fail(std::strerror(errno));
+  // A name that was new is taken only while it still is; anything else is
+  // looked at once more just before the rename.
+  int renamed = -1;
+  if (!replaces_) {
+    renamed = renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && errno != EEXIST && errno != EINVAL && errno != ENOSYS)
+      return fail(std::strerror(errno));
+  }
+  if (renamed != 0) {
+    std::string why;
+    if (!CheckTargetBeforeRename(&why)) return fail(why);
+    if (rename(temp_.c_str(), target_.c_str()) != 0) return fail(std::strerror(errno));
   }
   temp_.clear();
   // The rename itself lasts once the directory is on disk.
@@ -133,10 +212,32 @@ bool ReplacingFile::Commit(std::string* error) {
 }
 
 void ReplacingFile::Discard() {
+  stream_.Reset(-1);
+  stream_fd_ = -1;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
+}
+
+std::string ClashingTargets(const std::vector<NamedTarget>& outputs, bool stdout_used) {
+  std::vector<std::pair<std::string, FileIdentity>> seen;
+  if (stdout_used) seen.emplace_back("standard output", IdentityOfDescriptor(1));
+  seen.emplace_back("standard error", IdentityOfDescriptor(2));
+  for (FileIdentity& id : seen | std::views::values) id.stream = true;
+  for (const auto& [option, file] : outputs) {
+    if (file == nullptr || !file->IsOpen()) continue;
+    const FileIdentity& id = file->Identity();
+    for (const auto& [other, other_id] : seen) {
+      if (id.stream && other_id.stream) continue;
+      if (id == other_id)
+        return option + " " + Echo(file->Name()) + " is the same file as " +
+               (other.rfind("--", 0) == 0 ? other : "the one " + other + " goes to") +
+               "; give each output a file of its own";
+    }
+    seen.emplace_back(option + " " + Echo(file->Name()), id);
+  }
+  return "";
 }
 
 }  // namespace lab

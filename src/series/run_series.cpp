@@ -10,7 +10,7 @@
 
 #include "port/control_flow.h"
 #include "records/csv.h"
-#include "records/merge.h"
+#include "records/shard_lines.h"
 #include "records/run_record.h"
 #include "records/texts.h"
 #include "series/crosscheck.h"
@@ -165,6 +165,8 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
 
   // Rows in series order: row 2's rule, the energy check, one whole line.
   BestSoFar best;
+  ShardChecksum checksum;  // of a shard's lines, for its last one
+  checksum.Add(first_lines_);
   auto take_row = [&](std::int64_t test, TestRow row) {
     if (stop.Requested()) return;
     row.best = row.candidate && best.Takes(row.ratio);
@@ -175,7 +177,9 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
       if (events.warning) events.warning(EnergyWarning(row, engine_->tdfact));
     }
     ++result.written;
-    if (events.row) events.row(test, row, CsvRow(layout, test, row));
+    const std::string line = CsvRow(layout, test, row);
+    checksum.Add(line);
+    if (events.row) events.row(test, row, line);
   };
 
   std::vector<std::string> messages;
@@ -220,7 +224,8 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     for (const std::string& m : messages) text += (text.empty() ? "" : "\n") + m;
     throw RefusedInput(text);
   }
-  if (layout.shard) result.last_lines = ShardEndLine(r.shard, r.shards, result.written) + '\n';
+  if (layout.shard)
+    result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
   if (r.crosscheck) {
     result.cross_differing = tally.differing();
     result.cross_rows = tally.rows();

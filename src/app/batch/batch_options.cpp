@@ -31,12 +31,16 @@ Every option may also be written --option=VALUE.
   --shard K/N      run only the K-th of N interleaved parts of the series
                    (tests K-1, K-1+N, ...); see "Shards" below
   --png FILE       write the Trajectory Display as it stands at the end of
-                   the series to a PNG file (a regular file or a new name)
-  --output FILE    write the CSV to FILE instead of standard output; FILE
-                   appears only when the run is complete
+                   the series to a PNG file
+  --output FILE    write the CSV to FILE instead of standard output
   --meta FILE      write a JSON record of the run: version, command line,
                    scenario, every field as used, derived values, series id,
                    tests, threads, shard, start and end time, host
+                   Each FILE is a regular file or a new name, and appears only
+                   when the run is complete; /dev/stdout, /dev/stderr and
+                   /dev/fd/N are written into, never replaced. Two outputs
+                   may not name one file, nor the file standard output or
+                   standard error goes to.
   --energy         add the column energy_err
   --full           add the unrounded values at the end of each line
   --integrator NAME
@@ -56,8 +60,8 @@ Every option may also be written --option=VALUE.
 
   merge FILE...    join the outputs of all N shards of one series into the
                    CSV one unsharded run prints; refuses shards that are cut
-                   short, of another series or incomplete, and names the
-                   shards to run again
+                   short, damaged or edited, of another series or version,
+                   or incomplete, and names the shards to run again
 
 The options act in this order whatever their order on the line: the scenario,
 the field texts in the order given, the unit, then Start.
@@ -100,17 +104,31 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
 
 Shards: the first line "# encounter-batch shard K/N series ID version V
 tests M of T" says how many tests the shard must hold; the last line
-"# encounter-batch shard K/N complete, M tests" is written only after the
-last row. A shard without it was cut short: run it again.
+"# encounter-batch shard K/N complete, M tests, crc32 C", written only after
+the last row, how many it holds and the CRC-32 (as gzip computes it) of every
+byte above it. A shard without that line was cut short: run it again. merge
+also refuses a shard whose checksum does not match (damaged or edited), a
+cell in a form the program does not print, a flag that its rows contradict,
+and a shard of an older version without a checksum. The series id changes
+with every field text, the unit, the step limit, the columns, the integrator
+and the version; not with --jobs or --lanes.
 
 Warnings (standard error, also with --quiet): a scenario number that is not
 one of the twenty, a --set that the scenario overwrites or does not read, a
 test whose total energy changed by more than 1 %; a last line counts them.
 
-Exit status: 0 done; 1 the output could not be written; 2 bad options, a
-refused set-up, a test ended because its values were no longer finite, or a
-file that cannot be read or written; 130 or 143 interrupted by SIGINT or
-SIGTERM (no file left half-written, no shard's last line).
+Exit status:
+  0    done: every output written
+  1    an output could not be written: a file or a stream, a full disk, a
+       reader that went away (| head), a target that stopped being a
+       regular file during the run
+  2    refused: bad options, a set-up that cannot run, a shard merge does
+       not take, a file that cannot be read, a target that is not a regular
+       file, a new name or a stream, two outputs in one file (all before the
+       first test); a test whose values were no longer finite
+  130  stopped by SIGINT (143: SIGTERM, 129: SIGHUP): whole lines on
+       standard output, no shard's last line, no file written, no temporary
+       file left
 )";
 
 namespace {

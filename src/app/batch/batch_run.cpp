@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <ostream>
 
 #include "app/batch/batch_options.h"
 #include "app/batch/progress.h"
-#include "app/batch/signals.h"
+#include "records/signals.h"
 #include "encounter/encounter.h"
 #include "records/merge.h"
 #include "records/replacing_file.h"
@@ -77,7 +76,6 @@ void PrintLines(std::ostream& err, const std::string& text, const char* prefix) 
 // name until the run is complete.
 struct Targets {
   ReplacingFile output, png, meta;
-  std::ofstream output_stream;
 
   // Every file is checked, and its temporary made, before the first step.
   bool Open(const BatchOptions& o, std::ostream& err) {
@@ -89,33 +87,33 @@ struct Targets {
         return false;
       }
     }
-    if (o.output) output_stream.open(output.TempName(), std::ios::binary | std::ios::trunc);
+    // Two outputs in one file, or one in the file of a redirected stream,
+    // would destroy each other.
+    error = ClashingTargets({{"--output", &output}, {"--png", &png}, {"--meta", &meta}}, !o.output);
+    if (!error.empty()) {
+      err << "encounter-batch: " << error << '\n';
+      return false;
+    }
     return true;
   }
 
   // The picture and the record go to their temporary files first, then all
-  // files appear together. Returns the exit status.
+  // files appear together. Returns the exit status: 1 for a file that could
+  // not be written.
   int Commit(const BatchOptions& o, const encounter::Summary& summary, std::ostream& err) {
     auto written_out = [&](ReplacingFile& file, const std::string& data) {
       if (file.Write(data)) return true;
-      err << "encounter-batch: cannot write " << Echo(file.TempName()) << ": "
+      err << "encounter-batch: cannot write " << Echo(file.Name()) << ": "
           << std::strerror(errno) << '\n';
       return false;
     };
-    if (o.png && !written_out(png, summary.png)) return 2;
-    if (o.meta && !written_out(meta, summary.record_json)) return 2;
-    if (o.output) {
-      output_stream.close();
-      if (!output_stream) {
-        err << "encounter-batch: cannot write " << Echo(*o.output) << '\n';
-        return 1;
-      }
-    }
+    if (o.png && !written_out(png, summary.png)) return 1;
+    if (o.meta && !written_out(meta, summary.record_json)) return 1;
     std::string error;
     for (ReplacingFile* file : {&output, &png, &meta}) {
       if (file->IsOpen() && !file->Commit(&error)) {
         err << "encounter-batch: " << error << '\n';
-        return file == &output ? 1 : 2;
+        return 1;
       }
     }
     return 0;
@@ -134,7 +132,7 @@ int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, st
   }
   Targets targets;
   if (!targets.Open(o, err)) return 2;
-  std::ostream& csv = o.output ? static_cast<std::ostream&>(targets.output_stream) : out;
+  std::ostream& csv = o.output ? targets.output.Stream() : out;
   if (!csv) return StoppedStatus(err);
   for (const std::string& w : series->setup_warnings())
     err << "encounter-batch: warning: " << w << '\n';
@@ -166,9 +164,9 @@ int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, st
   } catch (const encounter::Stopped&) {
     if (write_failed) RequestStopForWriteError();
     return StoppedStatus(err);
-  } catch (const encounter::Error& e) {
+  } catch (const encounter::Error& e) {  // the picture could not be made
     err << "encounter-batch: " << e.what() << '\n';
-    return 2;
+    return 1;
   }
 
   // Complete: the shard's last line, then the files.

@@ -1,4 +1,4 @@
-#include "app/batch/signals.h"
+#include "records/signals.h"
 
 #include <atomic>
 #include <csignal>
@@ -22,16 +22,15 @@ void InstallStopHandlers() {
   struct sigaction sa {};
   sa.sa_handler = OnStopSignal;
   sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
+  // No SA_RESTART: a read from a FIFO or a write to a stalled pipe returns
+  // EINTR instead of waiting on, and the caller sees the flag.
+  sa.sa_flags = 0;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
-  // A reader that went away (head) ends the run quietly, temporary files
-  // removed; when SIGPIPE was ignored by whoever started us, the failed write
-  // is reported instead.
-  struct sigaction old {};
-  sigaction(SIGPIPE, nullptr, &old);
-  if (old.sa_handler != SIG_IGN) sigaction(SIGPIPE, &sa, nullptr);
+  // A reader that went away (head) is output that cannot be written: the
+  // write fails with EPIPE and the run ends with status 1, files removed.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void ResetStop() { stop_flag.store(0); }

@@ -1,0 +1,45 @@
+// How merge reads the rows of a shard: every cell in the exact form the
+// program prints it (digits and decimals as printed, an exponent only where
+// one is printed, flags 0 or 1, the end words, finite ratios that are not
+// negative), and the columns a shard decides in its own order (best; with
+// --crosscheck acc_best, ratio_diff and differs) as its own rows decide them.
+// A shard edited by hand is refused even when its checksum was made anew.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/csv.h"
+
+namespace lab {
+
+class ShardRows {
+ public:
+  // Nothing when the header (with the column "test") is not one the program prints.
+  static std::optional<ShardRows> ForHeader(std::string_view header);
+
+  // The next row of the shard, split at its commas, the test index first;
+  // where: " in line N". "" or the fault ("has an unreadable v1 \"21.E97\" in line 3").
+  std::string Check(const std::vector<std::string_view>& cells, const std::string& where);
+
+ private:
+  enum class Kind;
+  // The cells Check compares with one another (-1: no such column).
+  struct Columns {
+    int best = -1, ratio = -1, heading = -1, body = -1, end = -1, v3_red = -1, acc_end = -1,
+        acc_v3_red = -1, acc_best = -1, acc_ratio = -1, ratio_diff = -1, differs = -1;
+  };
+  static bool Readable(Kind kind, std::string_view cell);
+  std::string Compare(const std::vector<std::string_view>& cells, const std::string& where);
+  std::string CompareCross(const std::vector<std::string_view>& cells, const std::string& where);
+
+  std::vector<std::string> names_;
+  std::vector<Kind> kinds_;
+  Columns at_;
+  BestSoFar best_;
+  double acc_best_ratio_ = 0;
+};
+
+}  // namespace lab
