@@ -21,6 +21,7 @@
 #include "records/merge.h"
 #include "series/parallel_series.h"
 #include "app/batch/progress.h"
+#include "app/batch/rerun.h"
 #include "records/replacing_file.h"
 #include "series/stop.h"
 #include "records/texts.h"
@@ -273,20 +274,31 @@ struct MetaRecord {
 std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
   std::ostringstream j;
   j << "{\n  \"program\": \"encounter-batch\",\n  \"version\": " << JsonString(kVersion)
-    << ",\n  \"command_line\": [\"encounter-batch\"";
-  for (const std::string& a : m.args) j << ", " << JsonString(a);
-  j << "],\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": {";
+    << ",\n  \"arguments\": [";
+  // The arguments, and the command line that repeats the run in a shell.
+  std::string command = "encounter-batch";
+  for (std::size_t i = 0; i < m.args.size(); ++i) {
+    j << (i > 0 ? ", " : "") << JsonString(m.args[i]);
+    command += ' ' + ShellWord(m.args[i]);
+  }
+  j << "],\n  \"command_line\": " << JsonString(command)
+    << ",\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": {";
+  // Each field as it reads (the windows right-align numbers with a blank),
+  // by its --set name beside its caption in the window.
+  auto text = [&](int f) {
+    const std::string& t = m.fields[f];
+    return JsonString(t.substr(std::min(t.size(), t.find_first_not_of(' '))));
+  };
   bool first = true;
   for (int f : {0, 1, 2, 3, 4, 11, 12, 13, 14}) {
-    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
-      << JsonString(m.fields[f]);
+    j << (first ? "\n" : ",\n") << "    " << JsonString(NameOfField(f)) << ": {\"window\": "
+      << JsonString(kFieldCaptions[f]) << ", \"text\": " << text(f) << "}";
     first = false;
   }
   j << "\n  },\n  \"derived\": {";
   first = true;
   for (int f : {5, 6, 8, 9}) {
-    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
-      << JsonString(m.fields[f]);
+    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": " << text(f);
     first = false;
   }
   j << "\n  },\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << o.max_steps
@@ -324,7 +336,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return MergeShards(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
-  const auto options = ParseBatchOptions(args, &error);
+  const auto plan = PlanRun(args, &error);
+  const auto options = plan ? ParseBatchOptions(plan->args, &error) : std::nullopt;
   if (!options) {
     err << "encounter-batch: " << error << '\n';
     return 2;
@@ -343,6 +356,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return 2;
   }
   const std::string start_time = UtcNow();
+  const auto started = std::chrono::steady_clock::now();
 
   // The windows' start-up and what the user types.
   SimState s;
@@ -389,6 +403,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const auto used_fields = FieldsOfFirstTest(s, port);
   const std::string header = CsvHeader(layout);
   const std::string series = SeriesId(used_fields, port.GetUnitOption(), o, header);
+  if (const std::string refusal = SeriesRefusal(*plan, series); !refusal.empty()) {
+    err << "encounter-batch: " << refusal << '\n';
+    return 2;
+  }
   std::string first_lines;
   if (layout.shard) {
     first_lines = ShardLine(o.shard, o.shards, series, kVersion, total, series_total) + '\n';
@@ -437,7 +455,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   PixelLayer picture;
   try {
     ProgressCounters counters(jobs);
-    ProgressLine progress(counters, total, o.quiet);
+    const std::chrono::seconds every(o.progress_every);
+    ProgressLine progress(counters, total, FaceOfStandardError(o.quiet, every), every, err);
     progress_line = &progress;
     const bool fixed_only = integrator == Integrator::kEulerSums && !o.crosscheck;
     if (jobs == 1 && !layout.shard && fixed_only && lanes == 1) {
@@ -468,10 +487,28 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   } catch (const Interrupted&) {
   }
   progress_line = nullptr;
-  if (StopRequested()) return StoppedStatus(err);
+  // The last line of the run: how far it came, in how long, with how many warnings.
+  auto last_line = [&](int signal) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!o.quiet)
+      err << "encounter-batch: " << LastLineText(written, total, seconds, warning_count, signal)
+          << '\n';
+    else if (signal == 0 && warning_count > 0)
+      err << "encounter-batch: " << warning_count << (warning_count == 1 ? " warning" : " warnings")
+          << '\n';
+  };
+  if (StopRequested()) {
+    const int status = StoppedStatus(err);
+    last_line(StopSignal() ? StopSignal() : -1);
+    return status;
+  }
   messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
   for (const std::string& m : messages) err << "encounter-batch: " << m << '\n';
-  if (!messages.empty()) return 2;
+  if (!messages.empty()) {
+    last_line(-1);
+    return 2;
+  }
 
   // Complete: the shard's last line, then the files.
   std::string last_lines = header_written ? "" : first_lines;
@@ -499,7 +536,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (!written_out(png_file, bytes)) return 2;
   }
   if (o.meta) {
-    const MetaRecord m{args,         used_fields,  port.GetUnitOption(), o.test.value_or("0"),
+    const MetaRecord m{plan->args,   used_fields,  port.GetUnitOption(), o.test.value_or("0"),
                        series,       header,       start_time,           series_total,
                        total,        written,      jobs,                 warning_count};
     if (!written_out(meta_file, MetaJson(o, m))) return 2;
@@ -518,9 +555,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
   }
   if (o.crosscheck) err << "encounter-batch: " << CrossSummary(tally) << '\n';
-  if (warning_count > 0)
-    err << "encounter-batch: " << warning_count << (warning_count == 1 ? " warning" : " warnings")
-        << '\n';
+  last_line(0);
   return 0;
 }
 
