@@ -3,8 +3,10 @@
 // reader, whose arguments and shell command line run the series again.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -87,6 +89,32 @@ TEST(LogLines, ComeEveryPeriodAndOnlyInTheLogFace) {
   EXPECT_EQ(lab::FaceOfStandardError(true, std::chrono::seconds(60)), lab::ProgressFace::kNone);
 }
 
+// Standard error into a file, as a batch system keeps it: a progress line
+// every period until SIGTERM, then how far the run came.
+TEST(LogLines, AFileGetsProgressLinesAndTheLastLine) {
+  const std::string log = Dir("log") + "err.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    dup2(open("/dev/null", O_WRONLY), 1);
+    execl(ENCOUNTER_BATCH, ENCOUNTER_BATCH, "--test", "2", "--set", "dalpha=0.1", "--jobs", "1",
+          "--progress-every", "1", nullptr);
+    _exit(127);
+  }
+  for (int i = 0; i < 600 && Read(log).find('\n') == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  const std::string text = Read(log);
+  EXPECT_TRUE(std::regex_match(
+      text, std::regex("encounter-batch: [0-9]+ of 1801 tests after 1\\.[0-9] s, [0-9.]+ million steps/s"
+                       "(, about [0-9. hmins]+ left)?\n"
+                       "encounter-batch: stopped by SIGTERM after [0-9]+ of 1801 tests in [0-9.]+ s, no warnings\n")))
+      << text;
+}
+
 // The last line of a run, on a terminal or not; --quiet keeps only the
 // count of warnings.
 TEST(LogLines, EveryRunEndsWithItsLastLine) {
@@ -164,7 +192,7 @@ class Rerun : public testing::Test {
     dir_ = Dir(testing::UnitTest::GetInstance()->current_test_info()->name());
     record_ = dir_ + "run.json";
     const Result r = Batch({"--test", "2", "--set", "end=20", "--max-steps", "500", "--quiet",
-                            "--set", "tdfact=2 it's\n\"x\"\x01", "--shard", "2/2", "--output",
+                            "--set", "tdfact=2 it's\n\"x\"\x01", "--shard", "2/2", "--jobs", "1", "--output",
                             dir_ + "out.csv", "--meta=" + record_});
     ASSERT_EQ(r.status, 0) << r.err;
     csv_ = Read(dir_ + "out.csv");
@@ -212,7 +240,7 @@ TEST_F(Rerun, TheShellCommandLineRepeatsTheRun) {
   ASSERT_TRUE(fields && fields->Member("tdfact"));
   EXPECT_EQ(fields->Member("tdfact")->Member("window")->text, "t d fact");
   EXPECT_EQ(fields->Member("m3")->Member("text")->text, "0.001");  // no leading blank
-  EXPECT_EQ(record->Member("arguments")->items.size(), 14u);
+  EXPECT_EQ(record->Member("arguments")->items.size(), 16u);
 }
 
 TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
