@@ -70,9 +70,9 @@ TEST(LogLines, ComeEveryPeriodAndOnlyInTheLogFace) {
     std::ostringstream err;
     {
       lab::ProgressLine progress(counters, 10, face, std::chrono::milliseconds(20), err);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
       progress.Say(err, "encounter-batch: warning: W\n");
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     std::istringstream lines(err.str());
     int progress_lines = 0;
