@@ -35,7 +35,11 @@ _encounter_batch() {
       compopt -o filenames 2>/dev/null
       COMPREPLY=($(compgen -f -- "$cur"))
       return ;;
-    --max-steps | --jobs | --shard)
+    --rerun)
+      compopt -o filenames 2>/dev/null
+      COMPREPLY=($(compgen -f -X '!*.json' -- "$cur") $(compgen -d -- "$cur"))
+      return ;;
+    --max-steps | --jobs | --shard | --progress-every)
       return ;;
   esac
 

@@ -176,14 +176,19 @@ TEST(Interruption, StopsWithWholeLinesAndNoFilesLeft) {
   for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
     const std::string dir = Dir("signal" + std::to_string(sig));
     const Child c = Spawn({"--test", "2", "--set", "dalpha=1", "--shard", "1/1", "--jobs", "2",
-                           "--quiet", "--png", dir + "p.png", "--meta", dir + "m.json"});
+                           "--png", dir + "p.png", "--meta", dir + "m.json"});
     std::string out;
     char ch;
     while (Lines(out) < 3 && read(c.out, &ch, 1) == 1) out += ch;  // shard line, header, a row
     kill(c.pid, sig);
     out += ReadAll(c.out);
-    ReadAll(c.err);
+    const std::string err = ReadAll(c.err);
     EXPECT_EQ(Wait(c.pid), status);
+    // The log says how far the run came.
+    const std::string stopped = std::string("encounter-batch: stopped by ") +
+                                (sig == SIGINT ? "SIGINT" : "SIGTERM") + " after ";
+    EXPECT_EQ(err.rfind(stopped, 0), 0u) << err;
+    EXPECT_NE(err.find(" of 181 tests in "), std::string::npos) << err;
     EXPECT_EQ(out.back(), '\n');
     EXPECT_EQ(out.find("complete"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();

@@ -326,8 +326,8 @@ TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
   const std::string check =
       "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
       "assert d[\"tests_in_series\"]==3 and d[\"tests_written\"]==3 and d[\"threads\"]==2 and d[\"unit\"]==\"AU\"; "
-      "assert d[\"derived\"][\"n stars\"]==\"3\" and d[\"fields\"][\"t d fact\"].startswith(\"2\\n\"); "
-      "assert d[\"command_line\"][-1].startswith(\"--meta=\") and d[\"max_steps\"]==500; "
+      "assert d[\"derived\"][\"n stars\"]==\"3\" and d[\"fields\"][\"tdfact\"][\"text\"].startswith(\"2\\n\"); "
+      "assert d[\"arguments\"][-1].startswith(\"--meta=\") and d[\"max_steps\"]==500; "
       "assert d[\"end_time\"].endswith(\"Z\") and len(d[\"series\"])==16' ";
   EXPECT_EQ(std::system((check + meta).c_str()), 0) << Read(meta);
 }

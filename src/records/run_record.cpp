@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
@@ -21,13 +22,27 @@ std::string HostName() {
   return name;
 }
 
-// "name": "text" for the fields listed, one per line, in braces.
-void JsonFields(std::ostringstream& j, const RunRecord& m, std::initializer_list<int> list) {
+// A field as it reads: the windows right-align numbers with a blank.
+std::string FieldText(const RunRecord& m, int f) {
+  const std::string& t = m.fields[f];
+  return JsonString(t.substr(std::min(t.size(), t.find_first_not_of(' '))));
+}
+
+// The fields the series reads, by their set names beside their captions in
+// the window; then the derived ones, by caption.
+void JsonFields(std::ostringstream& j, const RunRecord& m) {
   j << "{";
   bool first = true;
-  for (int f : list) {
+  for (int f : {0, 1, 2, 3, 4, 11, 12, 13, 14}) {
+    j << (first ? "\n" : ",\n") << "    " << JsonString(NameOfField(f)) << ": {\"window\": "
+      << JsonString(kFieldCaptions[f]) << ", \"text\": " << FieldText(m, f) << "}";
+    first = false;
+  }
+  j << "\n  },\n  \"derived\": {";
+  first = true;
+  for (int f : {5, 6, 8, 9}) {
     j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
-      << JsonString(m.fields[f]);
+      << FieldText(m, f);
     first = false;
   }
   j << "\n  }";
@@ -62,12 +77,16 @@ std::string UtcNow() {
 std::string RunRecordJson(const RunRecord& m) {
   std::ostringstream j;
   j << "{\n  \"program\": \"encounter-batch\",\n  \"version\": " << JsonString(kVersion)
-    << ",\n  \"command_line\": [\"encounter-batch\"";
-  for (const std::string& a : m.args) j << ", " << JsonString(a);
-  j << "],\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": ";
-  JsonFields(j, m, {0, 1, 2, 3, 4, 11, 12, 13, 14});
-  j << ",\n  \"derived\": ";
-  JsonFields(j, m, {5, 6, 8, 9});
+    << ",\n  \"arguments\": [";
+  // The arguments, and the command line that repeats the run in a shell.
+  std::string command = "encounter-batch";
+  for (std::size_t i = 0; i < m.args.size(); ++i) {
+    j << (i > 0 ? ", " : "") << JsonString(m.args[i]);
+    command += ' ' + ShellWord(m.args[i]);
+  }
+  j << "],\n  \"command_line\": " << JsonString(command)
+    << ",\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": ";
+  JsonFields(j, m);
   j << ",\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << m.max_steps
     << ",\n  \"integrator\": " << JsonString(m.integrator)
     << ",\n  \"crosscheck\": " << (m.crosscheck ? "true" : "false")

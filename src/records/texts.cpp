@@ -1,5 +1,7 @@
 #include "records/texts.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -62,6 +64,17 @@ std::string Echo(std::string_view text, std::size_t max) {
            " bytes)...\"" + Escaped(text.substr(text.size() - keep)) + '"';
   }
   return '"' + Escaped(text) + '"';
+}
+
+std::string ShellWord(std::string_view text) {
+  const auto plain = [](unsigned char c) {
+    return std::isalnum(c) || std::string_view("_-+./=:,@%").find(static_cast<char>(c)) !=
+                                  std::string_view::npos;
+  };
+  if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return std::string(text);
+  std::string word = "'";
+  for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
 }
 
 std::string JsonString(std::string_view text) {

@@ -1,5 +1,5 @@
 // Texts the batch runner echoes back: option values and file names in
-// messages, and strings in the JSON record of a run.
+// messages, strings in the JSON record of a run, and its shell command line.
 #pragma once
 
 #include <string>
@@ -14,6 +14,10 @@ std::string Echo(std::string_view text, std::size_t max = 60);
 
 // A JSON string literal; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
+
+// The text as one word of a POSIX shell: as it is when it holds only
+// letters, digits and _ - + . / = : , @ %; else in single quotes, each ' as '\''.
+std::string ShellWord(std::string_view text);
 
 // The shortest text that reads back to the same double; empty for NaN and
 // infinities, which never go into the CSV.

@@ -33,9 +33,10 @@ Every option may also be written --option=VALUE.
   --png FILE       write the Trajectory Display as it stands at the end of
                    the series to a PNG file
   --output FILE    write the CSV to FILE instead of standard output
-  --meta FILE      write a JSON record of the run: version, command line,
-                   scenario, every field as used, derived values, series id,
-                   tests, threads, shard, start and end time, host
+  --meta FILE      write a JSON record of the run: version, arguments and a
+                   shell command line that repeats the run, scenario, every
+                   field as used, derived values, series id, tests, threads,
+                   shard, start and end time, host (see --rerun)
                    Each FILE is a regular file or a new name, and appears only
                    when the run is complete; /dev/stdout, /dev/stderr and
                    /dev/fd/N are written into, never replaced. Two outputs
@@ -53,7 +54,19 @@ Every option may also be written --option=VALUE.
   --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
                    registers (default: 4 where the processor has AVX2, else
                    2; 1 runs one test at a time); the output is the same
-  --quiet          no progress line on standard error (warnings remain)
+  --quiet          no progress and no last line on standard error (warnings
+                   and their count remain)
+  --progress-every SECONDS
+                   when standard error is not a terminal (a log, a file),
+                   write a line with the tests done, the rate and the time
+                   left every SECONDS (default 60; 0: never); on a terminal
+                   one line is redrawn instead; a last line gives the tests,
+                   the time and the warnings
+  --rerun RECORD   run the series of a --meta record again, with the
+                   arguments it holds (without its --output, --meta and
+                   --png); only --output, --meta, --png, --jobs, --lanes,
+                   --quiet and --progress-every may be added. Refused for a
+                   record of another version or whose series differs
   --list-presets   the twenty scenarios, one line each
   --help           this text
   --version        the program's version
@@ -115,7 +128,8 @@ and the version; not with --jobs or --lanes.
 
 Warnings (standard error, also with --quiet): a scenario number that is not
 one of the twenty, a --set that the scenario overwrites or does not read, a
-test whose total energy changed by more than 1 %; a last line counts them.
+test whose total energy changed by more than 1 %. A last line gives the
+tests, the time and the warnings (with --quiet only the count of warnings).
 
 Exit status:
   0    done: every output written
@@ -250,42 +264,83 @@ const OptionSpec kOptions[] = {
        o.meta = v;
        return true;
      }},
+    {"--rerun", true,
+     [](BatchOptions& o, const std::string& v, std::string*) {
+       o.rerun = v;
+       return true;
+     }},
+    {"--progress-every", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       if (ParseCount(v, &o.progress_every) && o.progress_every <= 86400) return true;
+       *error = "--progress-every takes a number of seconds from 0 to 86400, not " + Echo(v);
+       return false;
+     }},
 };
+
+// The option at args[*i] with its value (from "--option=VALUE" or the next
+// word); *i moves past both.
+struct GivenOption {
+  const OptionSpec* spec;
+  std::string value;
+};
+std::optional<GivenOption> NextOption(const std::vector<std::string>& args, std::size_t* i,
+                                      std::string* error) {
+  const std::string& word = args[(*i)++];
+  std::string name = word;
+  std::optional<std::string> value;
+  const auto eq = name.find('=');
+  if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+    value = name.substr(eq + 1);
+    name.resize(eq);
+  }
+  const OptionSpec* option = nullptr;
+  for (const OptionSpec& s : kOptions) {
+    if (name == s.name) option = &s;
+  }
+  if (option == nullptr) {
+    *error = "unknown option " + Echo(word) + " (see --help)";
+    return std::nullopt;
+  }
+  if (option->takes_value && !value) {
+    if (*i >= args.size()) {
+      *error = name + " needs a value";
+      return std::nullopt;
+    }
+    value = args[(*i)++];
+  } else if (!option->takes_value && value) {
+    *error = name + " takes no value, not " + Echo(*value);
+    return std::nullopt;
+  }
+  return GivenOption{option, value.value_or("")};
+}
 
 }  // namespace
 
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error) {
   BatchOptions o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    const auto eq = name.find('=');
-    if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
-    }
-    const OptionSpec* option = nullptr;
-    for (const OptionSpec& s : kOptions) {
-      if (name == s.name) option = &s;
-    }
-    if (option == nullptr) {
-      *error = "unknown option " + Echo(args[i]) + " (see --help)";
-      return std::nullopt;
-    }
-    if (option->takes_value && !value) {
-      if (i + 1 >= args.size()) {
-        *error = name + " needs a value";
-        return std::nullopt;
-      }
-      value = args[++i];
-    } else if (!option->takes_value && value) {
-      *error = name + " takes no value, not " + Echo(*value);
-      return std::nullopt;
-    }
-    if (!option->apply(o, value.value_or(""), error)) return std::nullopt;
+  for (std::size_t i = 0; i < args.size();) {
+    const auto option = NextOption(args, &i, error);
+    if (!option || !option->spec->apply(o, option->value, error)) return std::nullopt;
+    o.given.push_back(option->spec->name);
   }
   return o;
+}
+
+std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
+                                        const std::vector<std::string>& names) {
+  std::vector<std::string> kept;
+  std::string error;
+  for (std::size_t i = 0; i < args.size();) {
+    const std::size_t from = i;
+    const auto option = NextOption(args, &i, &error);
+    if (!option) i = from + 1;  // kept, for the parser to refuse
+    if (option && std::find(names.begin(), names.end(), option->spec->name) != names.end())
+      continue;
+    kept.insert(kept.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                args.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  return kept;
 }
 
 }  // namespace lab

@@ -25,7 +25,10 @@ struct BatchOptions {
   bool full = false;                                      // the unrounded values
   bool crosscheck = false;                                // both methods, compared
   std::string integrator = "euler-sums";                  // --integrator NAME
-  bool quiet = false;                                     // no progress line
+  bool quiet = false;                                     // no progress, no last line
+  int progress_every = 60;                                // seconds between log lines; 0: none
+  std::optional<std::string> rerun;                       // the record of a run to run again
+  std::vector<std::string> given;                         // the options named, in order
   bool help = false;
   bool version = false;
   bool list_presets = false;
@@ -34,6 +37,11 @@ struct BatchOptions {
 // Parses argv[1..]; on a mistake returns the one-line error in *error.
 std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
                                               std::string* error);
+
+// args without the options named (and their values), read as the parser
+// reads them.
+std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
+                                        const std::vector<std::string>& names);
 
 extern const char* const kBatchHelp;
 

@@ -1,11 +1,13 @@
 #include "app/batch/batch_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ostream>
 
 #include "app/batch/batch_options.h"
 #include "app/batch/progress.h"
+#include "app/batch/rerun.h"
 #include "records/signals.h"
 #include "encounter/encounter.h"
 #include "records/merge.h"
@@ -120,14 +122,33 @@ struct Targets {
   }
 };
 
+// The last line of a run: how far it came, in how long, with how many
+// warnings; signal as for LastLineText.
+void SayLastLine(const BatchOptions& o, std::ostream& err, std::int64_t written,
+                 std::int64_t total, std::chrono::steady_clock::time_point started,
+                 std::size_t warnings, int signal) {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const int count = static_cast<int>(warnings);
+  if (!o.quiet)
+    err << "encounter-batch: " << LastLineText(written, total, seconds, count, signal) << '\n';
+  else if (signal == 0 && count > 0)
+    err << "encounter-batch: " << count << (count == 1 ? " warning" : " warnings") << '\n';
+}
+
 // One series, its rows to the CSV as they come, then its files.
-int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, std::ostream& out,
+int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
                  std::ostream& err) {
+  const auto started = std::chrono::steady_clock::now();
   std::optional<encounter::Series> series;
   try {
-    series.emplace(ScenarioOf(o), SeriesOptionsOf(o, args));
+    series.emplace(ScenarioOf(o), SeriesOptionsOf(o, plan.args));
   } catch (const encounter::InputError& e) {
     PrintLines(err, e.what(), "encounter-batch: ");
+    return 2;
+  }
+  if (const std::string refusal = SeriesRefusal(plan, series->series_id()); !refusal.empty()) {
+    err << "encounter-batch: " << refusal << '\n';
     return 2;
   }
   Targets targets;
@@ -139,14 +160,19 @@ int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, st
 
   bool write_failed = false;
   bool header_written = false;
+  std::int64_t written = 0;
+  std::size_t warnings = series->setup_warnings().size();
   ProgressCounters counters(1);
   std::optional<encounter::Summary> summary;
   try {
-    ProgressLine progress(counters, series->tests(), o.quiet);
+    const std::chrono::seconds every(o.progress_every);
+    ProgressLine progress(counters, series->tests(), FaceOfStandardError(o.quiet, every), every,
+                          err);
     auto on_row = [&](const encounter::Row& row) {
       csv << (header_written ? "" : series->first_lines()) << row.csv;
       csv.flush();
       header_written = true;
+      ++written;
       if (!csv) write_failed = true;
     };
     auto on_progress = [&](const encounter::Progress& p) {
@@ -155,15 +181,20 @@ int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, st
     };
     auto stop = [&] { return write_failed || StopRequested(); };
     auto on_warning = [&](const std::string& w) {
+      ++warnings;
       progress.Say(err, "encounter-batch: warning: " + w + '\n');
     };
     summary = series->Run(on_row, on_progress, stop, on_warning);
   } catch (const encounter::InputError& e) {
     PrintLines(err, e.what(), "encounter-batch: ");
+    SayLastLine(o, err, written, series->tests(), started, warnings, -1);
     return 2;
   } catch (const encounter::Stopped&) {
     if (write_failed) RequestStopForWriteError();
-    return StoppedStatus(err);
+    const int status = StoppedStatus(err);
+    SayLastLine(o, err, written, series->tests(), started, warnings,
+                StopSignal() ? StopSignal() : -1);
+    return status;
   } catch (const encounter::Error& e) {  // the picture could not be made
     err << "encounter-batch: " << e.what() << '\n';
     return 1;
@@ -178,9 +209,7 @@ int RunOneSeries(const BatchOptions& o, const std::vector<std::string>& args, st
   }
   if (const int status = targets.Commit(o, *summary, err)) return status;
   if (o.crosscheck) err << "encounter-batch: " << summary->crosscheck << '\n';
-  const std::size_t warnings = summary->warnings.size();
-  if (warnings > 0)
-    err << "encounter-batch: " << warnings << (warnings == 1 ? " warning" : " warnings") << '\n';
+  SayLastLine(o, err, written, series->tests(), started, summary->warnings.size(), 0);
   return 0;
 }
 
@@ -192,7 +221,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return MergeShards(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
-  const auto options = ParseBatchOptions(args, &error);
+  const auto plan = PlanRun(args, &error);
+  const auto options = plan ? ParseBatchOptions(plan->args, &error) : std::nullopt;
   if (!options) {
     err << "encounter-batch: " << error << '\n';
     return 2;
@@ -205,7 +235,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out.flush();
     return out ? 0 : StoppedStatus(err);
   }
-  return RunOneSeries(o, args, out, err);
+  return RunOneSeries(o, *plan, out, err);
 }
 
 }  // namespace lab

@@ -1,0 +1,274 @@
+// Long runs away from a terminal: the progress lines a log keeps and the
+// last line of every run; the record of a run, read back by our own JSON
+// reader, whose arguments and shell command line run the series again.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "app/batch/progress.h"
+#include "batch_run_helper.h"
+#include "records/json_reader.h"
+#include "records/texts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using batch_test::Batch;
+using batch_test::Result;
+using golden::Read;
+
+std::string Dir(const std::string& name) {
+  const std::string dir = testing::TempDir() + "long-runs-" + std::to_string(getpid()) + "-" + name + "/";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(LogLines, SayHowFarHowFastAndHowLong) {
+  const struct {
+    std::string line, expected;
+  } cases[] = {
+      {lab::DurationText(0), "0.0 s"},
+      {lab::DurationText(4.249), "4.2 s"},
+      {lab::DurationText(59.96), "1 min 0 s"},
+      {lab::DurationText(125.4), "2 min 5 s"},
+      {lab::DurationText(3599.6), "1 h 0 min"},
+      {lab::DurationText(11545), "3 h 12 min"},
+      {lab::DurationText(-1), "0.0 s"},
+      {lab::DurationText(1e300), "277777777 h 47 min"},
+      {lab::ProgressLogText(120, 1600, 1620000000, 180),
+       "120 of 1600 tests after 3 min 0 s, 9.0 million steps/s, about 37 min 0 s left"},
+      {lab::ProgressLogText(0, 1, 0, 60), "0 of 1 test after 1 min 0 s, 0.0 million steps/s"},
+      {lab::ProgressLogText(7, 7, 7000000, 0.5), "7 of 7 tests after 0.5 s, 14.0 million steps/s"},
+      {lab::LastLineText(91, 91, 2.8, 0, 0), "91 tests in 2.8 s, no warnings"},
+      {lab::LastLineText(1, 1, 0.04, 1, 0), "1 test in 0.0 s, 1 warning"},
+      {lab::LastLineText(67, 90, 43210, 2, SIGTERM),
+       "stopped by SIGTERM after 67 of 90 tests in 12 h 0 min, 2 warnings"},
+      {lab::LastLineText(3, 5, 1, 0, -1), "stopped after 3 of 5 tests in 1.0 s, no warnings"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.line, c.expected);
+}
+
+// Away from a terminal a whole line every period, none without a face;
+// warnings said in between stay whole.
+TEST(LogLines, ComeEveryPeriodAndOnlyInTheLogFace) {
+  for (const auto face : {lab::ProgressFace::kLog, lab::ProgressFace::kNone}) {
+    lab::ProgressCounters counters(2);
+    counters.tests_done = 4;
+    counters.steps_done = 1000;
+    std::ostringstream err;
+    {
+      lab::ProgressLine progress(counters, 10, face, std::chrono::milliseconds(20), err);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      progress.Say(err, "encounter-batch: warning: W\n");
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::istringstream lines(err.str());
+    int progress_lines = 0;
+    for (std::string line; std::getline(lines, line);) {
+      if (line == "encounter-batch: warning: W") continue;
+      EXPECT_TRUE(std::regex_match(line, std::regex("encounter-batch: 4 of 10 tests after 0\\.[0-9] s, "
+                                                    "0\\.[0-9] million steps/s, about 0\\.[0-9] s left")))
+          << line;
+      ++progress_lines;
+    }
+    EXPECT_EQ(progress_lines >= 2, face == lab::ProgressFace::kLog) << err.str();
+    EXPECT_NE(err.str().find("warning: W\n"), std::string::npos);
+  }
+  EXPECT_EQ(lab::FaceOfStandardError(true, std::chrono::seconds(60)), lab::ProgressFace::kNone);
+}
+
+// Standard error into a file, as a batch system keeps it: a progress line
+// every period until SIGTERM, then how far the run came.
+TEST(LogLines, AFileGetsProgressLinesAndTheLastLine) {
+  const std::string log = Dir("log") + "err.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    dup2(open("/dev/null", O_WRONLY), 1);
+    execl(ENCOUNTER_BATCH, ENCOUNTER_BATCH, "--test", "2", "--set", "dalpha=0.1", "--jobs", "1",
+          "--progress-every", "1", nullptr);
+    _exit(127);
+  }
+  for (int i = 0; i < 600 && Read(log).find('\n') == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  const std::string text = Read(log);
+  EXPECT_TRUE(std::regex_match(
+      text, std::regex("encounter-batch: [0-9]+ of 1801 tests after 1\\.[0-9] s, [0-9.]+ million steps/s"
+                       "(, about [0-9. hmins]+ left)?\n"
+                       "encounter-batch: stopped by SIGTERM after [0-9]+ of 1801 tests in [0-9.]+ s, no warnings\n")))
+      << text;
+}
+
+// The last line of a run, on a terminal or not; --quiet keeps only the
+// count of warnings.
+TEST(LogLines, EveryRunEndsWithItsLastLine) {
+  const std::vector<std::string> run = {"--test", "2", "--set", "end=20", "--max-steps", "500"};
+  Result r = Batch(run);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("encounter-batch: 3 tests in 0\\.[0-9] s, no warnings\n")))
+      << r.err;
+  auto quiet = run;
+  quiet.insert(quiet.end(), {"--quiet", "--set", "start=1x"});
+  r = Batch(quiet);
+  EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "encounter-batch: 1 warning\n");
+  quiet.push_back("--progress-every=0");
+  EXPECT_EQ(Batch(quiet).err, r.err);
+  EXPECT_NE(Batch({"--progress-every", "-1"}).err.find("from 0 to 86400"), std::string::npos);
+}
+
+TEST(RunRecord, ShellWordsReadBackAsTheyWere) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"dalpha=0.5", "dalpha=0.5"}, {"--shard=3/16", "--shard=3/16"}, {"", "''"},
+      {"2 AU", "'2 AU'"},           {"it's", "'it'\\''s'"},           {"$HOME*", "'$HOME*'"},
+  };
+  for (const auto& [word, quoted] : cases) EXPECT_EQ(lab::ShellWord(word), quoted);
+}
+
+TEST(RunRecord, JsonReaderTakesOurRecordsAndRefusesTheRest) {
+  std::string error;
+  // Every byte a record may hold comes back as it was written.
+  std::string all = "\xc3\xa9 \xf0\x9d\x84\x9e";
+  for (int c = 1; c < 128; ++c) all += static_cast<char>(c);
+  const auto doc = lab::ReadJson("{\"a\": [" + lab::JsonString(all) +
+                                     ", -1.5e+3, true, false, null, {}], \"a\": \"\\ud834\\udd1e\\/\"}",
+                                 &error);
+  ASSERT_TRUE(doc) << error;
+  ASSERT_EQ(doc->members.size(), 2u);
+  const auto& items = doc->members[0].second.items;
+  ASSERT_EQ(items.size(), 6u);
+  EXPECT_EQ(items[0].text, all);
+  EXPECT_EQ(items[1].text, "-1.5e+3");
+  EXPECT_EQ(items[2].kind, lab::JsonValue::Kind::kTrue);
+  EXPECT_EQ(items[4].kind, lab::JsonValue::Kind::kNull);
+  EXPECT_EQ(items[5].kind, lab::JsonValue::Kind::kObject);
+  EXPECT_EQ(doc->Member("a")->text, "\xf0\x9d\x84\x9e/");  // the last of a name
+  EXPECT_EQ(doc->Member("b"), nullptr);
+
+  const std::pair<std::string, std::string> wrong[] = {
+      {"", "line 1: the text ends where a value belongs"},
+      {"[1,]", "not a JSON value"},
+      {"{\"a\" 1}", "':' missing"},
+      {"{\"a\": 1,\n 2: 3}", "line 2: a member's name must be a string"},
+      {"[1 2]", "',' or ']' missing"},
+      {"01", "text after the value"},
+      {"1.", "without digits after its point"},
+      {"1e+", "without digits in its exponent"},
+      {"tru", "not a JSON value"},
+      {"\"a\nb\"", "a control character"},
+      {"\"\\ud800x\"", "a lone surrogate"},
+      {"\"\\udc00\"", "a lone surrogate"},
+      {"\"\\x41\"", "an unknown escape"},
+      {"\"\\u00g1\"", "four hex digits"},
+      {"\"abc", "ends inside a string"},
+      {std::string(100, '['), "nested too deeply"},
+  };
+  for (const auto& [text, why] : wrong) {
+    error.clear();
+    EXPECT_FALSE(lab::ReadJson(text, &error)) << text;
+    EXPECT_NE(error.find(why), std::string::npos) << text << ": " << error;
+  }
+}
+
+// A run whose record names odd field texts and both forms of its files.
+class Rerun : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = Dir(testing::UnitTest::GetInstance()->current_test_info()->name());
+    record_ = dir_ + "run.json";
+    const Result r = Batch({"--test", "2", "--set", "end=20", "--max-steps", "500", "--quiet",
+                            "--set", "tdfact=2 it's\n\"x\"\x01", "--shard", "2/2", "--jobs", "1", "--output",
+                            dir_ + "out.csv", "--meta=" + record_});
+    ASSERT_EQ(r.status, 0) << r.err;
+    csv_ = Read(dir_ + "out.csv");
+    ASSERT_EQ(batch_test::Lines(csv_), 4);
+  }
+  // The record with one text replaced.
+  std::string Changed(const std::string& from, const std::string& to) {
+    std::string text = Read(record_);
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    const std::string file = dir_ + "changed-" + std::to_string(++changed_) + ".json";
+    std::ofstream(file) << text.replace(at, from.size(), to);
+    return file;
+  }
+  std::string dir_, record_, csv_;
+  int changed_ = 0;
+};
+
+TEST_F(Rerun, GivesTheSameBytesWithoutTouchingTheRecordedFiles) {
+  const std::string record = Read(record_);
+  fs::remove(dir_ + "out.csv");
+  Result r = Batch({"--rerun", record_, "--jobs", "2", "--quiet"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, csv_);
+  EXPECT_FALSE(fs::exists(dir_ + "out.csv"));
+  EXPECT_EQ(Read(record_), record);
+  // A new record of the rerun reruns the same series in its turn.
+  r = Batch({"--rerun=" + record_, "--output", dir_ + "again.csv", "--meta", dir_ + "again.json", "--quiet"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(dir_ + "again.csv"), csv_);
+  EXPECT_EQ(Batch({"--rerun", dir_ + "again.json", "--quiet"}).out, csv_);
+}
+
+TEST_F(Rerun, TheShellCommandLineRepeatsTheRun) {
+  std::string error;
+  const auto record = lab::ReadJson(Read(record_), &error);
+  ASSERT_TRUE(record) << error;
+  std::string command = record->Member("command_line")->text;
+  ASSERT_EQ(command.rfind("encounter-batch ", 0), 0u) << command;
+  command.replace(0, 15, ENCOUNTER_BATCH);
+  fs::remove(dir_ + "out.csv");
+  ASSERT_EQ(std::system(("/bin/sh -c " + lab::ShellWord(command) + " 2>/dev/null").c_str()), 0) << command;
+  EXPECT_EQ(Read(dir_ + "out.csv"), csv_);
+  const auto fields = record->Member("fields");
+  ASSERT_TRUE(fields && fields->Member("tdfact"));
+  EXPECT_EQ(fields->Member("tdfact")->Member("window")->text, "t d fact");
+  EXPECT_EQ(fields->Member("m3")->Member("text")->text, "0.001");  // no leading blank
+  EXPECT_EQ(record->Member("arguments")->items.size(), 16u);
+}
+
+TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
+  const struct {
+    std::vector<std::string> args;
+    const char* why;
+  } cases[] = {
+      {{"--rerun", Changed("\"version\": \"", "\"version\": \"0.")},
+       "was written by version \"0.0.2.0\" of encounter-batch; this is version 0.2.0, whose "
+       "results may differ: rerun it with version \"0.0.2.0\""},
+      {{"--rerun", Changed("\"series\": \"", "\"series\": \"0")}, "not the series \"0"},
+      {{"--rerun", Changed("\"end=20\"", "\"end=30\"")}, "the record was changed"},
+      {{"--rerun", Changed("\"program\": \"encounter-batch\"", "\"program\": \"x\"")},
+       "is not the record of a run of encounter-batch --meta"},
+      {{"--rerun", Changed("\"--test\", \"2\"", "\"--test\", 2")}, "an argument that is not a string"},
+      {{"--rerun", Changed("\"host\"", "host")}, "is not the record of a run: line 38: a member's name"},
+      {{"--rerun", dir_ + "none.json"}, "does not exist"},
+      {{"--rerun", dir_}, "is not a file one can read"},
+      {{"--rerun", record_, "--set", "end=30"}, "--set cannot be added"},
+      {{"--rerun", record_, "--shard", "1/2"}, "--shard cannot be added"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Batch(c.args);
+    EXPECT_EQ(r.status, 2) << c.why;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    EXPECT_EQ(batch_test::Lines(r.err), 1) << r.err;
+  }
+}
+
+}  // namespace
