@@ -7,19 +7,25 @@
 
 #include "app/batch/crosscheck.h"
 #include "app/batch/texts.h"
+#include "setup/presets.h"
 
 namespace lab {
 
-const char* const kBatchHelp =
+namespace {
+
+// The help; @SCENARIOS@ stands for the numbers of the scenarios.
+constexpr const char* kHelpText =
     R"(Usage: encounter-batch [OPTION]...
   or:  encounter-batch merge [--output FILE] SHARD.csv...
   or:  encounter-batch --list-presets | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.
 
-Every option may also be written --option=VALUE.
+Every option that takes a value may also be written with "=" before it
+(--test=2).
 
-  --test T         type T into the field "test" (loads scenario T)
+  --test T         type T into the field "test", which loads scenario T:
+                   @SCENARIOS@
   --set NAME=TEXT  write TEXT into a field; NAME is one of
                    m1 m2 m3 dist1 dist2 start end tdfact dalpha
   --unit au|km     select the distance unit option (either case)
@@ -31,6 +37,11 @@ Every option may also be written --option=VALUE.
                    (tests K-1, K-1+N, ...); see "Shards" below
   --png FILE       write the Trajectory Display as it stands at the end of
                    the series to a PNG file (a regular file or a new name)
+  --png-size WIDTHxHEIGHT
+                   draw the picture of --png as a Trajectory Display whose
+                   drawing area has that many pixels (default 312x286, the
+                   window's first size; at most 20000x20000): the views scale
+                   with the window, the points stay single pixels
   --output FILE    write the CSV to FILE instead of standard output; FILE
                    appears only when the run is complete
   --meta FILE      write a JSON record of the run: version, command line,
@@ -49,7 +60,7 @@ Every option may also be written --option=VALUE.
                    registers (default: 4 where the processor has AVX2, else
                    2; 1 runs one test at a time); the output is the same
   --quiet          no progress line on standard error (warnings remain)
-  --list-presets   the twenty scenarios, one line each
+  --list-presets   the twenty scenarios, one line each, with their regime
   --help           this text
   --version        the program's version
 
@@ -75,27 +86,43 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
                 its start distance), receded (a heavy body 3 drew away),
                 absorbed, passages (the set number of closest approaches),
                 limit (the step limit)
-  best          1 when the test entered row 2 (the best test so far)
+  best          1 when the test entered row 2 (the best test so far: the
+                smallest ratio)
   energy_err    (--energy) relative change of the total energy over the
                 test, 6 digits; empty when a body was absorbed
-  with --crosscheck, before ratio (the other columns are those of the
-  --integrator method, euler-sums by default):
+  ratio         the speed of body 1 or of body 2 (column ratio_body of
+                --full says which) divided by vesc, 17 digits; empty for
+                tests that could not enter row 2 (body 3 absorbed, no
+                escape speed); see "The ratio" below
+
+Columns of --crosscheck, before ratio:
   acc_end       end of the test under bulirsch-stoer
   acc_v3_red    its v3_red
   acc_best      1 when it is the best test so far under bulirsch-stoer
   acc_ratio     its ratio under bulirsch-stoer
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
-  differs       1 when the two methods disagree on end, on best or on v3_red
-                (and when the accurate run ended without results: its
-                columns are then empty)
-  ratio         speed / escape speed of the selected body, 17 digits, for
-                tests that could enter row 2
-  with --full, at the end, each the shortest text that reads back to the
-  exact double of the run:
+  differs       1 when the two methods disagree on end, on best or on
+                v3_red, and when the accurate run ended without results
+                (its columns are then empty)
+  (the other columns are those of the --integrator method, euler-sums by
+  default)
+
+Columns of --full, at the end, each the shortest text that reads back to the
+exact double of the run:
   t_s           end time of the test, steps x time step (s)
-  v1_kms, v2_kms, v3_kms, vesc_kms   speeds (km/s)
-  r3_km, rmin_km                     distances (km)
+  v1_kms, v2_kms, v3_kms
+                speeds (km/s)
+  vesc_kms      the escape speed shown (km/s)
+  r3_km, rmin_km
+                distances (km)
   vesc_body     whose escape speed vesc is: 1, 2 or 3
+  ratio_body    whose speed ratio divides by vesc: 1 or 2
+
+The ratio: the speed of body 1 is taken, or that of body 2 when body 2's
+speed over its own escape speed from body 3 is the larger (around a central
+mass both are 0, and body 1's speed is taken); it is divided by the escape
+speed shown, vesc, even when that is body 3's (Vesc #3). Row 2 of the Data
+Display holds the test with the smallest ratio so far.
 
 Shards: the first line "# encounter-batch shard K/N series ID version V
 tests M of T" says how many tests the shard must hold; the last line
@@ -112,11 +139,24 @@ file that cannot be read or written; 130 or 143 interrupted by SIGINT or
 SIGTERM (no file left half-written, no shard's last line).
 )";
 
+}  // namespace
+
+std::string BatchHelp() {
+  std::string help = kHelpText;
+  const std::string mark = "@SCENARIOS@";
+  help.replace(help.find(mark), mark.size(), PresetList());
+  return help;
+}
+
 namespace {
 
 constexpr std::pair<const char*, int> kFieldNames[] = {
     {"m1", 0},   {"m2", 1},  {"m3", 2},      {"dist1", 3},  {"dist2", 4},
     {"start", 11}, {"end", 12}, {"tdfact", 13}, {"dalpha", 14}};
+
+// The widest and the highest picture --png-size draws (pixels): 256 MB of
+// pixels at most.
+constexpr int kLargestPicture = 8000;
 
 template <typename T>
 bool ParseCount(std::string_view text, T* value) {
@@ -225,6 +265,19 @@ const OptionSpec kOptions[] = {
        o.png = v;
        return true;
      }},
+    {"--png-size", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       const auto x = v.find('x');
+       if (x != std::string::npos &&
+           ParseCount(std::string_view(v).substr(0, x), &o.png_width) &&
+           ParseCount(std::string_view(v).substr(x + 1), &o.png_height) && o.png_width >= 1 &&
+           o.png_height >= 1 && o.png_width <= kLargestPicture && o.png_height <= kLargestPicture) {
+         return true;
+       }
+       *error = "--png-size takes WIDTHxHEIGHT in pixels, each from 1 to " +
+                std::to_string(kLargestPicture) + ", not " + Echo(v);
+       return false;
+     }},
     {"--output", true,
      [](BatchOptions& o, const std::string& v, std::string*) {
        o.output = v;
@@ -283,6 +336,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
       return std::nullopt;
     }
     if (!option->apply(o, value.value_or(""), error)) return std::nullopt;
+  }
+  if (o.png_width > 0 && !o.png) {
+    *error = "--png-size sizes the picture of --png FILE, which is not asked for";
+    return std::nullopt;
   }
   return o;
 }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,6 +26,7 @@
 #include "app/batch/png_encode.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
+#include "setup/series_checks.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
 #include "ui/control_flow.h"
@@ -37,150 +37,16 @@ namespace lab {
 
 namespace {
 
-// The Control Display's fields by their captions.
-constexpr const char* kFieldCaptions[kControlFields] = {
-    "m1",      "m2",    "m3",      "dist 1", "dist 2", "t delta", "n stars", "cond",
-    "v limit", "r limit", "test", "start",  "end",    "t d fact", "d alpha"};
-
-// A series of more tests than this is a mistake, not a study.
-constexpr std::int64_t kMostTests = 1000000000;
-
-// The angles of the series as Start will read them from the fields.
-struct Angles {
-  double start, end, step;
-};
-Angles AnglesOf(HeadlessPort& port) {
-  return {ReadNumber(port.GetFieldText(11)), ReadNumber(port.GetFieldText(12)),
-          ReadNumber(port.GetFieldText(14))};
-}
-
-// How many tests the series runs, exactly as the run loop advances the angle
-// (alpha0 + dalpha, while at or below the last angle); or why it cannot run:
-// nobody is there to press Stop on a series that never ends.
-std::int64_t CountSeries(const Angles& a, const std::string& dalpha_text, std::string* refusal) {
-  if (!std::isfinite(a.start) || !std::isfinite(a.end) || !std::isfinite(a.step)) {
-    *refusal = "the angles \"start\", \"end\" and \"d alpha\" must be finite numbers";
-    return 0;
-  }
-  if (!(a.start + a.step <= a.end)) return 1;
-  if (!(a.step > 0)) {
-    *refusal = "the angle increment \"d alpha\" (" + Echo(dalpha_text) +
-               ") never reaches the last angle; the series would not end";
-    return 0;
-  }
-  const double estimate = (a.end - a.start) / a.step;
-  if (!(estimate < static_cast<double>(kMostTests) + 2)) {
-    *refusal = "the series would run about " + NumberText(estimate) +
-               " tests, more than 1000000000; choose a larger \"d alpha\" or a shorter range";
-    return 0;
-  }
-  std::int64_t n = 1;
-  for (double alpha = a.start;;) {
-    const double next = alpha + a.step;
-    if (!(next <= a.end)) break;
-    if (next == alpha) {
-      *refusal = "the angle increment \"d alpha\" (" + Echo(dalpha_text) +
-                 ") no longer changes the angle at " + NumberText(alpha) +
-                 " degrees; the series would not end";
-      return 0;
-    }
-    alpha = next;
-    if (++n > kMostTests) {
-      *refusal = "the series would run more than 1000000000 tests";
-      return 0;
-    }
-  }
-  return n;
-}
-
-// Whether a field's text reads as a number from its first to its last
-// character (blanks aside), as opposed to a number followed by other text.
-bool ReadsWhole(std::string text, bool comma_is_point) {
-  std::string t;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\n') continue;
-    if (comma_is_point && c == ',') c = '.';
-    if (c == 'd' || c == 'D') c = 'e';
-    t += c;
-  }
-  if (t.size() >= 2 && t[0] == '&') return true;  // &H and &O integers
-  if (!t.empty() && t[0] == '+') t.erase(0, 1);
-  if (t.empty() || t[0] == '+' || t[0] == 'i' || t[0] == 'I' || t[0] == 'n' || t[0] == 'N')
-    return false;
-  double v = 0;
-  const auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-  return (ec == std::errc() || ec == std::errc::result_out_of_range) && p == t.data() + t.size();
-}
-
-bool EndsInAU(std::string text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text.size() > 2 && (text[text.size() - 2] == 'A' || text[text.size() - 2] == 'a') &&
-         (text.back() == 'U' || text.back() == 'u');
-}
-
-std::string ScenarioList() {
-  std::string list;
-  for (double n : PresetNumbers()) list += (list.empty() ? "" : " ") + NumberText(n);
-  return list;
-}
-
-bool IsScenario(double testno) {
-  const auto numbers = PresetNumbers();
-  return std::find(numbers.begin(), numbers.end(), testno) != numbers.end();
-}
-
 // What the options ask for that the set-up will not do as the user may think.
 // Refusals (a number that is not finite) go to *refusal.
 std::vector<std::string> SetUpWarnings(const BatchOptions& o, const SimState& s,
                                        HeadlessPort& port, std::string* refusal) {
   std::vector<std::string> w;
-  const std::string scenario = "scenario " + NumberText(s.testno);
-  if (o.test) {
-    if (!ReadsWhole(*o.test, false))
-      w.push_back("--test " + Echo(*o.test) + " reads as " + NumberText(s.testno));
-    if (!IsScenario(s.testno))
-      w.push_back("--test " + Echo(*o.test) + ": no scenario has the number " +
-                  NumberText(s.testno) + "; the fields keep their values (scenarios: " +
-                  ScenarioList() + ")");
-  }
-  const double m3 = DECVAL(port.GetFieldText(2));
+  if (o.test) CheckTestText(*o.test, s.testno, "--test " + Echo(*o.test), &w);
+  const FieldCheckContext context{s.testno, DECVAL(port.GetFieldText(2))};
   for (const auto& [field, text] : o.sets) {
     const std::string set = "--set " + std::string(NameOfField(field)) + "=" + Echo(text);
-    const std::string caption = std::string("\"") + kFieldCaptions[field] + "\"";
-    if (field == 3 || field == 4) {
-      if (!EndsInAU(text)) {
-        w.push_back(set + ": " + caption +
-                    " is read only when its text ends in the unit AU (\"2.5 AU\"); this text "
-                    "is ignored");
-        continue;
-      }
-      std::string number = text;
-      while (number.back() == ' ') number.pop_back();
-      number.resize(number.size() - 2);
-      if (!std::isfinite(ReadNumber(number))) {
-        *refusal = set + ": the number is not finite";
-        return w;
-      }
-      if (!ReadsWhole(number, false))
-        w.push_back(set + " reads as " + NumberText(ReadNumber(number)) + " AU");
-      if (field == 4 && s.testno == 0 && m3 > 1)
-        w.push_back(set + ": scenario 0 derives \"dist 2\" from \"dist 1\" and \"m3\" when m3 > 1; "
-                          "this text is overwritten");
-      continue;
-    }
-    const bool comma = field <= 2 || field == 13;
-    const double value = comma ? DECVAL(text) : ReadNumber(text);
-    if (!std::isfinite(value)) {
-      *refusal = set + ": the number is not finite";
-      return w;
-    }
-    if (!ReadsWhole(text, comma)) w.push_back(set + " reads as " + NumberText(value));
-    if (field == 0 && s.testno == 0 && value != 1)
-      w.push_back(set + ": scenario 0 sets \"m1\" to 1 whatever the field holds");
-    else if (field <= 2 && s.testno != 0)
-      w.push_back(set + ": " + scenario +
-                  " moves the bodies with its own masses; " + caption +
-                  " only changes the comparisons (regime, escape speed shown)");
+    if (!CheckFieldText(field, text, set, context, &w, refusal)) return w;
   }
   return w;
 }
@@ -253,7 +119,7 @@ void ListPresets(std::ostream& out) {
     out << NumberText(number) << "  " << (port.GetUnitOption() ? "AU" : "km") << "  " << f(0)
         << ' ' << f(1) << ' ' << f(2) << "  " << f(3) << ' ' << f(4) << "  " << f(11) << ' '
         << f(12) << ' ' << f(14) << "  " << f(13) << "  "
-        << (s.m1 >= s.mbig ? "central mass" : "pair") << (s.pauseflag ? ", pause" : "")
+        << RegimeName(s) << (s.pauseflag ? ", pause" : "")
         << (number == 0 ? "; reads m2 m3 (m1 is 1), dist1 dist2 with AU (dist2 derived "
                           "when m3 > 1), start end dalpha tdfact\n"
                         : "; reads dist1 dist2 with AU, start end dalpha tdfact; m1 m2 m3 "
@@ -278,14 +144,14 @@ std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
   j << "],\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": {";
   bool first = true;
   for (int f : {0, 1, 2, 3, 4, 11, 12, 13, 14}) {
-    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
+    j << (first ? "\n" : ",\n") << "    " << JsonString(FieldCaption(f)) << ": "
       << JsonString(m.fields[f]);
     first = false;
   }
   j << "\n  },\n  \"derived\": {";
   first = true;
   for (int f : {5, 6, 8, 9}) {
-    j << (first ? "\n" : ",\n") << "    " << JsonString(kFieldCaptions[f]) << ": "
+    j << (first ? "\n" : ",\n") << "    " << JsonString(FieldCaption(f)) << ": "
       << JsonString(m.fields[f]);
     first = false;
   }
@@ -331,7 +197,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   const BatchOptions& o = *options;
   if (o.help || o.version || o.list_presets) {
-    if (o.help) out << kBatchHelp;
+    if (o.help) out << BatchHelp();
     if (o.version) out << "encounter-batch " << kVersion << '\n';
     if (o.list_presets) ListPresets(out);
     out.flush();
@@ -350,6 +216,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   std::vector<std::string> warnings;
   std::function<void(const TestRow&)> serial_emit = [](const TestRow&) {};
   BatchPort port(s, o.max_steps, [&](const TestRow& row) { serial_emit(row); });
+  // The picture, and the Trajectory Display of its size that the views are laid out for.
+  PixelLayer picture = o.png_width > 0 ? PixelLayer(o.png_width, o.png_height) : PixelLayer();
+  port.trajectory_size = picture.WindowSize();
   try {
     Form_Load(s, port);
     if (o.test) port.Paste(10, *o.test);
@@ -359,8 +228,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   std::string refusal;
   warnings = SetUpWarnings(o, s, port, &refusal);
-  const Angles angles = AnglesOf(port);
-  std::int64_t total = refusal.empty() ? CountSeries(angles, port.GetFieldText(14), &refusal) : 0;
+  const SeriesAngles angles =
+      AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
+  std::int64_t total =
+      refusal.empty() ? CountSeries(angles, Echo(port.GetFieldText(14)), &refusal) : 0;
   if (!refusal.empty()) {
     err << "encounter-batch: " << refusal << '\n';
     return 2;
@@ -434,7 +305,6 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   };
 
   const int jobs = o.jobs > 0 ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
-  PixelLayer picture;
   try {
     ProgressCounters counters(jobs);
     ProgressLine progress(counters, total, o.quiet);

@@ -123,6 +123,7 @@ constexpr std::pair<std::string_view, Kind> kColumnKinds[] = {
     {"v2_kms", Kind::kOptionalNumber}, {"v3_kms", Kind::kOptionalNumber},
     {"vesc_kms", Kind::kOptionalNumber}, {"r3_km", Kind::kOptionalNumber},
     {"rmin_km", Kind::kOptionalNumber}, {"vesc_body", Kind::kBody},
+    {"ratio_body", Kind::kBody},
 };
 
 Kind KindOf(std::string_view column) {
