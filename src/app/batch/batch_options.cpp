@@ -40,7 +40,7 @@ Every option that takes a value may also be written with "=" before it
   --png-size WIDTHxHEIGHT
                    draw the picture of --png as a Trajectory Display whose
                    drawing area has that many pixels (default 312x286, the
-                   window's first size; at most 20000x20000): the views scale
+                   window's first size; at most 8000x8000): the views scale
                    with the window, the points stay single pixels
   --output FILE    write the CSV to FILE instead of standard output; FILE
                    appears only when the run is complete
@@ -48,13 +48,15 @@ Every option that takes a value may also be written with "=" before it
                    scenario, every field as used, derived values, series id,
                    tests, threads, shard, start and end time, host
   --energy         add the column energy_err
-  --full           add the unrounded values at the end of each line
+  --full           add the unrounded values at the end of each line, each the
+                   shortest text that reads back to the exact double of the run
   --integrator NAME
                    euler-sums (default): the windows' fixed-step method;
                    bulirsch-stoer: an accurate adaptive method, events located
                    in continuous time (steps then counts its steps)
   --crosscheck     run every test with both methods from the same start and
-                   add the columns acc_end .. differs (see below); a closing
+                   add the columns acc_end .. differs (see below); the other
+                   columns are those of the --integrator method; a closing
                    line on standard error counts the rows whose outcome differs
   --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
                    registers (default: 4 where the processor has AVX2, else
@@ -104,19 +106,15 @@ Columns of --crosscheck, before ratio:
   differs       1 when the two methods disagree on end, on best or on
                 v3_red, and when the accurate run ended without results
                 (its columns are then empty)
-  (the other columns are those of the --integrator method, euler-sums by
-  default)
 
-Columns of --full, at the end, each the shortest text that reads back to the
-exact double of the run:
+Columns of --full, at the end of the line:
   t_s           end time of the test, steps x time step (s)
-  v1_kms, v2_kms, v3_kms
-                speeds (km/s)
+  v1_kms, v2_kms, v3_kms  speeds (km/s)
   vesc_kms      the escape speed shown (km/s)
-  r3_km, rmin_km
-                distances (km)
+  r3_km, rmin_km  distances (km)
   vesc_body     whose escape speed vesc is: 1, 2 or 3
-  ratio_body    whose speed ratio divides by vesc: 1 or 2
+  ratio_body    whose speed the ratio divides by vesc: 1 or 2 (empty
+                where ratio is)
 
 The ratio: the speed of body 1 is taken, or that of body 2 when body 2's
 speed over its own escape speed from body 3 is the larger (around a central
