@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/batch/batch_options.h"
+#include "app/batch/batch_run.h"
 #include "golden.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
@@ -67,6 +68,15 @@ TEST(ScenarioNumbers, HelpReadmeAndCompletionNameExactlyThePresets) {
   EXPECT_NE(golden::Read(LAB_SOURCE_DIR "/README.md").find(kScenarios), std::string::npos);
   EXPECT_EQ(Completions({"--test", ""}), kScenarios);
   EXPECT_EQ(Completions({"--test", "10"}), "10 101 105 107 108");
+}
+
+// Each scenario with its unit, parameters and regime: scenarios 5 to 7 and
+// 105 are those of a heavy body 3 (m3 of a solar mass or more, m1 below the
+// threshold), 8 to 11, 107 and 108 those of a central mass.
+TEST(ScenarioNumbers, ListedWithTheirRegimes) {
+  std::ostringstream out, err;
+  ASSERT_EQ(lab::RunBatch({"--list-presets"}, out, err), 0);
+  golden::Expect("list-presets.txt", out.str());
 }
 
 // The options offered are those of the help, each known to the program;
