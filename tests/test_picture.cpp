@@ -79,12 +79,13 @@ TEST(Picture, DrawnAsATrajectoryDisplayOfTheSizeAskedFor) {
   // 60 x 60: the threads' share of each test outgrows its list of points.
   for (const Case& c : {Case{{}, 312, 286}, Case{{"--png-size", "1200x1100"}, 1200, 1100},
                         Case{{"--png-size", "60x60"}, 60, 60}}) {
-    // On one thread, and spread over threads with the tests in lanes.
+    // One test after another as at the windows, and spread over threads with
+    // the tests in lanes.
     std::vector<Picture> made;
-    for (const char* jobs : {"1", "2"}) {
+    for (const char* lanes : {"1", "2"}) {
       const std::string path = testing::TempDir() + "sized.png";
-      std::vector<std::string> args = {"--test", "2",  "--set", "end=10", "--quiet",
-                                       "--jobs", jobs, "--png", path};
+      std::vector<std::string> args = {"--test",  "2", "--set",  "end=10", "--quiet", "--jobs",
+                                       lanes[0] == '1' ? "1" : "2", "--lanes", lanes, "--png", path};
       args.insert(args.end(), c.size.begin(), c.size.end());
       std::ostringstream out, err;
       ASSERT_EQ(lab::RunBatch(args, out, err), 0) << err.str();
