@@ -41,7 +41,10 @@ install(FILES ${LAB_RESOURCES}/encounter-batch.bash
 if(ENCOUNTER_GUI)
   install(FILES ${LAB_RESOURCES}/${LAB_APP_ID}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${LAB_RESOURCES}/${LAB_APP_ID}.metainfo.xml
+  # The release of this version, with its number and date, from CMakeLists.txt.
+  configure_file(${LAB_RESOURCES}/${LAB_APP_ID}.metainfo.xml.in
+                 ${CMAKE_BINARY_DIR}/generated/${LAB_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/generated/${LAB_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${LAB_RESOURCES}/encounter.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

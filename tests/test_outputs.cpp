@@ -140,7 +140,7 @@ TEST(ExitStatus, EveryRowOfTheTable) {
 // One exit-status table: the README shows the one --help prints (and the
 // man page is made from --help).
 TEST(ExitStatus, OneTableInHelpAndReadme) {
-  const std::string help = lab::kBatchHelp;
+  const std::string help = lab::BatchHelp();
   const std::string table = help.substr(help.find("Exit status:\n"));
   EXPECT_NE(Read(LAB_SOURCE_DIR "/README.md").find("```text\n" + table + "```\n"), std::string::npos)
       << table;

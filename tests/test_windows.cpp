@@ -5,14 +5,17 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "app/batch/batch_run.h"
 #include "state/sim_state.h"
 #include "port/control_flow.h"
 #include "ui/handlers.h"
@@ -21,6 +24,7 @@
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
 #include "ui/qt/window_font.h"
+#include "ui/qt/window_layout.h"
 #include "window_program.h"
 
 namespace {
@@ -68,6 +72,10 @@ class TestWindows : public QObject {
   void fatalErrorIsShownInABox();
   void startAgainThenStopThroughClicksAndTheEndWins();
   void finishedSeriesDrawsAndFillsEveryRow();
+  void testFieldSaysWhenItNamesNoScenario();
+  void startRefusedOrWarnedInTheBatchRunnersWords();
+  void dataDisplaySaysWhatRowsAndColumnsHold();
+  void layoutKeptForTheNextStartUntilReset();
 };
 
 // The windows after start-up; Stop before any Start ends the program.
@@ -175,7 +183,7 @@ void TestWindows::longTextsShowTheirBeginningAndAllOfItAsToolTip() {
   for (lab::Field* f : {p.form1.Text1(3), p.form3.Text1(11), p.form3.Text1(5)}) {
     QCOMPARE(f->cursorPosition(), 0);
     QVERIFY(f->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <= 3);  // not scrolled
-    QCOMPARE(f->toolTip(), f->text());
+    QCOMPARE(f->toolTip().section(QLatin1Char('\n'), 0, 0), f->text());  // then the row's note
   }
   QTest::keyClicks(p.form1.Text1(0), QStringLiteral("5"));
   QCOMPARE(p.Field(0), QStringLiteral("15"));
@@ -370,5 +378,135 @@ void TestWindows::finishedSeriesDrawsAndFillsEveryRow() {
   for (const QString& row : rows) QVERIFY(!row.isEmpty() && row != QStringLiteral("Text1"));
 }
 
-QTEST_MAIN(TestWindows)
+// Typed key by key, "19" loads scenario 1 at the "1" and nothing at the "19":
+// the fields keep scenario 1, and the note beside them and the field's tool
+// tip say so, until the number names a scenario again.
+void TestWindows::testFieldSaysWhenItNamesNoScenario() {
+  Program p;
+  QCOMPARE(p.form1.TestNote()->text(), QString());
+  p.Type(10, QStringLiteral("19"));
+  const QString note = QStringLiteral("no scenario 19: the fields hold scenario 1");
+  QCOMPARE(p.form1.TestNote()->text(), note);
+  QCOMPARE(p.form1.Text1(10)->toolTip(), QStringLiteral("19\n") + note);
+  QCOMPARE(p.Field(13), QStringLiteral(" 2"));  // scenario 1's "t d fact"
+  // The note is on the row of "test", within the window's width, clear of
+  // every field.
+  const QRect at = p.form1.TestNote()->geometry();
+  QCOMPARE(at.top(), p.form1.Text1(10)->y());
+  QVERIFY(at.right() < p.form1.width());
+  for (int i = 0; i < lab::kControlFields; ++i)
+    QVERIFY(!at.intersects(p.form1.Text1(i)->geometry()));
+
+  p.Type(10, QStringLiteral("3.5"));  // 3, 3., 3.5: all scenarios
+  QCOMPARE(p.form1.TestNote()->text(), QString());
+  QCOMPARE(p.form1.Text1(10)->toolTip(), QStringLiteral("3.5"));
+  QTest::keyClicks(p.form1.Text1(10), QStringLiteral("7"));
+  QCOMPARE(p.form1.TestNote()->text(), QStringLiteral("no scenario 3.57: the fields hold scenario 3.5"));
+}
+
+// What the batch runner writes on standard error for the options, each line
+// without the program's name and the given prefix.
+QStringList BatchSays(const std::vector<std::string>& args, const QString& prefix) {
+  std::ostringstream out, err;
+  std::vector<std::string> all = args;
+  all.insert(all.end(), {"--max-steps", "100", "--quiet", "--jobs", "1"});
+  lab::RunBatch(all, out, err);
+  QStringList lines;
+  for (const QString& line : QString::fromStdString(err.str()).split(QLatin1Char('\n')))
+    if (line.startsWith(prefix)) lines << line.mid(prefix.size());
+  return lines;
+}
+
+// Start checks the fields as the batch runner checks its options: a series
+// that would not end is not begun, and a typed text Start does not read as
+// it says is told once the series runs, in the batch runner's words.
+void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
+  {
+    Program p;
+    p.Type(14, QStringLiteral("0"));
+    p.Click(Button::CommandStart);
+    QMessageBox* box = p.port.MessageBox();
+    QVERIFY(box != nullptr && box->isVisible());
+    QCOMPARE(QStringList{box->text()},
+             BatchSays({"--set", "dalpha=0"}, QStringLiteral("encounter-batch: ")));
+    QVERIFY(box->text().contains(QStringLiteral("the series would not end")));
+    QCOMPARE(p.s.runstate, -1);  // no series, no test
+    QVERIFY(!p.form2.isVisible() && p.Result(0) == QStringLiteral("Text1"));
+  }
+  Program p;
+  p.Type(12, QStringLiteral("10"));
+  p.Type(3, QStringLiteral("2"));     // read only with the unit AU
+  p.Type(11, QStringLiteral("0,5"));  // reads as 0
+  QString told;
+  QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
+  When([&] { return p.s.tcnt > 0; }, [&] {
+    told = p.port.MessageBox() && p.port.MessageBox()->isVisible() ? p.port.MessageBox()->text()
+                                                                    : QString();
+    p.form1.close();
+  });
+  QVERIFY(RunUntilEnd(p, 10000));
+  const QStringList batch =
+      BatchSays({"--set", "dist1=2", "--set", "start=0,5", "--set", "end=10"},
+                QStringLiteral("encounter-batch: warning: "));
+  QCOMPARE(batch.size(), 2);
+  QCOMPARE(told, QStringLiteral("field \"dist 1\" (\"2\")") +
+                     batch[0].mid(QStringLiteral("--set dist1=\"2\"").size()) +
+                     QStringLiteral("\nfield \"start\" (\"0,5\")") +
+                     batch[1].mid(QStringLiteral("--set start=\"0,5\"").size()));
+  QVERIFY(told.contains(QStringLiteral("this text is ignored")));
+}
+
+void TestWindows::dataDisplaySaysWhatRowsAndColumnsHold() {
+  Program p;
+  const char* rows[3] = {"running test", "last finished test", "smallest ratio"};
+  for (int i = 0; i < lab::kResultFields; ++i)
+    QVERIFY2(p.form3.Text1(i)->Note().contains(QLatin1String(rows[i / lab::kResultColumns])),
+             qPrintable(QString::number(i)));
+  QVERIFY(p.form3.Text1(14)->Note().contains(QStringLiteral("body 1, or of body 2")));
+  const char* columns[lab::kResultColumns] = {"angle", "body 1", "body 2", "body 3",
+                                              "escape speed", "farther", "Smallest"};
+  for (int c = 0; c < lab::kResultColumns; ++c)
+    QVERIFY2(p.form3.Label1(c)->toolTip().contains(QLatin1String(columns[c])),
+             qPrintable(p.form3.Label1(c)->toolTip()));
+}
+
+// What the user gave the windows comes back at the next start; the first
+// start, and the first after the layout is forgotten, has the program's own.
+void TestWindows::layoutKeptForTheNextStartUntilReset() {
+  QRect control, data;  // as laid out by the program
+  {
+    Program p;
+    control = p.form1.geometry();
+    data = p.form3.geometry();
+  }
+  {
+    Program p(true);
+    QCOMPARE(p.form1.geometry(), control);
+    p.form1.setGeometry(40, 60, control.width() + 30, control.height() + 150);
+    p.form3.setGeometry(500, 420, 520, 200);
+    p.form1.close();
+    QVERIFY(p.port.Ended());
+  }
+  {
+    Program p(true);
+    QCOMPARE(p.form1.geometry(), QRect(40, 60, control.width() + 30, control.height() + 150));
+    QCOMPARE(p.form3.geometry(), QRect(500, 420, 520, 200));
+    p.Click(Button::CommandStop);  // before any Start: the end, which keeps the layout too
+  }
+  lab::ForgetLayout();
+  Program p(true);
+  QCOMPARE(p.form1.geometry(), control);
+  QCOMPARE(p.form3.geometry(), data);
+}
+
+// Every run keeps its window layout in a settings folder of its own, never
+// in the user's.
+int main(int argc, char* argv[]) {
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  TestWindows test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "test_windows.moc"

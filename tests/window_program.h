@@ -25,11 +25,20 @@ struct Program {
   lab::Form3 form3;
   lab::QtPort port{s, form1, form2, form3};
 
-  Program() { port.StartUp(); }  // as main starts the program
+  // As main starts the program; main also remembers the layout.
+  explicit Program(bool remember_layout = false) {
+    if (remember_layout) port.RememberLayout();
+    port.StartUp();
+  }
   QPushButton* Command(Button b) const { return form1.Command(b); }
   void Click(Button b) const { QTest::mouseClick(Command(b), Qt::LeftButton); }
   QString Field(int i) const { return form1.Text1(i)->text(); }
   QString Result(int i) const { return form3.Text1(i)->text(); }
+  // Replaces a field's text key by key, as a user who selects it and types.
+  void Type(int i, const QString& text) const {
+    form1.Text1(i)->selectAll();
+    QTest::keyClicks(form1.Text1(i), text);
+  }
   QRect TwipsRect(double l, double t, double w, double h) const {
     return lab::RectFromTwips(l, t, w, h, form1.Scale());
   }

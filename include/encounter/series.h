@@ -36,6 +36,9 @@ struct SeriesOptions {
   bool energy = false;   // fill Row::energy_err and its column
   bool full = false;     // add the unrounded values' columns
   bool picture = false;  // keep the drawing: Summary::picture and png
+  // The drawing area of the Trajectory Display the picture is drawn in
+  // (pixels); 0: the window's first size, 312 x 286. The views scale with it.
+  int picture_width = 0, picture_height = 0;
   // The command line the record names; empty: the encounter-batch
   // arguments that run this series.
   std::vector<std::string> command_line;

@@ -11,17 +11,6 @@
 
 namespace encounter {
 
-namespace {
-
-// The regime the masses put a scenario in, as the run decides it.
-std::string RegimeOf(const lab::SimState& s) {
-  if (s.m1 >= s.mbig) return "central mass";
-  if (s.m3 >= 1) return "heavy body 3";
-  return "pair";
-}
-
-}  // namespace
-
 std::vector<Preset> Presets() {
   std::vector<Preset> presets;
   for (double number : lab::PresetNumbers()) {
@@ -46,7 +35,7 @@ std::vector<Preset> Presets() {
     p.end = f(12);
     p.dalpha = f(14);
     p.tdfact = f(13);
-    p.regime = RegimeOf(s);
+    p.regime = lab::RegimeName(s);
     p.pause = s.pauseflag != 0;
     p.reads = number == 0 ? "m2 m3 (m1 is 1), dist1 dist2 with AU (dist2 derived when m3 > 1), "
                             "start end dalpha tdfact"

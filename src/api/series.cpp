@@ -33,6 +33,8 @@ lab::SeriesRequest RequestOf(const Scenario& scenario, const SeriesOptions& o) {
   r.full = o.full;
   r.crosscheck = o.crosscheck;
   r.picture = o.picture;
+  r.picture_width = o.picture_width;
+  r.picture_height = o.picture_height;
   r.integrator = o.integrator;
   r.args = o.command_line;
   return r;
@@ -85,8 +87,8 @@ Row RowOf(std::int64_t test, const lab::TestRow& t, const std::string& line) {
 
 Picture PictureOf(const lab::PixelLayer& layer) {
   Picture p;
-  p.width = lab::PixelLayer::kWidth;
-  p.height = lab::PixelLayer::kHeight;
+  p.width = layer.width;
+  p.height = layer.height;
   p.rgb.reserve(layer.pixels.size() * 3);
   for (const std::int32_t pixel : layer.pixels) {
     const lab::ColourNumber c = pixel == lab::PixelLayer::kUnpainted ? lab::kWindowFace : pixel;

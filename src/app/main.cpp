@@ -1,35 +1,53 @@
 // The desktop program: the three windows, the display port on them and the
 // start-up handler; from then on the user drives it.
 #include <QApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "setup/presets.h"
 #include "state/sim_state.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
+#include "ui/qt/window_layout.h"
 #include "version.h"
 
 namespace {
 
+// The help; @SCENARIOS@ stands for the numbers of the scenarios.
 constexpr char kHelp[] =
-    "Usage: encounter [--help] [--version]\n"
+    "Usage: encounter [--reset-layout] [--help] [--version]\n"
     "\n"
     "A laboratory for close encounters of three gravitating bodies in a plane.\n"
     "It opens three windows: the Control Display (parameters, Start, Stop, Next,\n"
-    "Clear), the Trajectory Display and the Data Display. Type a scenario number\n"
-    "from 0 to 19 into the field \"test\" and press Start.\n"
+    "Clear), the Trajectory Display and the Data Display. Type the number of a\n"
+    "scenario into the field \"test\" and press Start. The scenarios are\n"
+    "@SCENARIOS@.\n"
     "\n"
-    "  --help     this text\n"
-    "  --version  the program's version\n"
+    "The windows open where they were left, with the sizes they were given, when\n"
+    "the program last ended; they are kept in\n"
+    "$XDG_CONFIG_HOME/encounterlab/encounter.conf (~/.config by default).\n"
+    "\n"
+    "  --reset-layout  forget the kept sizes and places: the windows open as\n"
+    "                  they did at the first start\n"
+    "  --help          this text\n"
+    "  --version       the program's version\n"
     "\n"
     "It needs a display (X11 or Wayland); without one it says so and ends with\n"
     "status 1. Series without windows: encounter-batch --help.\n";
+
+std::string Help() {
+  std::string help = kHelp;
+  const std::string mark = "@SCENARIOS@";
+  help.replace(help.find(mark), mark.size(), lab::PresetList());
+  return help;
+}
 
 // --help and --version answer without a display; anything else is left to Qt.
 int AnswerWithoutWindows(int argc, char* argv[]) {
@@ -37,7 +55,7 @@ int AnswerWithoutWindows(int argc, char* argv[]) {
     const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
     const bool version = std::strcmp(argv[i], "--version") == 0;
     if (!help && !version) continue;
-    if (help) std::fputs(kHelp, stdout);
+    if (help) std::fputs(Help().c_str(), stdout);
     if (version) std::printf("encounter %s\n", lab::kVersion);
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
   }
@@ -98,6 +116,8 @@ void ReleaseMessages(QtMessageHandler handler) {
 
 int main(int argc, char* argv[]) {
   if (const int code = AnswerWithoutWindows(argc, argv); code >= 0) return code;
+  const bool reset_layout = std::any_of(
+      argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--reset-layout") == 0; });
   if (!MayHaveDisplay()) {
     std::fputs(kNoDisplay, stderr);
     return 1;
@@ -118,6 +138,8 @@ int main(int argc, char* argv[]) {
   lab::Form3 form3;
   lab::QtPort port(s, form1, form2, form3);
 
+  if (reset_layout) lab::ForgetLayout();
+  port.RememberLayout();
   port.StartUp();
   if (port.Ended()) return port.ExitCode();
   const int code = QApplication::exec();

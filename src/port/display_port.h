@@ -21,6 +21,7 @@ struct TestSummary {
   bool results = false;     // false: it ended without results (a value was not finite)
   bool candidate = false;   // it could enter row 2 of the Data Display
   double ratio = 0;         // speed / escape speed of the selected body, when a candidate
+  int ratio_body = 0;       // whose speed the ratio divides: 1 or 2 (counted from 1)
   double vescshown = 0;     // the escape speed row 1 shows (km/s), unrounded
   double rmax = 0;          // squared distance row 1 shows in column 5 (km²)
   double time = 0;          // time of the test's end since its start (s)

@@ -26,6 +26,8 @@ void WriteFull(std::string& line, const TestRow& row) {
   }
   line += ShortestText(row.r3) + ',' + ShortestText(row.rmin) + ',';
   if (row.vesc_body > 0) line += std::to_string(row.vesc_body);
+  line += ',';
+  if (row.candidate && row.ratio_body > 0) line += std::to_string(row.ratio_body);
 }
 
 // Optional groups of columns after the fixed ones: those before "ratio",
@@ -39,7 +41,7 @@ struct Group {
 const Group kGroups[] = {
     {&CsvLayout::energy, true, "energy_err", WriteEnergy},
     {&CsvLayout::crosscheck, true, CrossHeader(), AppendCrossColumns},
-    {&CsvLayout::full, false, "t_s,v1_kms,v2_kms,v3_kms,vesc_kms,r3_km,rmin_km,vesc_body", WriteFull},
+    {&CsvLayout::full, false, "t_s,v1_kms,v2_kms,v3_kms,vesc_kms,r3_km,rmin_km,vesc_body,ratio_body", WriteFull},
 };
 
 }  // namespace

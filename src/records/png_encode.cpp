@@ -34,7 +34,7 @@ std::vector<png_byte> RgbRows(const PixelLayer& picture) {
 }
 
 // Nothing in here may need a destructor: the long jump skips them.
-bool Encode(std::string* bytes, png_bytepp rows) {
+bool Encode(std::string* bytes, png_bytepp rows, png_uint_32 width, png_uint_32 height) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Failed, Warned);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -43,7 +43,7 @@ bool Encode(std::string* bytes, png_bytepp rows) {
     return false;
   }
   png_set_write_fn(png, bytes, Append, Flush);
-  png_set_IHDR(png, info, PixelLayer::kWidth, PixelLayer::kHeight, 8, PNG_COLOR_TYPE_RGB,
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
   png_set_rows(png, info, rows);
@@ -56,10 +56,11 @@ bool Encode(std::string* bytes, png_bytepp rows) {
 
 std::string EncodePng(const PixelLayer& picture) {
   std::vector<png_byte> rgb = RgbRows(picture);
-  std::vector<png_bytep> rows(PixelLayer::kHeight);
-  for (int y = 0; y < PixelLayer::kHeight; ++y) rows[y] = rgb.data() + y * PixelLayer::kWidth * 3;
+  std::vector<png_bytep> rows(picture.height);
+  for (int y = 0; y < picture.height; ++y)
+    rows[y] = rgb.data() + std::size_t(y) * picture.width * 3;
   std::string bytes;
-  if (!Encode(&bytes, rows.data())) return "";
+  if (!Encode(&bytes, rows.data(), picture.width, picture.height)) return "";
   return bytes;
 }
 

@@ -29,7 +29,10 @@ struct Job {
 // is the previous one after a set-up and one step of the angle.
 class Tests {
  public:
-  Tests(const SimState& base, int shard, int shards) : next_(base), shard_(shard), shards_(shards) {}
+  Tests(const SimState& base, int shard, int shards, TrajectorySize size)
+      : next_(base), shard_(shard), shards_(shards) {
+    port_.trajectory_size = size;
+  }
 
   std::optional<Job> Take() {
     std::lock_guard lock(mutex_);
@@ -70,8 +73,9 @@ struct Outcome {
 // worker's progress.
 void Attach(const ParallelSettings& settings, int worker, SeriesPort& port, Outcome& o) {
   if (settings.picture) {
-    o.layer = std::make_unique<PixelLayer>();
+    o.layer = std::make_unique<PixelLayer>(settings.picture->width, settings.picture->height, true);
     port.layer = o.layer.get();
+    port.trajectory_size = settings.picture->WindowSize();
   }
   port.stop = settings.stop;
   if (settings.progress) {
@@ -96,7 +100,8 @@ std::int64_t CountTests(double start, double step, double end, std::int64_t cap)
 std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t, TestRow&)>& emit) {
-  Tests tests(base, settings.shard, settings.shards);
+  Tests tests(base, settings.shard, settings.shards,
+              settings.picture ? settings.picture->WindowSize() : kHeadlessTrajectorySize);
   auto stopped = [&] { return settings.stop && settings.stop->Requested(); };
   std::mutex mutex;
   std::condition_variable arrived;

@@ -16,10 +16,11 @@
 #include "series/crosscheck.h"
 #include "series/parallel_series.h"
 #include "series/progress_counters.h"
-#include "series/series_checks.h"
 #include "series/series_port.h"
 #include "setup/field_names.h"
 #include "setup/number_text.h"
+#include "setup/read_fields.h"
+#include "setup/series_checks.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
 #include "ui/handlers.h"
@@ -95,6 +96,21 @@ class ProgressTicker {
   std::thread thread_;
 };
 
+// What the scenario text and the field texts ask for that the set-up will not
+// do as the user may think. Refusals (a number that is not finite) go to
+// *refusal.
+std::vector<std::string> SetUpWarnings(const SeriesRequest& r, const SimState& s,
+                                       HeadlessPort& port, std::string* refusal) {
+  std::vector<std::string> w;
+  if (r.test) CheckTestText(*r.test, s.testno, "--test " + Echo(*r.test), &w);
+  const FieldCheckContext context{s.testno, DECVAL(port.GetFieldText(2))};
+  for (const auto& [field, text] : r.sets) {
+    const std::string set = "--set " + std::string(NameOfField(field)) + "=" + Echo(text);
+    if (!CheckFieldText(field, text, set, context, &w, refusal)) return w;
+  }
+  return w;
+}
+
 }  // namespace
 
 // The windows' state and the port through which the series is run.
@@ -104,6 +120,7 @@ struct PreparedSeries::Engine {
   SimState s;
   std::function<void(const TestRow&)> serial_emit = [](const TestRow&) {};
   SeriesPort port;
+  PixelLayer picture;
   std::string tdfact;
   bool ran = false;
 };
@@ -123,6 +140,10 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   // The windows' start-up and what the user types.
   SimState& s = engine_->s;
   SeriesPort& port = engine_->port;
+  // The picture, and the Trajectory Display of its size that the views are
+  // laid out for.
+  if (r.picture_width > 0) engine_->picture = PixelLayer(r.picture_width, r.picture_height);
+  port.trajectory_size = engine_->picture.WindowSize();
   try {
     Form_Load(s, port);
     if (r.test) port.Paste(10, *r.test);
@@ -131,8 +152,12 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   } catch (const ProgramEnded&) {
   }
   std::string refusal;
-  warnings_ = SetUpWarnings(r.test, r.sets, s, port, &refusal);
-  if (refusal.empty()) series_tests_ = CountSeries(AnglesOf(port), port.GetFieldText(14), &refusal);
+  warnings_ = SetUpWarnings(r, s, port, &refusal);
+  if (refusal.empty()) {
+    const SeriesAngles angles =
+        AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
+    series_tests_ = CountSeries(angles, Echo(port.GetFieldText(14)), &refusal);
+  }
   if (!refusal.empty()) throw RefusedInput(refusal);
   tests_ = series_tests_;
   if (r.shards > 0) tests_ = tests_ >= r.shard ? (tests_ - r.shard) / r.shards + 1 : 0;
@@ -186,7 +211,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   try {
     ProgressCounters counters(jobs_);
     ProgressTicker ticker(counters, events.progress);
-    PixelLayer* picture = r.picture ? &result.picture : nullptr;
+    PixelLayer* picture = r.picture ? &engine_->picture : nullptr;
     const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck;
     port.stop = &stop;
     if (jobs_ == 1 && !layout.shard && fixed_only && lanes_ == 1) {
@@ -218,6 +243,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     result.stopped = true;
     return result;
   }
+  result.picture = std::move(engine_->picture);
   messages.insert(messages.begin(), port.messages.begin(), port.messages.end());
   if (!messages.empty()) {
     std::string text;

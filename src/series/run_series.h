@@ -34,6 +34,7 @@ struct SeriesRequest {
   int shard = 0, shards = 0;                      // 0: the whole series
   bool energy = false, full = false, crosscheck = false;
   bool picture = false;  // keep the drawing of the series
+  int picture_width = 0, picture_height = 0;  // its pixels; 0: the window's first size
   std::string integrator = kEulerSumsName;
   std::vector<std::string> args;  // the command line, for the record
 };

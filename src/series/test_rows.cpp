@@ -28,6 +28,7 @@ bool FinishRow(TestRow& row, const TestSummary& summary, bool limit) {
   row.end = EndWord(summary.endcause, limit);
   row.candidate = summary.candidate;
   row.ratio = summary.ratio;
+  row.ratio_body = summary.ratio_body;
   return true;
 }
 

@@ -38,6 +38,7 @@ struct TestRow {
   std::array<double, 3> v{};    // speeds (km/s)
   double vesc = 0;              // the escape speed shown (km/s)
   int vesc_body = 0;            // whose: 1, 2 or 3
+  int ratio_body = 0;           // whose speed ratio divides by vesc: 1 or 2
   double r3 = 0, rmin = 0;      // distances (km)
   std::optional<CrossOutcome> cross;  // with --crosscheck
 };

@@ -118,6 +118,22 @@ std::vector<double> PresetNumbers() {
   return numbers;
 }
 
+bool IsPreset(double testno) { return FindPreset(testno) != nullptr; }
+
+std::string PresetList() {
+  std::string list;
+  for (const Preset& p : kPresets) list += (list.empty() ? "" : " ") + NumberText(p.testno);
+  return list;
+}
+
+// The same rules as the set-up of a test: a dominant body 0 first, then a
+// body 2 heavy enough to rest while the pair falls towards it.
+const char* RegimeName(const SimState& s) {
+  if (s.m1 >= s.mbig) return "central mass";
+  if (s.m3 >= 1) return "heavy body 3";
+  return "pair";
+}
+
 void INIT0(SimState& s, DisplayPort& port) {
   SetConstants(s);
 

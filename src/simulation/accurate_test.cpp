@@ -295,6 +295,7 @@ void IntegrateTestAccurate(SimState& s, DisplayPort& port, double tolerance) {
     WriteTestResults(s, test.encounter(), port);
     summary.candidate = BestCandidate(s, test.encounter(), &summary.ratio);
     summary.vescshown = test.encounter().vescshown;
+    summary.ratio_body = test.encounter().selbody + 1;
     summary.rmax = test.encounter().rmax;
   }
   summary.time = test.time();

@@ -117,10 +117,12 @@ void UpdateLiveResults(SimState& s, Encounter& e, DisplayPort& port) {
   e.vescshown = e.vesc1;
   e.vescheading = "Vesc #1";
   e.vsel = s.v[0];
+  e.selbody = 0;
   if (e.ratio2 > e.ratio1) {
     e.vescshown = e.vesc2;
     e.vescheading = "Vesc #2";
     e.vsel = s.v[1];
+    e.selbody = 1;
   }
   if (s.m3 < 1 || CentralMass(s)) {
     e.vescshown = e.vesc3;

@@ -19,6 +19,7 @@ struct Encounter {
   double vesc1 = 0, vesc2 = 0, vesc3 = 0;
   double ratio1 = 0, ratio2 = 0, ratio3 = 0;
   double vescshown = 0, vsel = 0;
+  int selbody = 0;  // whose speed vsel is: body 0 or body 1
   const char* vescheading = "Vesc #1";
   std::int64_t clockstamp = 0;  // time of day of the last update of row 0
 };

@@ -149,6 +149,7 @@ void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results) {
     WriteTestResults(s, r.enc, port);
     summary.candidate = BestCandidate(s, r.enc, &summary.ratio);
     summary.vescshown = r.enc.vescshown;
+    summary.ratio_body = r.enc.selbody + 1;
     summary.rmax = r.enc.rmax;
   }
   summary.alpha = s.alpha;

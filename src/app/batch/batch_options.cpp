@@ -5,22 +5,28 @@
 #include <charconv>
 #include <string_view>
 
-#include "series/crosscheck.h"
 #include "records/texts.h"
+#include "series/crosscheck.h"
 #include "setup/field_names.h"
+#include "setup/presets.h"
 
 namespace lab {
 
-const char* const kBatchHelp =
+namespace {
+
+// The help; @SCENARIOS@ stands for the numbers of the scenarios.
+constexpr const char* kHelpText =
     R"(Usage: encounter-batch [OPTION]...
   or:  encounter-batch merge [--output FILE] SHARD.csv...
   or:  encounter-batch --list-presets | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.
 
-Every option may also be written --option=VALUE.
+Every option that takes a value may also be written with "=" before it
+(--test=2).
 
-  --test T         type T into the field "test" (loads scenario T)
+  --test T         type T into the field "test", which loads scenario T:
+                   @SCENARIOS@
   --set NAME=TEXT  write TEXT into a field; NAME is one of
                    m1 m2 m3 dist1 dist2 start end tdfact dalpha
   --unit au|km     select the distance unit option (either case)
@@ -32,6 +38,11 @@ Every option may also be written --option=VALUE.
                    (tests K-1, K-1+N, ...); see "Shards" below
   --png FILE       write the Trajectory Display as it stands at the end of
                    the series to a PNG file
+  --png-size WIDTHxHEIGHT
+                   draw the picture of --png as a Trajectory Display whose
+                   drawing area has that many pixels (default 312x286, the
+                   window's first size; at most 8000x8000): the views scale
+                   with the window, the points stay single pixels
   --output FILE    write the CSV to FILE instead of standard output
   --meta FILE      write a JSON record of the run: version, arguments and a
                    shell command line that repeats the run, scenario, every
@@ -43,13 +54,15 @@ Every option may also be written --option=VALUE.
                    may not name one file, nor the file standard output or
                    standard error goes to.
   --energy         add the column energy_err
-  --full           add the unrounded values at the end of each line
+  --full           add the unrounded values at the end of each line, each the
+                   shortest text that reads back to the exact double of the run
   --integrator NAME
                    euler-sums (default): the windows' fixed-step method;
                    bulirsch-stoer: an accurate adaptive method, events located
                    in continuous time (steps then counts its steps)
   --crosscheck     run every test with both methods from the same start and
-                   add the columns acc_end .. differs (see below); a closing
+                   add the columns acc_end .. differs (see below); the other
+                   columns are those of the --integrator method; a closing
                    line on standard error counts the rows whose outcome differs
   --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
                    registers (default: 4 where the processor has AVX2, else
@@ -67,7 +80,7 @@ Every option may also be written --option=VALUE.
                    --png); only --output, --meta, --png, --jobs, --lanes,
                    --quiet and --progress-every may be added. Refused for a
                    record of another version or whose series differs
-  --list-presets   the twenty scenarios, one line each
+  --list-presets   the twenty scenarios, one line each, with their regime
   --help           this text
   --version        the program's version
 
@@ -93,27 +106,39 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
                 its start distance), receded (a heavy body 3 drew away),
                 absorbed, passages (the set number of closest approaches),
                 limit (the step limit)
-  best          1 when the test entered row 2 (the best test so far)
+  best          1 when the test entered row 2 (the best test so far: the
+                smallest ratio)
   energy_err    (--energy) relative change of the total energy over the
                 test, 6 digits; empty when a body was absorbed
-  with --crosscheck, before ratio (the other columns are those of the
-  --integrator method, euler-sums by default):
+  ratio         the speed of body 1 or of body 2 (column ratio_body of
+                --full says which) divided by vesc, 17 digits; empty for
+                tests that could not enter row 2 (body 3 absorbed, no
+                escape speed); see "The ratio" below
+
+Columns of --crosscheck, before ratio:
   acc_end       end of the test under bulirsch-stoer
   acc_v3_red    its v3_red
   acc_best      1 when it is the best test so far under bulirsch-stoer
   acc_ratio     its ratio under bulirsch-stoer
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
-  differs       1 when the two methods disagree on end, on best or on v3_red
-                (and when the accurate run ended without results: its
-                columns are then empty)
-  ratio         speed / escape speed of the selected body, 17 digits, for
-                tests that could enter row 2
-  with --full, at the end, each the shortest text that reads back to the
-  exact double of the run:
+  differs       1 when the two methods disagree on end, on best or on
+                v3_red, and when the accurate run ended without results
+                (its columns are then empty)
+
+Columns of --full, at the end of the line:
   t_s           end time of the test, steps x time step (s)
-  v1_kms, v2_kms, v3_kms, vesc_kms   speeds (km/s)
-  r3_km, rmin_km                     distances (km)
+  v1_kms, v2_kms, v3_kms  speeds (km/s)
+  vesc_kms      the escape speed shown (km/s)
+  r3_km, rmin_km  distances (km)
   vesc_body     whose escape speed vesc is: 1, 2 or 3
+  ratio_body    whose speed the ratio divides by vesc: 1 or 2 (empty
+                where ratio is)
+
+The ratio: the speed of body 1 is taken, or that of body 2 when body 2's
+speed over its own escape speed from body 3 is the larger (around a central
+mass both are 0, and body 1's speed is taken); it is divided by the escape
+speed shown, vesc, even when that is body 3's (Vesc #3). Row 2 of the Data
+Display holds the test with the smallest ratio so far.
 
 Shards: the first line "# encounter-batch shard K/N series ID version V
 tests M of T" says how many tests the shard must hold; the last line
@@ -145,7 +170,20 @@ Exit status:
        file left
 )";
 
+}  // namespace
+
+std::string BatchHelp() {
+  std::string help = kHelpText;
+  const std::string mark = "@SCENARIOS@";
+  help.replace(help.find(mark), mark.size(), PresetList());
+  return help;
+}
+
 namespace {
+
+// The widest and the highest picture --png-size draws (pixels): 256 MB of
+// pixels at most.
+constexpr int kLargestPicture = 8000;
 
 template <typename T>
 bool ParseCount(std::string_view text, T* value) {
@@ -254,6 +292,19 @@ const OptionSpec kOptions[] = {
        o.png = v;
        return true;
      }},
+    {"--png-size", true,
+     [](BatchOptions& o, const std::string& v, std::string* error) {
+       const auto x = v.find('x');
+       if (x != std::string::npos &&
+           ParseCount(std::string_view(v).substr(0, x), &o.png_width) &&
+           ParseCount(std::string_view(v).substr(x + 1), &o.png_height) && o.png_width >= 1 &&
+           o.png_height >= 1 && o.png_width <= kLargestPicture && o.png_height <= kLargestPicture) {
+         return true;
+       }
+       *error = "--png-size takes WIDTHxHEIGHT in pixels, each from 1 to " +
+                std::to_string(kLargestPicture) + ", not " + Echo(v);
+       return false;
+     }},
     {"--output", true,
      [](BatchOptions& o, const std::string& v, std::string*) {
        o.output = v;
@@ -323,6 +374,10 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
     const auto option = NextOption(args, &i, error);
     if (!option || !option->spec->apply(o, option->value, error)) return std::nullopt;
     o.given.push_back(option->spec->name);
+  }
+  if (o.png_width > 0 && !o.png) {
+    *error = "--png-size sizes the picture of --png FILE, which is not asked for";
+    return std::nullopt;
   }
   return o;
 }

@@ -18,6 +18,7 @@ struct BatchOptions {
   int lanes = 0;                                          // --lanes 1|2|4; 0: the widest
   int shard = 0, shards = 0;                              // --shard K/N; 0: whole series
   std::optional<std::string> png;                         // picture of the drawing
+  int png_width = 0, png_height = 0;                      // --png-size; 0: the window's first size
   std::optional<std::string> output;                      // the CSV into a file
   std::optional<std::string> meta;                        // the JSON record of the run
   // Optional column groups, in the order they appear on the line.
@@ -43,6 +44,7 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
 std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
                                         const std::vector<std::string>& names);
 
-extern const char* const kBatchHelp;
+// The text of --help, with the numbers of the scenarios.
+std::string BatchHelp();
 
 }  // namespace lab

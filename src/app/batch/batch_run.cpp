@@ -51,6 +51,8 @@ encounter::SeriesOptions SeriesOptionsOf(const BatchOptions& o,
   options.energy = o.energy;
   options.full = o.full;
   options.picture = o.png.has_value();
+  options.picture_width = o.png_width;
+  options.picture_height = o.png_height;
   options.command_line = args;
   return options;
 }
@@ -229,7 +231,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   const BatchOptions& o = *options;
   if (o.help || o.version || o.list_presets) {
-    if (o.help) out << kBatchHelp;
+    if (o.help) out << BatchHelp();
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
     out.flush();

@@ -67,6 +67,9 @@ constexpr Control kButtons[4] = {
     {"Clear", 2760, 1080, 735, 375, 9},
 };
 
+// The note about the field "test", right of "t d fact", two lines high.
+constexpr double kNoteLeft = 3480, kNoteTop = 2040, kNoteWidth = 1860, kNoteHeight = 375;
+
 constexpr const char* kButtonNames[4] = {"CommandStart", "CommandStop", "CommandNext",
                                          "CommandClear"};
 
@@ -121,6 +124,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     tab_order.emplace_back(c.tab, option);
   }
   option1_[1]->setChecked(true);
+
+  test_note_ = new QLabel(this);
+  test_note_->setObjectName(QStringLiteral("TestNote"));
+  test_note_->setGeometry(RectFromTwips(kNoteLeft, kNoteTop, kNoteWidth, kNoteHeight, scale_));
+  test_note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  test_note_->setWordWrap(true);
+  QPalette note_palette = test_note_->palette();
+  note_palette.setColor(QPalette::WindowText, QColor(160, 0, 0));
+  test_note_->setPalette(note_palette);
 
   std::sort(tab_order.begin(), tab_order.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -30,6 +30,8 @@ class Form1 : public QWidget {
   QRadioButton* Option1(int index) const { return option1_.at(index); }
   QButtonGroup* Option1Group() const { return units_; }
   QPushButton* Command(Button button) const { return buttons_.at(static_cast<int>(button)); }
+  // Beside "t d fact": why the fields do not hold the scenario "test" names.
+  QLabel* TestNote() const { return test_note_; }
   const TwipScale& Scale() const { return scale_; }
 
   // Sets the height of a field or label in twips; its position stays.
@@ -52,6 +54,7 @@ class Form1 : public QWidget {
   std::array<QLabel*, kControlFields> label1_{};
   std::array<QRadioButton*, 2> option1_{};
   QButtonGroup* units_ = nullptr;
+  QLabel* test_note_ = nullptr;
   std::array<QPushButton*, 4> buttons_{};  // indexed by Button
   bool close_allowed_ = false;
 };

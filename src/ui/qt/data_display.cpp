@@ -25,11 +25,36 @@ constexpr double FieldWidth(int column) { return column == 4 ? 975 : 855; }
 struct Heading {
   const char* caption;
   double left, width;
+  const char* meaning;  // the heading's tool tip
 };
 
 constexpr Heading kHeadings[kResultColumns] = {
-    {"Alpha", 120, 855}, {"V #1", 1200, 495}, {"V #2", 2040, 735}, {"V #3", 3000, 735},
-    {"Vesc", 4080, 495}, {"r #3", 5040, 735}, {"r min", 6120, 735},
+    {"Alpha", 120, 855, "Start angle of the pair in the test (degrees)"},
+    {"V #1", 1200, 495, "Speed of body 1 (km/s)"},
+    {"V #2", 2040, 735, "Speed of body 2 (km/s)"},
+    {"V #3", 3000, 735,
+     "Speed of body 3, the test body (km/s). Light red in rows 0 and 1 when body 3 is "
+     "faster than its escape speed from bodies 1 and 2; in row 2 when the ratio that "
+     "chose the row is above 1"},
+    {"Vesc", 4080, 495,
+     "The escape speed shown (km/s), named in the heading: Vesc #1 of body 1 from body 3, "
+     "Vesc #2 of body 2 from body 3, Vesc #3 of body 3 from bodies 1 and 2 (from body 1 "
+     "alone around a central mass)"},
+    {"r #3", 5040, 735,
+     "Distance of body 3 from the farther of bodies 1 and 2 (AU or km, as the unit option)"},
+    {"r min", 6120, 735,
+     "Smallest distance of body 3 from body 1 or body 2 in the test (AU or km)"},
+};
+
+// What each row holds, in the tool tips of its fields.
+constexpr const char* kRowMeanings[3] = {
+    "Row 0: the running test, brought up to date about once a second",
+    "Row 1: the last finished test",
+    "Row 2: the best test of the series so far, the one with the smallest ratio of a speed "
+    "to the escape speed shown (Vesc). The speed is that of body 1, or of body 2 when body "
+    "2's speed over its own escape speed from body 3 is the larger (around a central mass "
+    "always body 1's). Only tests in which body 3 ended outside the absorption distance "
+    "count.",
 };
 constexpr double kHeadingTop = 120;
 constexpr double kHeadingHeight = 255;
@@ -50,6 +75,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     label->setObjectName(QStringLiteral("Label1_%1").arg(c));
     label->setGeometry(RectFromTwips(h.left, kHeadingTop, h.width, kHeadingHeight, scale_));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setToolTip(QString::fromUtf8(h.meaning));
     label1_[c] = label;
   }
 
@@ -60,6 +86,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     field->setGeometry(RectFromTwips(kFieldLefts[column], kRowTops[row], FieldWidth(column),
                                      kFieldHeight, scale_));
     field->setObjectName(QStringLiteral("Text1_%1").arg(i));
+    field->SetNote(QString::fromUtf8(kRowMeanings[row]));
     // A right click anywhere on the window offers the series.
     field->setContextMenuPolicy(Qt::NoContextMenu);
     text1_[i] = field;

@@ -16,7 +16,20 @@ Field::Field(const QString& text, QWidget* parent) : QLineEdit(text, parent) {
   setCursorPosition(static_cast<int>(this->text().size()));
   setToolTip(text);
   // Typed or written, the tool tip is the whole text.
-  connect(this, &QLineEdit::textChanged, this, &QWidget::setToolTip);
+  connect(this, &QLineEdit::textChanged, this, &Field::UpdateToolTip);
+}
+
+void Field::SetNote(const QString& note) {
+  note_ = note;
+  UpdateToolTip();
+}
+
+void Field::UpdateToolTip() {
+  if (note_.isEmpty()) {
+    setToolTip(text());
+  } else {
+    setToolTip(text().isEmpty() ? note_ : text() + QLatin1Char('\n') + note_);
+  }
 }
 
 // setText leaves the cursor at the end, and a field scrolls to show its

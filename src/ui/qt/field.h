@@ -4,7 +4,8 @@
 // border of its own and gives the text everything inside it.
 //
 // A number wider than the field shows its beginning, where its leading digits
-// are, and the whole text is the field's tool tip.
+// are, and the whole text is the field's tool tip, followed by a note when the
+// field has one (what a row of the Data Display holds, why a text is not used).
 #pragma once
 
 #include <QLineEdit>
@@ -23,12 +24,19 @@ class Field : public QLineEdit {
   // A text written by the program: shown from its first character.
   void ShowText(const QString& text);
 
+  // A note shown in the tool tip under the text; empty for none.
+  void SetNote(const QString& note);
+  const QString& Note() const { return note_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void ShowBeginning();
+  void UpdateToolTip();
+
+  QString note_;
 };
 
 }  // namespace lab

@@ -16,9 +16,12 @@
 #endif
 
 #include "port/control_flow.h"
+#include "setup/presets.h"
 #include "ui/handlers.h"
 #include "ui/qt/program_identity.h"
+#include "ui/qt/start_checks.h"
 #include "ui/qt/window_font.h"
+#include "ui/qt/window_layout.h"
 
 namespace lab {
 
@@ -80,10 +83,16 @@ QtPort::QtPort(SimState& s, Form1& form1, Form2& form2, Form3& form3)
 // Control Display's place and outer size, frame included. No user event is
 // handled before Form_Load: those wait for the event loop.
 void QtPort::StartUp() {
+  if (remember_layout_) RestoreWindow(form1_, LayoutWindow::kControl);
   form1_.show();
   RunHandler([this] {
     WaitUntilPlaced(form1_);
     Form_Load(s_, *this);
+    // Where the user left them, rather than where ArrangeWindows puts them.
+    if (remember_layout_) {
+      RestoreWindow(form2_, LayoutWindow::kTrajectory);
+      RestoreWindow(form3_, LayoutWindow::kData);
+    }
   });
 }
 
@@ -120,7 +129,10 @@ void QtPort::WireEvents() {
   for (Button b : {Button::CommandStart, Button::CommandStop, Button::CommandNext,
                    Button::CommandClear}) {
     connections_.push_back(QObject::connect(form1_.Command(b), &QPushButton::clicked, [this, b] {
-      RunHandler([this, b] { ClickButton(s_, *this, b); });
+      RunHandler([this, b] {
+        if (b == Button::CommandStart && !StartAllowed()) return;
+        ClickButton(s_, *this, b);
+      });
     }));
   }
   for (int i = 0; i < kControlFields; ++i) {
@@ -128,7 +140,9 @@ void QtPort::WireEvents() {
         QObject::connect(form1_.Text1(i), &QLineEdit::textChanged, [this, i] {
           // A write of the program raises the event itself, in SetFieldText.
           if (setting_field_ > 0) return;
+          typed_[i] = true;
           RunHandler([this, i] { Text1_Change(s_, *this, i); });
+          if (i == 10 && !ended_) UpdateTestNote();
         }));
   }
   connections_.push_back(QObject::connect(&form1_, &Form1::closeRequested, [this] {
@@ -180,6 +194,7 @@ void QtPort::Keep(Pending kind, std::exception_ptr e) {
 // desktop sees no terminal. The windows are gone by then, so the box's own
 // event loop can run no handler.
 void QtPort::EndAtTop(int exit_code, const QString& fatal) {
+  if (!ended_ && remember_layout_) KeepLayout();
   ended_ = true;
   exit_code_ = exit_code;
   form1_.AllowClose();
@@ -241,6 +256,8 @@ std::int64_t QtPort::TimeOfDay() { return static_cast<std::int64_t>(std::time(nu
 void QtPort::ShowResultWindows() {
   const AfterQt after_qt;
   if (message_box_) message_box_->close();
+  // What Start found in the fields, told now that the series has begun.
+  if (!start_warnings_.empty()) ShowMessage(std::exchange(start_warnings_, std::string()));
   kept_.NewSeries();
   const bool placing = !form2_.isVisible();
   if (!form2_.isVisible()) form2_.show();
@@ -278,6 +295,7 @@ void QtPort::SetFieldText(int index, const std::string& text) {
   ++setting_field_;
   field->ShowText(new_text);
   --setting_field_;
+  typed_[index] = false;
   // Raised here rather than from the field's signal, so that the handler
   // runs to completion and anything it throws reaches the caller directly.
   Text1_Change(s_, *this, index);
@@ -351,6 +369,37 @@ void QtPort::ArrangeWindows() {
 }
 
 QMessageBox* QtPort::MessageBox() const { return message_box_; }
+
+// Start is checked as the batch runner checks its options: a series that
+// would not end, or a number that is not finite, is not begun; what Start
+// does not do as the typed texts say is told once the series runs.
+bool QtPort::StartAllowed() {
+  StartCheck check = CheckStart(s_, *this, typed_);
+  if (!check.refusal.empty()) {
+    ShowMessage(check.refusal);
+    return false;
+  }
+  start_warnings_.clear();
+  for (const std::string& w : check.warnings)
+    start_warnings_ += (start_warnings_.empty() ? "" : "\n") + w;
+  return true;
+}
+
+// A number in "test" that names no scenario loads nothing, and the fields
+// keep the scenario of an earlier key stroke: the note beside the field and
+// its tool tip say which.
+void QtPort::UpdateTestNote() {
+  if (IsPreset(s_.testno)) loaded_scenario_ = s_.testno;
+  const QString note = QString::fromStdString(TestFieldNote(s_.testno, loaded_scenario_));
+  form1_.TestNote()->setText(note);
+  form1_.Text1(10)->SetNote(note);
+}
+
+void QtPort::KeepLayout() {
+  KeepWindow(form1_, LayoutWindow::kControl);
+  KeepWindow(form2_, LayoutWindow::kTrajectory);
+  KeepWindow(form3_, LayoutWindow::kData);
+}
 
 void QtPort::ShowMessage(const std::string& text) {
   const AfterQt after_qt;

@@ -12,6 +12,7 @@
 
 #include <QEventLoop>
 #include <QPointer>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -68,6 +69,11 @@ class QtPort : public DisplayPort {
   // manager has placed and framed it, Form_Load runs.
   void StartUp();
 
+  // The windows take the sizes and places kept from the last run at start-up
+  // and keep theirs when the program ends (window_layout.h). Off unless asked
+  // for, so that tests and pictures always see the program's own layout.
+  void RememberLayout() { remember_layout_ = true; }
+
   // Runs a handler of the logic for a window event (see the top of the file).
   void RunHandler(const std::function<void()>& handler);
 
@@ -89,6 +95,9 @@ class QtPort : public DisplayPort {
   void EndAtTop(int exit_code, const QString& fatal = {});
   void WaitUntilPlaced(QWidget& window);
   void ShowBox(const QString& text, bool advise);
+  bool StartAllowed();
+  void UpdateTestNote();
+  void KeepLayout();
   void PlaceMessageBox();
   void RefreshAdvice();
   static QString Advice(int runstate);
@@ -110,6 +119,10 @@ class QtPort : public DisplayPort {
   std::exception_ptr pending_;
 
   int setting_field_ = 0;  // inside SetFieldText: it raises Text1_Change itself
+  std::array<bool, kControlFields> typed_{};  // the field holds a text the user typed
+  double loaded_scenario_ = 0;  // the scenario whose values the fields were given last
+  std::string start_warnings_;  // told once the series has begun
+  bool remember_layout_ = false;
   bool ended_ = false;
   int exit_code_ = 0;
   std::string last_message_;
