@@ -27,3 +27,17 @@ if(ENCOUNTER_PYTHON AND NOT lab_python_found)
                       "and NumPy (python3-dev pybind11-dev python3-numpy), or configure with "
                       "-DENCOUNTER_PYTHON=OFF")
 endif()
+
+# Under the sanitizers the interpreter is not instrumented: the module loads
+# only with their runtimes preloaded (LD_PRELOAD=${LAB_PYTHON_PRELOAD}), and
+# the interpreter's own memory, kept until exit by design, must not be
+# reported as leaked (ASAN_OPTIONS=detect_leaks=0).
+set(LAB_PYTHON_PRELOAD "")
+if(ENCOUNTER_PYTHON AND CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
+  foreach(lib libasan.so libubsan.so)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${lib}
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    string(APPEND LAB_PYTHON_PRELOAD " ${path}")
+  endforeach()
+  string(STRIP "${LAB_PYTHON_PRELOAD}" LAB_PYTHON_PRELOAD)
+endif()

@@ -14,7 +14,8 @@ cluster. See docs/python.md.
 
 from . import _encounter, dask
 from ._encounter import Error, InputError
-from ._series import Series, TrustWarning, presets, series
+from ._errors import TrustWarning
+from ._series import Series, presets, series
 
 __version__ = _encounter.version()
 field_names = _encounter.field_names

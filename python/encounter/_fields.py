@@ -3,8 +3,10 @@ the text that reads back as exactly that number."""
 
 import math
 import numbers
+import warnings
 
 from . import _encounter
+from ._errors import TrustWarning
 
 # Kilometres per astronomical unit, as the program converts distances.
 KM_PER_AU = 149_600_000.0
@@ -26,13 +28,14 @@ def number_text(name, value):
 
 
 def au_of_km(km):
-    """The number of AU that the program reads back as exactly km kilometres,
-    where there is one next to the quotient."""
-    au = km / KM_PER_AU
-    for candidate in (au, math.nextafter(au, math.inf), math.nextafter(au, -math.inf)):
-        if candidate * KM_PER_AU == km:
-            return candidate
-    return au
+    """The number of AU that the program reads back as km kilometres: exactly
+    where a number does (about nine in ten), else as near as a number can."""
+    au = up = down = km / KM_PER_AU
+    candidates = [au]
+    for _ in range(2):
+        up, down = math.nextafter(up, math.inf), math.nextafter(down, -math.inf)
+        candidates += [up, down]
+    return min(candidates, key=lambda a: abs(a * KM_PER_AU - km))
 
 
 def scenario_unit(test_text, unit):
@@ -75,6 +78,10 @@ def field_edits(test, fields, unit):
             number_text(name, value)  # refuses what is not a finite number
             au = float(value) if shown == "AU" else au_of_km(float(value))
             text = number_text(name, au) + " AU"
+            if shown != "AU" and au * KM_PER_AU != float(value):
+                warnings.warn(f"{name}={value!r} km: no number of AU reads back as exactly that; "
+                              f"typed \"{text}\", which reads as {au * KM_PER_AU!r} km",
+                              TrustWarning, stacklevel=4)
         else:
             text = number_text(name, value)
         edits.append((name, text))

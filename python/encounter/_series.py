@@ -6,11 +6,7 @@ import json
 import warnings
 
 from . import _encounter, _fields, _progress, _table
-
-
-class TrustWarning(UserWarning):
-    """What the command line warns about: a field text that will not be read
-    as it looks, or a test whose result should not be trusted."""
+from ._errors import TrustWarning
 
 
 @dataclasses.dataclass(frozen=True)

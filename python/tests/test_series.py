@@ -95,6 +95,9 @@ def test_a_distance_in_km_reads_back_as_those_km():
     assert [float(t[:-3]) * 149_600_000 for t in texts] == [10000, 25000]
     assert all(t.endswith(" AU") for t in texts)
     assert s.to_csv() == encounter.series(1, end=10, max_steps=20000, progress=False).to_csv()
+    # One in ten km values has no number of AU that reads back as it.
+    with pytest.warns(encounter.TrustWarning, match="dist1=1004 km: .* reads as 1004.0000000000001 km"):
+        encounter.series(1, dist1=1004, end=0, max_steps=100, progress=False)
 
 
 def test_unknown_names_and_values_that_are_no_numbers_are_type_errors():
