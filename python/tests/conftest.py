@@ -1,11 +1,9 @@
-"""Shared by the tests of the Python module: the command line to compare with,
-and the source tree's golden files. ctest sets ENCOUNTER_BATCH and
-PYTHONPATH (the build tree's python/ directory)."""
+"""Shared by the tests of the Python module: the command line to compare
+with. ctest sets ENCOUNTER_BATCH and PYTHONPATH (the build tree's python/
+directory)."""
 
 import os
 import subprocess
-
-import pytest
 
 SOURCE = os.environ.get("ENCOUNTER_SOURCE_DIR",
                         os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
@@ -18,13 +16,3 @@ def batch(*args):
                        check=False)
     assert r.returncode == 0, r.stderr.decode()
     return r.stdout
-
-
-def golden(name):
-    with open(os.path.join(SOURCE, "tests", "data", name), "rb") as f:
-        return f.read()
-
-
-@pytest.fixture
-def batch_output():
-    return batch

@@ -3,7 +3,6 @@ comes back damaged is run again or named, never dropped."""
 
 import warnings
 
-import numpy as np
 import pytest
 
 import encounter
