@@ -12,7 +12,7 @@ distributed = pytest.importorskip("distributed")
 
 # Within its own shard a test may be best that is not best in the series:
 # best, acc_best and differs are decided again in series order.
-CROSS = dict(start=0, end=360, dalpha=20, crosscheck=True, full=True)
+CROSS = dict(start=0, end=360, dalpha=20, tdfact=1, crosscheck=True, full=True)
 
 
 @pytest.fixture(scope="module")
