@@ -26,6 +26,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME encounter-lab)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME encounter-lab-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "encounter-lab (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
     "encounter laboratory: headers and CMake package of its library")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -35,5 +36,25 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # program links directly.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+
+# The Python module goes into a package of its own, python3-encounter-lab,
+# for the Python version it was built for; the engine is inside it.
+if(ENCOUNTER_PYTHON)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-encounter-lab)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(lab_py ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR})
+  math(EXPR lab_py_next "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${lab_py}), python3 (<< ${Python3_VERSION_MAJOR}.${lab_py_next}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "python3-pandas, python3-matplotlib, python3-tqdm")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-distributed")
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+      "The Python module encounter runs series of close encounters of three bodies on the "
+      "laboratory's own engine from Python scripts and notebooks: the rows as pandas "
+      "DataFrames, the CSV of encounter-batch byte for byte, plots with matplotlib, and "
+      "series split into shards over a Dask cluster.")
+  string(JOIN "" CPACK_COMPONENT_PYTHON_DESCRIPTION ${CPACK_COMPONENT_PYTHON_DESCRIPTION})
+endif()
 
 include(CPack)

@@ -70,6 +70,7 @@ struct Row {
   // Speed / escape speed of the body the best rule compares, for tests that
   // could enter row 2.
   std::optional<double> ratio;
+  int ratio_body = 0;  // whose speed ratio divides: 1 or 2 (0 without a ratio)
   std::optional<double> energy_err;  // relative change of the total energy
   // Unrounded: end time (s), speeds (km/s), escape speed shown (km/s),
   // distances (km), whose escape speed (1, 2 or 3).

@@ -60,7 +60,10 @@ Row RowOf(std::int64_t test, const lab::TestRow& t, const std::string& line) {
   row.steps = t.steps;
   row.end = EndOf(t.end);
   row.best = t.best;
-  if (t.candidate) row.ratio = t.ratio;
+  if (t.candidate) {
+    row.ratio = t.ratio;
+    row.ratio_body = t.ratio_body;
+  }
   row.energy_err = t.energy_err;
   row.t_s = t.t_s;
   row.v1_kms = t.v[0];

@@ -1,0 +1,26 @@
+"""The encounter laboratory in Python: series of close encounters of three
+bodies, run on the program's own engine, the rows as pandas DataFrames.
+
+    import encounter
+    encounter.presets()                          # the built-in scenarios
+    s = encounter.series(2, end=30)              # scenario 2, angles 0 to 30
+    s.df                                         # the rows, typed
+    s.plot()                                     # speed / escape speed
+    s.to_csv("preset-2.csv")                     # the bytes of encounter-batch
+
+encounter.dask.series(client, 2, shards=16) runs the same series on a Dask
+cluster. See docs/python.md.
+"""
+
+from . import _encounter, dask
+from ._encounter import Error, InputError
+from ._errors import TrustWarning
+from ._series import Series, presets, series
+
+__version__ = _encounter.version()
+field_names = _encounter.field_names
+
+for _cls in (Error, InputError):
+    _cls.__module__ = __name__
+
+__all__ = ["dask", "Error", "InputError", "Series", "TrustWarning", "field_names", "presets", "series"]

@@ -1,0 +1,50 @@
+"""The plot of a series: the ratio the best rule compares (speed / escape
+speed, the column "ratio") against the start angle of the pair."""
+
+import numpy as np
+
+from . import _table
+
+# One colour per end, the same in every plot.
+END_COLOURS = {"escaped": "tab:blue", "receded": "tab:green", "absorbed": "tab:red",
+               "passages": "tab:purple", "limit": "tab:orange", "next": "tab:brown",
+               "none": "tab:gray"}
+
+
+def plot_series(series, ax=None):
+    """ratio against alpha, one colour per end; tests without a ratio (they
+    could not be best) as crosses along the bottom; the tests that entered
+    row 2 ringed, the best of the series starred. Returns the axes."""
+    if ax is None:
+        import matplotlib.pyplot as plt
+
+        _, ax = plt.subplots(figsize=(8, 4.5))
+    c = series._columns
+    alpha, ratio, ends = c["alpha"], c["ratio"], c["end"]
+    none = np.isnan(ratio)
+    bottom = ax.get_xaxis_transform()  # x in degrees, y in axes fractions
+    for code, name in enumerate(_table.END_NAMES):
+        mask = ends == code
+        colour = END_COLOURS[name]
+        if (mask & ~none).any():
+            ax.scatter(alpha[mask & ~none], ratio[mask & ~none], s=16, color=colour, label=name,
+                       zorder=2)
+        if (mask & none).any():
+            ax.scatter(alpha[mask & none], np.full((mask & none).sum(), 0.03), s=22, marker="x",
+                       color=colour, transform=bottom, label=f"{name}, no ratio", zorder=2)
+    best = c["best"]
+    if best.any():
+        ax.scatter(alpha[best], ratio[best], s=70, facecolors="none", edgecolors="black",
+                   linewidths=0.8, label="entered row 2", zorder=3)
+        last = np.flatnonzero(best)[-1]
+        ax.scatter(alpha[last], ratio[last], s=160, marker="*", color="gold",
+                   edgecolors="black", linewidths=0.6, label="best of the series", zorder=4)
+    if (~none).any() and np.nanmin(ratio) <= 1 <= np.nanmax(ratio):
+        ax.axhline(1.0, color="gray", linestyle=":", linewidth=1, zorder=1)  # escape
+    ax.set_xlabel("start angle alpha (degrees)")
+    ax.set_ylabel("speed / escape speed (ratio)")
+    m = series.meta
+    ax.set_title(f"scenario {m.get('scenario', '?')}, {m.get('integrator', '')}: "
+                 f"{len(series)} tests")
+    ax.legend(title="end", fontsize="small", loc="best")
+    return ax

@@ -1,0 +1,73 @@
+"""The columns of a series as a pandas DataFrame or a NumPy structured array.
+
+The binding hands over one NumPy array per CSV column (and "test", the index
+of the test in the series): float64 with NaN where the CSV is empty, int64,
+bool, and int8 for categories and flags that may be empty (-1 where the CSV
+is empty)."""
+
+import numpy as np
+
+from . import _encounter
+
+END_NAMES = tuple(_encounter.END_NAMES)
+HEADINGS = ("Vesc #1", "Vesc #2", "Vesc #3")
+# int8 columns: the index of a category, or a value that may be missing.
+CATEGORIES = {"end": END_NAMES, "acc_end": END_NAMES, "vesc_heading": HEADINGS}
+OPTIONAL_FLAGS = ("acc_v3_red", "acc_best")
+OPTIONAL_WHOLE = ("vesc_body", "ratio_body")
+
+
+def _texts(codes, categories):
+    names = np.array(("",) + categories)
+    return names[codes.astype(np.int64) + 1]
+
+
+def data_frame(columns, names):
+    """A DataFrame indexed by "test": categories for end, acc_end and
+    vesc_heading, nullable boolean and integer columns for the flags and the
+    body that may be empty."""
+    import pandas as pd
+
+    data = {}
+    for name in names:
+        a = columns[name]
+        if name in CATEGORIES:
+            data[name] = pd.Categorical.from_codes(a, categories=CATEGORIES[name])
+        elif name in OPTIONAL_FLAGS:
+            data[name] = pd.arrays.BooleanArray(a == 1, a < 0)
+        elif name in OPTIONAL_WHOLE:
+            data[name] = pd.arrays.IntegerArray(a, a < 0)
+        else:
+            data[name] = a
+    return pd.DataFrame(data, index=pd.Index(columns["test"], name="test"))
+
+
+def structured(columns, names):
+    """A NumPy structured array with the field "test" and one per column:
+    categories as text ("" where the CSV is empty), optional flags and bodies
+    as int8 (-1 where the CSV is empty)."""
+    values = {"test": columns["test"]}
+    for name in names:
+        a = columns[name]
+        if name in CATEGORIES:
+            a = _texts(a, CATEGORIES[name])
+        elif isinstance(a, list):
+            a = np.array(a, dtype=str) if a else np.array([], dtype="U1")
+        values[name] = a
+    out = np.empty(len(values["test"]), dtype=[(n, v.dtype) for n, v in values.items()])
+    for n, v in values.items():
+        out[n] = v
+    return out
+
+
+def equal(a, b):
+    """Whether two sets of columns hold the same values (NaN equal to NaN)."""
+    if a.keys() != b.keys():
+        return False
+    for name in a:
+        x, y = np.asarray(a[name]), np.asarray(b[name])
+        if x.dtype != y.dtype or x.shape != y.shape:
+            return False
+        if not np.array_equal(x, y, equal_nan=x.dtype.kind == "f"):
+            return False
+    return True

@@ -1,0 +1,55 @@
+// The columns of a series' CSV as typed arrays: filled row by row on the
+// engine's thread from the public API's typed rows, and handed to Python once,
+// at the end, as NumPy arrays under the CSV's column names.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "encounter/series.h"
+
+namespace lab {
+
+class RowColumns {
+ public:
+  // header: the CSV column names, separated by commas.
+  explicit RowColumns(const std::string& header);
+
+  // Both from one thread at a time (the thread that runs the series).
+  void Add(const encounter::Row& row);
+  // A warning about the test whose row comes next.
+  void TagWarning(const std::string& text);
+
+  // "test" and then every column of the header: float64 (NaN where the CSV is
+  // empty), int64, bool, int8 (a category's index or a flag, -1 where the CSV
+  // is empty), or a list of str for a column of another kind. With the
+  // interpreter held.
+  pybind11::dict ToNumpy() const;
+  // The rows' CSV lines, as they came.
+  const std::string& csv() const { return csv_; }
+  // (position of the row among those handed out, warning about its test).
+  const std::vector<std::pair<std::int64_t, std::string>>& warnings() const { return warnings_; }
+
+  struct Source;
+
+ private:
+  struct Column {
+    std::string name;
+    const Source* source;  // nullptr: text read from the row's CSV line
+    std::size_t cell;      // its index in the CSV line
+    std::vector<double> real;
+    std::vector<std::int64_t> whole;
+    std::vector<std::string> text;
+  };
+  std::vector<Column> columns_;
+  bool needs_cells_ = false;
+  std::int64_t rows_ = 0;
+  std::string csv_;
+  std::vector<std::pair<std::int64_t, std::string>> warnings_;
+};
+
+}  // namespace lab

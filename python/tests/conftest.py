@@ -1,0 +1,18 @@
+"""Shared by the tests of the Python module: the command line to compare
+with. ctest sets ENCOUNTER_BATCH and PYTHONPATH (the build tree's python/
+directory)."""
+
+import os
+import subprocess
+
+SOURCE = os.environ.get("ENCOUNTER_SOURCE_DIR",
+                        os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+BATCH = os.environ.get("ENCOUNTER_BATCH", os.path.join(SOURCE, "build", "bin", "encounter-batch"))
+
+
+def batch(*args):
+    """The standard output of encounter-batch ARGS --quiet, as bytes."""
+    r = subprocess.run([BATCH, *args, "--quiet"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       check=False)
+    assert r.returncode == 0, r.stderr.decode()
+    return r.stdout

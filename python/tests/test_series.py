@@ -1,0 +1,175 @@
+"""A series from Python against the command line: the same values, the same
+bytes, the same picture, refusals and warnings."""
+
+import io
+import math
+import subprocess
+import sys
+import warnings
+
+import numpy as np
+import pytest
+
+import encounter
+from conftest import BATCH, batch
+
+# (scenario, keyword arguments, the same series on the command line)
+SAME_SERIES = [
+    (2, dict(end=30, integrator="bulirsch-stoer", full=True),
+     ["--test", "2", "--set", "end=30", "--integrator", "bulirsch-stoer", "--full"]),
+    (8, dict(integrator="bulirsch-stoer", energy=True),
+     ["--test", "8", "--integrator", "bulirsch-stoer", "--energy"]),
+    (111, dict(start=40, end=60, crosscheck=True),
+     ["--test", "111", "--set", "start=40", "--set", "end=60", "--crosscheck"]),
+]
+
+DTYPES = {"alpha": "float64", "vesc_heading": "category", "v3_red": "bool", "steps": "int64",
+          "end": "category", "best": "bool", "ratio": "float64", "energy_err": "float64",
+          "acc_end": "category", "acc_v3_red": "boolean", "acc_best": "boolean",
+          "ratio_diff": "float64", "differs": "bool", "rmin_km": "float64", "vesc_body": "Int8",
+          "ratio_body": "Int8"}
+
+
+def same_value(value, text):
+    if text == "":
+        return value is None or str(value) == "<NA>" or value is np.nan or value != value
+    if isinstance(value, (bool, np.bool_)):
+        return text == ("1" if value else "0")
+    if isinstance(value, str):
+        return value == text
+    return float(value) == float(text)
+
+
+@pytest.mark.parametrize("test,kwargs,args", SAME_SERIES, ids=["2-bs", "8-bs", "111-cross"])
+def test_values_and_bytes_are_the_command_lines(test, kwargs, args, tmp_path):
+    expected = batch(*args)
+    s = encounter.series(test, progress=False, **kwargs)
+    lines = expected.decode().splitlines()
+    header = lines[0].split(",")
+    assert s.columns == header and len(s) == len(lines) - 1
+    df = s.df
+    for c, name in enumerate(header):
+        assert str(df[name].dtype) == DTYPES.get(name, "float64"), name
+        texts = [line.split(",")[c] for line in lines[1:]]
+        values = df[name].astype(object).tolist()
+        bad = [(v, t) for v, t in zip(values, texts) if not same_value(v, t)]
+        assert not bad, f"column {name}: {bad[:3]}"
+    assert list(df.index) == list(range(len(s)))
+    s.to_csv(tmp_path / "s.csv")
+    assert (tmp_path / "s.csv").read_bytes() == expected
+    assert s.meta["columns"] == lines[0] and s.meta["tests_written"] == len(s)
+
+
+def test_the_record_runs_the_same_series_again():
+    s = encounter.series(111, start=40, end=60, crosscheck=True, progress=False)
+    again = batch(*s.meta["arguments"])
+    assert again == s.to_csv().encode()
+    assert s.meta["scenario"] == "111" and s.meta["crosscheck"] is True
+    assert s.crosscheck == "crosscheck: 1 of 3 rows differ in end, best or v3_red from bulirsch-stoer"
+
+
+# Keyword arguments as numbers, and the texts the command line takes for them.
+NUMBER_TEXTS = [
+    (2, dict(end=30.0, dalpha=10), ["end=30", "dalpha=10"]),
+    (2, dict(dist2=2.25, dalpha=np.int64(15)), ["dist2=2.25 AU", "dalpha=15"]),
+    (0, dict(m3=np.float64(0.002), end=20), ["m3=0.002", "end=20"]),
+    (2, dict(start=1e-05, end=20), ["start=1e-05", "end=20"]),
+    (111, dict(tdfact=0.05, start=40, end=50), ["tdfact=0.05", "start=40", "end=50"]),
+]
+
+
+@pytest.mark.parametrize("test,numbers,texts", NUMBER_TEXTS)
+def test_numbers_are_typed_as_the_command_line_types_them(test, numbers, texts):
+    s = encounter.series(test, max_steps=20000, progress=False, **numbers)
+    args = ["--test", str(test), "--max-steps", "20000"]
+    for t in texts:
+        args += ["--set", t]
+    assert s.to_csv() == batch(*args).decode()
+    assert s.meta["arguments"] == ["--test=" + str(test)] + ["--set=" + t for t in texts] + [
+        "--max-steps=20000"]
+
+
+def test_a_distance_in_km_reads_back_as_those_km():
+    # Scenario 1 shows km; its distances are 10000 and 25000 km.
+    s = encounter.series(1, end=10, dist1=10000, dist2=25000, max_steps=20000, progress=False)
+    texts = [a.split("=", 2)[2] for a in s.meta["arguments"] if a.startswith("--set=dist")]
+    assert [float(t[:-3]) * 149_600_000 for t in texts] == [10000, 25000]
+    assert all(t.endswith(" AU") for t in texts)
+    assert s.to_csv() == encounter.series(1, end=10, max_steps=20000, progress=False).to_csv()
+    # One in ten km values has no number of AU that reads back as it.
+    with pytest.warns(encounter.TrustWarning, match="dist1=1004 km: .* reads as 1004.0000000000001 km"):
+        encounter.series(1, dist1=1004, end=0, max_steps=100, progress=False)
+
+
+def test_unknown_names_and_values_that_are_no_numbers_are_type_errors():
+    with pytest.raises(TypeError, match="unknown field 'm4'"):
+        encounter.series(2, m4=1)
+    with pytest.raises(TypeError):
+        encounter.series(2, end=True)
+    with pytest.raises(TypeError):
+        encounter.series(2, end=[30])
+
+
+@pytest.mark.parametrize("kwargs,args", [
+    (dict(dalpha=0), ["--set", "dalpha=0"]),
+    (dict(dalpha=-1), ["--set", "dalpha=-1"]),
+    (dict(end="1e999"), ["--set", "end=1e999"]),
+])
+def test_refusals_are_the_command_lines(kwargs, args):
+    r = subprocess.run([BATCH, "--test", "2", *args], capture_output=True, text=True)
+    assert r.returncode == 2
+    with pytest.raises(encounter.InputError) as e:
+        encounter.series(2, progress=False, **kwargs)
+    assert isinstance(e.value, ValueError)
+    assert "encounter-batch: " + str(e.value) + "\n" == r.stderr
+
+
+def test_a_number_that_is_not_finite_is_refused():
+    with pytest.raises(encounter.InputError, match="not finite"):
+        encounter.series(2, end=math.inf)
+
+
+def test_warnings_are_the_command_lines():
+    args = ["--test", "107", "--set", "end=350.6x", "--set", "tdfact=0.2", "--set", "dalpha=1000",
+            "--max-steps", "30000"]
+    r = subprocess.run([BATCH, *args, "--quiet"], capture_output=True, text=True)
+    expected = [line.split("warning: ", 1)[1] for line in r.stderr.splitlines() if "warning: " in line]
+    assert len(expected) == 2  # the end read as 350.6, the energy of the one test
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        s = encounter.series(107, end="350.6x", tdfact=0.2, dalpha=1000, max_steps=30000, progress=False)
+    assert [str(w.message) for w in caught] == expected == s.warnings
+    assert all(w.category is encounter.TrustWarning for w in caught)
+    assert all(w.filename == __file__ for w in caught)  # pointing at the caller
+
+
+def test_the_picture_is_that_of_the_command_line(tmp_path):
+    batch("--test", "2", "--set", "end=10", "--png", str(tmp_path / "p.png"))
+    s = encounter.series(2, end=10, progress=False)
+    assert s.png == (tmp_path / "p.png").read_bytes()
+    import matplotlib.image
+
+    pixels = matplotlib.image.imread(io.BytesIO(s.png), format="png")
+    assert s.picture().shape == (286, 312, 3) and s.picture().dtype == np.uint8
+    assert np.array_equal(np.round(pixels * 255).astype(np.uint8), s.picture())
+    with pytest.raises(ValueError):
+        encounter.series(2, end=0, picture=False, progress=False).picture()
+
+
+def test_without_pandas_the_rows_are_numpy(monkeypatch):
+    s = encounter.series(111, start=40, end=60, crosscheck=True, progress=False)
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    a = s.df
+    assert isinstance(a, np.ndarray) and a.dtype.names[:3] == ("test", "alpha", "v1")
+    assert list(a["end"]) == ["escaped", "absorbed", "escaped"]
+    assert list(a["acc_best"]) == [1, 0, 0] and a["acc_ratio"][1] != a["acc_ratio"][1]
+    assert list(a["vesc_heading"]) == ["Vesc #3"] * 3
+    assert isinstance(encounter.presets(), list)
+
+
+def test_presets_as_the_command_line_lists_them():
+    p = encounter.presets().set_index("number")
+    assert len(p) == 20
+    assert p.loc["3.5", ["unit", "m1", "dist2", "dalpha", "regime"]].tolist() == [
+        "AU", "100", ".2", "10", "pair"]
+    assert p.loc["108", "pause"] and p.loc["8", "regime"] == "central mass"
