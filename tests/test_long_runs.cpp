@@ -8,12 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "app/batch/progress.h"
@@ -33,6 +34,22 @@ std::string Dir(const std::string& name) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
+}
+
+// Whether text has the form of pattern, in which '*' stands for any
+// characters within a line and '#' for one digit.
+bool Fits(std::string_view text, std::string_view pattern) {
+  if (pattern.empty()) return text.empty();
+  if (pattern[0] == '*') {
+    for (std::size_t n = 0;; ++n) {
+      if (Fits(text.substr(n), pattern.substr(1))) return true;
+      if (n == text.size() || text[n] == '\n') return false;
+    }
+  }
+  if (text.empty()) return false;
+  const bool same = pattern[0] == '#' ? std::isdigit(static_cast<unsigned char>(text[0])) != 0
+                                      : text[0] == pattern[0];
+  return same && Fits(text.substr(1), pattern.substr(1));
 }
 
 TEST(LogLines, SayHowFarHowFastAndHowLong) {
@@ -78,8 +95,7 @@ TEST(LogLines, ComeEveryPeriodAndOnlyInTheLogFace) {
     int progress_lines = 0;
     for (std::string line; std::getline(lines, line);) {
       if (line == "encounter-batch: warning: W") continue;
-      EXPECT_TRUE(std::regex_match(line, std::regex("encounter-batch: 4 of 10 tests after 0\\.[0-9] s, "
-                                                    "0\\.[0-9] million steps/s, about 0\\.[0-9] s left")))
+      EXPECT_TRUE(Fits(line, "encounter-batch: 4 of 10 tests after 0.# s, 0.# million steps/s, about 0.# s left"))
           << line;
       ++progress_lines;
     }
@@ -108,10 +124,9 @@ TEST(LogLines, AFileGetsProgressLinesAndTheLastLine) {
   waitpid(pid, &status, 0);
   EXPECT_EQ(WEXITSTATUS(status), 143);
   const std::string text = Read(log);
-  EXPECT_TRUE(std::regex_match(
-      text, std::regex("encounter-batch: [0-9]+ of 1801 tests after 1\\.[0-9] s, [0-9.]+ million steps/s"
-                       "(, about [0-9. hmins]+ left)?\n"
-                       "encounter-batch: stopped by SIGTERM after [0-9]+ of 1801 tests in [0-9.]+ s, no warnings\n")))
+  EXPECT_TRUE(Fits(text,
+                   "encounter-batch: * of 1801 tests after 1.# s, * million steps/s*\n"
+                   "encounter-batch: stopped by SIGTERM after * of 1801 tests in * s, no warnings\n"))
       << text;
 }
 
@@ -121,8 +136,7 @@ TEST(LogLines, EveryRunEndsWithItsLastLine) {
   const std::vector<std::string> run = {"--test", "2", "--set", "end=20", "--max-steps", "500"};
   Result r = Batch(run);
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("encounter-batch: 3 tests in 0\\.[0-9] s, no warnings\n")))
-      << r.err;
+  EXPECT_TRUE(Fits(r.err, "encounter-batch: 3 tests in 0.# s, no warnings\n")) << r.err;
   auto quiet = run;
   quiet.insert(quiet.end(), {"--quiet", "--set", "start=1x"});
   r = Batch(quiet);
