@@ -28,6 +28,9 @@ _encounter_batch() {
     --unit)
       COMPREPLY=($(compgen -W 'au km' -- "$cur"))
       return ;;
+    --integrator)
+      COMPREPLY=($(compgen -W 'euler-sums gauss-radau bulirsch-stoer' -- "$cur"))
+      return ;;
     --test)
       COMPREPLY=($(compgen -W "$(echo {0..19})" -- "$cur"))
       return ;;

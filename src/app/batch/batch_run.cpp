@@ -215,6 +215,7 @@ std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool
   key += au ? "au" : "km";
   key += '\x1f' + std::to_string(o.max_steps) + '\x1f' + header + '\x1f' + kVersion;
   if (o.integrator != kEulerSumsName) key += '\x1f' + o.integrator;
+  if (o.crosscheck) key += std::string("\x1f" "crosscheck ") + kFastestAccurateName;
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
   char hex[17];
@@ -292,6 +293,8 @@ std::string MetaJson(const BatchOptions& o, const MetaRecord& m) {
   j << "\n  },\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << o.max_steps
     << ",\n  \"integrator\": " << JsonString(o.integrator)
     << ",\n  \"crosscheck\": " << (o.crosscheck ? "true" : "false")
+    << ",\n  \"crosscheck_integrator\": "
+    << (o.crosscheck ? JsonString(kFastestAccurateName) : std::string("null"))
     << ",\n  \"columns\": " << JsonString(m.header) << ",\n  \"series\": " << JsonString(m.series)
     << ",\n  \"tests_in_series\": " << m.series_tests << ",\n  \"tests_to_run\": " << m.tests
     << ",\n  \"tests_written\": " << m.written
