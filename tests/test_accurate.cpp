@@ -39,7 +39,7 @@ TEST_P(AccurateMotion, CircularOrbitKeepsRadiusAndPhaseForAHundredPeriods) {
   lab::Bodies b;
   b.m = {kSun, kSun, 0};
   b.x = {-r, r, 40 * kAu};
-  b.vy = {-w * r, w * r, 0};
+  b.vy = {-w * r, w * r, 30};  // body 2 has a speed but, without mass, does not move
   const auto motion_owned = lab::MakeAccurateMotion(GetParam(), kG, b, kAu);
   lab::AccurateMotion& motion = *motion_owned;
   for (double turns : {100.0, 100.3}) {
@@ -52,11 +52,14 @@ TEST_P(AccurateMotion, CircularOrbitKeepsRadiusAndPhaseForAHundredPeriods) {
     EXPECT_NEAR(at.x[0], -r * std::cos(phase), 1e-10 * r);
     EXPECT_NEAR(std::hypot(at.x[1], at.y[1]), r, 1e-10 * r);
     EXPECT_EQ(at.x[2], 40 * kAu);  // without mass nothing moves
+    EXPECT_EQ(at.y[2], 0);
   }
 }
 
 // A Kepler ellipse of eccentricity 0.8 from its periapsis: the apoapsis after
-// half a period, the start again after a full one.
+// half a period, the start again after a full one. With a unit of length a
+// thousand times too large the first step is far too long and must be
+// taken again.
 TEST_P(AccurateMotion, KeplerEllipseReturnsToItsStartAfterOnePeriod) {
   const double m0 = kSun, m1 = 0.3 * kSun, mu = kG * (m0 + m1);
   const double a = 2 * kAu, e = 0.8, q = a * (1 - e);
@@ -67,17 +70,20 @@ TEST_P(AccurateMotion, KeplerEllipseReturnsToItsStartAfterOnePeriod) {
   b.x = {-q * f0, q * f1, 100 * kAu};
   b.vy = {-vp * f0, vp * f1, 0};
   const double period = 2 * kPi * std::sqrt(a * a * a / mu);
-  const auto motion_owned = lab::MakeAccurateMotion(GetParam(), kG, b, kAu);
-  lab::AccurateMotion& motion = *motion_owned;
-  lab::Bodies half = motion.Advance(period / 2);
-  EXPECT_NEAR(half.x[1] - half.x[0], -a * (1 + e), 1e-10 * a);
-  EXPECT_NEAR(half.y[1] - half.y[0], 0, 1e-10 * a);
-  lab::Bodies full = motion.Advance(period);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_NEAR(full.x[i], b.x[i], 1e-10 * q) << i;
-    EXPECT_NEAR(full.y[i], b.y[i], 1e-10 * q) << i;
-    EXPECT_NEAR(full.vx[i], b.vx[i], 1e-10 * vp) << i;
-    EXPECT_NEAR(full.vy[i], b.vy[i], 1e-10 * vp) << i;
+  for (const double unit : {kAu, 1000 * kAu}) {
+    SCOPED_TRACE(unit);
+    const auto motion_owned = lab::MakeAccurateMotion(GetParam(), kG, b, unit);
+    lab::AccurateMotion& motion = *motion_owned;
+    lab::Bodies half = motion.Advance(period / 2);
+    EXPECT_NEAR(half.x[1] - half.x[0], -a * (1 + e), 1e-10 * a);
+    EXPECT_NEAR(half.y[1] - half.y[0], 0, 1e-10 * a);
+    lab::Bodies full = motion.Advance(period);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_NEAR(full.x[i], b.x[i], 1e-10 * q) << i;
+      EXPECT_NEAR(full.y[i], b.y[i], 1e-10 * q) << i;
+      EXPECT_NEAR(full.vx[i], b.vx[i], 1e-10 * vp) << i;
+      EXPECT_NEAR(full.vy[i], b.vy[i], 1e-10 * vp) << i;
+    }
   }
 }
 
@@ -220,6 +226,28 @@ TEST_P(AccuratePresets, EnergyKeptAndTighterToleranceChangesNothingShown) {
       }
     }
   }
+}
+
+// A tolerance far below the rounding of double precision asks no more than
+// the rounding allows: the steps do not shrink without end, and the ellipse
+// is as accurate as ever.
+TEST(GaussRadau, ToleranceBelowRoundingNeitherStallsNorLosesAccuracy) {
+  const double m0 = kSun, m1 = 0.3 * kSun, mu = kG * (m0 + m1);
+  const double a = 2 * kAu, e = 0.8, q = a * (1 - e);
+  const double vp = std::sqrt(mu * (1 + e) / q);
+  lab::Bodies b;
+  b.m = {m0, m1, 0};
+  b.x = {0, q, 100 * kAu};
+  b.vy = {0, vp, 0};
+  const double period = 2 * kPi * std::sqrt(a * a * a / mu);
+  lab::GaussRadauMotion usual(kG, b, kAu, lab::kGaussRadauTolerance);
+  lab::GaussRadauMotion tight(kG, b, kAu, lab::kGaussRadauTolerance * 1e-8);
+  while (usual.Time() < period) usual.Step();
+  while (tight.Time() < period && tight.Steps() < 4 * usual.Steps()) tight.Step();
+  ASSERT_GE(tight.Time(), period);
+  const lab::Bodies end = tight.At(period);
+  EXPECT_NEAR(end.x[1] - end.x[0], q, 1e-10 * q);
+  EXPECT_NEAR(end.vy[1] - end.vy[0], vp, 1e-10 * vp);
 }
 
 // The substeps of the Gauss-Radau step: Everhart's spacings, the roots of

@@ -25,6 +25,9 @@ struct Radau {
   double h[kOrder + 1]{};                // h[0] = 0, then the seven spacings
   double c[kOrder][kOrder]{};            // h (h - h1)...(h - hk) = sum of c[k][i] h^(i+1)
   double inverse[kOrder + 1][kOrder]{};  // 1 / (h[n] - h[k + 1])
+  // The rounding of the accelerations, a few units in the last place of the
+  // largest, as it reaches b[6]: below it b[6] says nothing about the step.
+  double floor = 0;
 };
 
 // P7(x) + P8(x), with Legendre's polynomials: zero at x = -1 and at the seven
@@ -80,6 +83,14 @@ Radau MakeRadau() {
   }
   for (int n = 1; n <= kOrder; ++n) {
     for (int k = 0; k + 1 < n; ++k) r.inverse[n][k] = 1 / (r.h[n] - r.h[k + 1]);
+  }
+  // b[6] is the divided difference of the eight accelerations: the sum of
+  // a[n] / prod (h[n] - h[m]) over the other m.
+  constexpr double kUlps = 4;
+  for (int n = 0; n <= kOrder; ++n) {
+    double product = 1;
+    for (int m = 0; m <= kOrder; ++m) product *= m == n ? 1 : r.h[n] - r.h[m];
+    r.floor += kUlps * std::numeric_limits<double>::epsilon() / std::abs(product);
   }
   return r;
 }
@@ -334,9 +345,9 @@ struct GaussRadauMotion::Impl {
       for (double v : poly[kOrder - 1]) top = std::max(top, std::abs(v));
       // The step that would bring the relative size of the highest
       // coefficient to the tolerance: it grows as the seventh power.
+      const double wanted = std::max(tolerance, Table().floor);
       double ratio = kGrowAtMost;
-      if (amax > 0 && top > 0)
-        ratio = std::min(kGrowAtMost, std::pow(tolerance * amax / top, 1.0 / 7));
+      if (amax > 0 && top > 0) ratio = std::min(kGrowAtMost, std::pow(wanted * amax / top, 1.0 / 7));
       if (ratio < kShrinkAtMost) {
         h *= ratio;
         poly = Scaled(poly, ratio);
@@ -387,16 +398,11 @@ Bodies GaussRadauMotion::At(double t) const {
   return m.Unscaled(StateAt(m.gravity, m.p0, m.a0, m.b, m.dt, h));
 }
 
-Bodies GaussRadauMotion::Exact(double t) const {
-  const Impl& m = *impl_;
-  const double span = t / m.time - m.t0;
-  if (t == Time() || !(m.dt > 0) || !(span > 0)) return At(t);
-  // One step from the start of the last to the moment itself, its guess the
-  // last step's polynomial on the shorter span.
-  Coefficients poly = Scaled(m.b, span / m.dt);
-  Converge(m.gravity, m.p0, m.a0, span, poly);
-  return m.Unscaled(StateAt(m.gravity, m.p0, m.a0, poly, span, 1));
-}
+// The step's polynomial is within rounding of the motion at every moment of
+// the step (its next term would be of degree 8, below the tolerance's
+// degree 7 by another power of the step): a step integrated to the moment
+// itself finds the same state.
+Bodies GaussRadauMotion::Exact(double t) const { return At(t); }
 
 void GaussRadauMotion::Restart(double t, const Bodies& b) { impl_->Start(b, t); }
 
