@@ -1,7 +1,8 @@
 // bench-accuracy: per preset, the time per test of the fixed-step method and
-// of the accurate one, and how far the fixed step's speed / escape-speed
-// ratio lies from the accurate one's. Both run every test of the series from
-// the same start through the batch runner's port.
+// of the two accurate ones, how far the fixed step's speed / escape-speed
+// ratio lies from the accurate one's (gauss-radau), and how far the two
+// accurate methods lie apart. All run every test of the series from the same
+// start through the batch runner's port.
 //
 // Usage: bench-accuracy [PRESET...]   (default: 0 2 3 4 8 111)
 // Times are processor times of the running thread, in ms per test.
@@ -70,16 +71,21 @@ void Bench(const std::string& preset) {
   lab::StartSeries(s, port);
 
   int tests = 0, differing = 0;
-  double fixed_s = 0, accurate_s = 0, fixed_steps = 0, accurate_steps = 0;
+  double fixed_s = 0, bs_s = 0, accurate_s = 0, fixed_steps = 0, bs_steps = 0, accurate_steps = 0;
   std::vector<double> errors, absorbed;  // tests not ended by an absorption, and those
+  double apart = 0;  // largest relative difference of v3 / vesc between the accurate methods
   for (;;) {
     const Run fixed = RunTest(lab::Integrator::kEulerSums, s);
-    const Run accurate = RunTest(lab::Integrator::kBulirschStoer, s);
+    const Run bs = RunTest(lab::Integrator::kBulirschStoer, s);
+    const Run accurate = RunTest(lab::Integrator::kGaussRadau, s);
     ++tests;
     fixed_s += fixed.seconds;
+    bs_s += bs.seconds;
     accurate_s += accurate.seconds;
     if (fixed.row) fixed_steps += static_cast<double>(fixed.row->steps);
+    if (bs.row) bs_steps += static_cast<double>(bs.row->steps);
     if (accurate.row) accurate_steps += static_cast<double>(accurate.row->steps);
+    apart = std::max(apart, std::abs(bs.v3_vesc - accurate.v3_vesc) / bs.v3_vesc);
     if (fixed.row && accurate.row) {
       const lab::TestRow &f = *fixed.row, &a = *accurate.row;
       if (f.end != a.end || f.v3_red != a.v3_red) ++differing;
@@ -103,10 +109,12 @@ void Bench(const std::string& preset) {
     std::snprintf(worst_absorbed, sizeof worst_absorbed, "%.1e",
                   *std::max_element(absorbed.begin(), absorbed.end()));
   }
-  std::printf("| %-6s | %5d | %10.1f | %9.0f | %10.1f | %8.0f | %9.1e | %9.1e | %9s | %4d |\n",
-              preset.c_str(), tests, 1000 * fixed_s / tests, fixed_steps / tests,
-              1000 * accurate_s / tests, accurate_steps / tests, median, worst, worst_absorbed,
-              differing);
+  std::printf(
+      "| %-6s | %5d | %10.1f | %9.0f | %8.1f | %6.0f | %8.2f | %6.0f | %9.1e | %9.1e | %9s | %4d "
+      "| %9.1e |\n",
+      preset.c_str(), tests, 1000 * fixed_s / tests, fixed_steps / tests, 1000 * bs_s / tests,
+      bs_steps / tests, 1000 * accurate_s / tests, accurate_steps / tests, median, worst,
+      worst_absorbed, differing, apart);
 }
 
 }  // namespace
@@ -116,8 +124,9 @@ int main(int argc, char** argv) {
   if (presets.empty()) presets = {"0", "2", "3", "4", "8", "111"};
   std::printf(
       "| preset | tests | euler-sums ms/test | steps/test | bulirsch-stoer ms/test | steps/test "
-      "| v3/vesc error, median | worst | worst, absorbed | outcomes differing |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+      "| gauss-radau ms/test | steps/test | v3/vesc error, median | worst | worst, absorbed "
+      "| outcomes differing | accurate methods apart |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (const std::string& p : presets) {
     Bench(p);
     std::fflush(stdout);

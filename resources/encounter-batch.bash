@@ -46,7 +46,7 @@ _encounter_batch() {
       COMPREPLY=($(compgen -W 'au km' -- "$cur"))
       return ;;
     --integrator)
-      COMPREPLY=($(compgen -W 'euler-sums bulirsch-stoer' -- "$cur"))
+      COMPREPLY=($(compgen -W 'euler-sums gauss-radau bulirsch-stoer' -- "$cur"))
       return ;;
     --lanes)
       COMPREPLY=($(compgen -W '1 2 4' -- "$cur"))

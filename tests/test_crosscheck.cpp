@@ -2,7 +2,9 @@
 // columns, the rows it flags, and the same CSV however the work is spread.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <sstream>
 
 #include "batch_run_helper.h"
 
@@ -26,7 +28,7 @@ TEST(CrossCheck, FlagsTheRowsWhoseOutcomeDiffers) {
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "encounter-batch: crosscheck: 1 of 4 rows differ in end, best or v3_red from "
-            "bulirsch-stoer\n");
+            "gauss-radau\n");
   // At 60 degrees the outcomes differ; at 70 body 2 escaped under both.
   golden::Expect("series/crosscheck-111.csv", r.out);
 }
@@ -46,6 +48,42 @@ TEST(CrossCheck, SameCsvForThreadsShardsAndMerge) {
   EXPECT_EQ(merged.err, serial.err);
   // The fixed step named is the default.
   EXPECT_EQ(Batch(With({"--integrator", "euler-sums"})).out, Batch(kCoarse).out);
+}
+
+std::vector<std::vector<std::string>> Cells(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(csv);
+  for (std::string line; std::getline(lines, line);) {
+    rows.emplace_back();
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
+  }
+  return rows;
+}
+
+// The two accurate methods print the same digits in every column but the
+// steps, and ratios within 1e-10, over whole series.
+TEST(AccurateMethods, GaussRadauPrintsTheDigitsOfBulirschStoer) {
+  for (const char* preset : {"2", "8", "111"}) {
+    SCOPED_TRACE(preset);
+    const auto radau = Cells(Batch({"--test", preset, "--integrator", "gauss-radau"}, 2).out);
+    const auto bs = Cells(Batch({"--test", preset, "--integrator", "bulirsch-stoer"}, 2).out);
+    ASSERT_EQ(radau.size(), bs.size());
+    ASSERT_GT(radau.size(), 6u);
+    const auto& header = bs[0];
+    for (std::size_t r = 1; r < bs.size(); ++r) {
+      ASSERT_EQ(radau[r].size(), bs[r].size());
+      for (std::size_t c = 0; c < header.size() && c < bs[r].size(); ++c) {
+        if (header[c] == "steps") continue;
+        if (header[c] == "ratio" && !bs[r][c].empty()) {
+          const double ratio = std::stod(bs[r][c]);
+          EXPECT_NEAR(std::stod(radau[r][c]), ratio, 1e-10 * ratio) << bs[r][0];
+        } else {
+          EXPECT_EQ(radau[r][c], bs[r][c]) << bs[r][0] << ' ' << header[c];
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

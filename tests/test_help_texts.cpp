@@ -92,7 +92,7 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
   const std::vector<std::pair<std::string, std::string>> values = {
       {"--set", "m1= m2= m3= dist1= dist2= start= end= tdfact= dalpha="},
       {"--unit", "au km"},
-      {"--integrator", "euler-sums bulirsch-stoer"},
+      {"--integrator", "euler-sums gauss-radau bulirsch-stoer"},
       {"--lanes", "1 2 4"},
       {"--max-steps", "0 50000000"},
       {"--png-size", "312x286 624x572 1248x1144"},

@@ -23,10 +23,11 @@ class PreparedSeries;
 namespace encounter {
 
 struct SeriesOptions {
-  // "euler-sums": the windows' fixed step; "bulirsch-stoer": an accurate
-  // adaptive method with events located in continuous time.
+  // "euler-sums": the windows' fixed step; "gauss-radau" (the faster) or
+  // "bulirsch-stoer": accurate adaptive methods with events located in
+  // continuous time.
   std::string integrator = "euler-sums";
-  bool crosscheck = false;  // every test under both methods, compared
+  bool crosscheck = false;  // every test also under gauss-radau, compared
   int lanes = 0;            // tests side by side per thread: 1, 2, 4; 0: widest
   int jobs = 0;             // threads; 0: one per core
   int shard = 0, shards = 0;  // run the shard-th of shards interleaved parts

@@ -148,7 +148,7 @@ def series(test=None, *, unit=None, integrator="euler-sums", crosscheck=False, j
                stands ("2.5 AU"), a number as the text that reads back as it
                (a distance in the unit the fields show)
     unit       "au" or "km": the distance unit option, chosen after the fields
-    integrator "euler-sums" (the windows' fixed step) or "bulirsch-stoer"
+    integrator "euler-sums" (the windows' fixed step), "gauss-radau" or "bulirsch-stoer"
     crosscheck every test under both methods, compared
     jobs       threads (None: one per core); lanes: 1, 2, 4 (None: widest)
     max_steps  Next is pressed once a test has run this many steps (0: never)

@@ -4,7 +4,7 @@ as `encounter-batch merge` merges them, into the Series a local run returns.
     from dask.distributed import Client
     import encounter.dask
     client = Client("scheduler:8786")
-    s = encounter.dask.series(client, 8, shards=16, integrator="bulirsch-stoer")
+    s = encounter.dask.series(client, 8, shards=16, integrator="gauss-radau")
 
 A shard that fails, or whose output the merge refuses (cut short, damaged,
 missing), is run again; one that still fails is named in a MergeError, never

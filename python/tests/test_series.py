@@ -65,7 +65,7 @@ def test_the_record_runs_the_same_series_again():
     again = batch(*s.meta["arguments"])
     assert again == s.to_csv().encode()
     assert s.meta["scenario"] == "111" and s.meta["crosscheck"] is True
-    assert s.crosscheck == "crosscheck: 1 of 3 rows differ in end, best or v3_red from bulirsch-stoer"
+    assert s.crosscheck == "crosscheck: 1 of 3 rows differ in end, best or v3_red from gauss-radau"
 
 
 # Keyword arguments as numbers, and the texts the command line takes for them.

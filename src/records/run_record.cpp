@@ -51,13 +51,14 @@ void JsonFields(std::ostringstream& j, const RunRecord& m) {
 }  // namespace
 
 std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool au,
-                     std::int64_t max_steps, const std::string& integrator,
+                     std::int64_t max_steps, const std::string& integrator, bool crosscheck,
                      const std::string& header) {
   std::string key;
   for (int f : {0, 1, 2, 3, 4, 10, 11, 12, 13, 14}) key += fields[f] + '\x1f';
   key += au ? "au" : "km";
   key += '\x1f' + std::to_string(max_steps) + '\x1f' + header + '\x1f' + kVersion;
   if (integrator != kEulerSumsName) key += '\x1f' + integrator;
+  if (crosscheck) key += std::string("\x1f" "crosscheck ") + kFastestAccurateName;
   std::uint64_t h = 1469598103934665603ull;
   for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
   char hex[17];
@@ -90,6 +91,8 @@ std::string RunRecordJson(const RunRecord& m) {
   j << ",\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << m.max_steps
     << ",\n  \"integrator\": " << JsonString(m.integrator)
     << ",\n  \"crosscheck\": " << (m.crosscheck ? "true" : "false")
+    << ",\n  \"crosscheck_integrator\": "
+    << (m.crosscheck ? JsonString(kFastestAccurateName) : std::string("null"))
     << ",\n  \"columns\": " << JsonString(m.header) << ",\n  \"series\": " << JsonString(m.series)
     << ",\n  \"tests_in_series\": " << m.series_tests << ",\n  \"tests_to_run\": " << m.tests
     << ",\n  \"tests_written\": " << m.written << ",\n  \"threads\": " << m.jobs

@@ -13,11 +13,11 @@
 namespace lab {
 
 // Names the series: every field text the series uses, the unit, the step
-// limit, the columns (header), the integrator and the program version
-// (FNV-1a, 64 bits, as 16 hex digits). The fixed-step method adds nothing,
+// limit, the columns (header), the integrator, the cross-check's method and
+// the program version (FNV-1a, 64 bits, as 16 hex digits). The fixed-step method adds nothing,
 // so that series ids of earlier versions keep their form.
 std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool au,
-                     std::int64_t max_steps, const std::string& integrator,
+                     std::int64_t max_steps, const std::string& integrator, bool crosscheck,
                      const std::string& header);
 
 struct RunRecord {

@@ -168,7 +168,7 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   header_ = CsvHeader(layout);
   fields_ = FieldsOfFirstTest(s, port);
   au_ = port.GetUnitOption();
-  id_ = SeriesId(fields_, au_, r.max_steps, r.integrator, header_);
+  id_ = SeriesId(fields_, au_, r.max_steps, r.integrator, r.crosscheck, header_);
   if (layout.shard) first_lines_ = ShardLine(r.shard, r.shards, id_, kVersion, tests_, series_tests_) + '\n';
   first_lines_ += header_ + '\n';
   engine_->tdfact = port.GetFieldText(13);

@@ -7,6 +7,8 @@
 #include "setup/initial_conditions.h"
 #include "setup/number_text.h"
 #include "simulation/encounter.h"
+#include "simulation/integrator_bulirsch_stoer.h"
+#include "simulation/integrator_gauss_radau.h"
 #include "simulation/plotting.h"
 #include "simulation/run_loop.h"
 
@@ -52,8 +54,11 @@ enum class Scan { kNothing, kEnded, kRestarted };
 
 class AccurateTest {
  public:
-  AccurateTest(SimState& s, DisplayPort& port, double tolerance)
-      : s_(s), port_(port), motion_(s.G, StartBodies(s), s.dist1, tolerance) {}
+  AccurateTest(Integrator method, SimState& s, DisplayPort& port, double tighter)
+      : s_(s),
+        port_(port),
+        owned_(MakeAccurateMotion(method, s.G, StartBodies(s), s.dist1, tighter)),
+        motion_(*owned_) {}
 
   // True when the test ended with results.
   bool Run() {
@@ -265,7 +270,8 @@ class AccurateTest {
 
   SimState& s_;
   DisplayPort& port_;
-  AccurateMotion motion_;
+  std::unique_ptr<AccurateMotion> owned_;
+  AccurateMotion& motion_;
   Encounter e_;
   double R2_[kSlots][kSlots]{};
   double time_ = 0;
@@ -273,14 +279,23 @@ class AccurateTest {
 
 }  // namespace
 
-bool RunOneTestAccurate(SimState& s, DisplayPort& port, double tolerance) {
+std::unique_ptr<AccurateMotion> MakeAccurateMotion(Integrator method, double G, const Bodies& start,
+                                                   double length, double tighter) {
+  if (method == Integrator::kBulirschStoer) {
+    return std::make_unique<BulirschStoerMotion>(G, start, length,
+                                                 kBulirschStoerTolerance / tighter);
+  }
+  return std::make_unique<GaussRadauMotion>(G, start, length, kGaussRadauTolerance / tighter);
+}
+
+bool RunOneTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter) {
   if (!INITIALISE(s, port)) return false;
-  IntegrateTestAccurate(s, port, tolerance);
+  IntegrateTestAccurate(method, s, port, tighter);
   return true;
 }
 
-void IntegrateTestAccurate(SimState& s, DisplayPort& port, double tolerance) {
-  AccurateTest test(s, port, tolerance);
+void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter) {
+  AccurateTest test(method, s, port, tighter);
   BeginTest(s, test.encounter(), port);
   TestSummary summary;
   try {
@@ -306,8 +321,8 @@ void IntegrateTestAccurate(SimState& s, DisplayPort& port, double tolerance) {
 }
 
 bool RunOneTestWith(Integrator integrator, SimState& s, DisplayPort& port) {
-  if (integrator == Integrator::kBulirschStoer) return RunOneTestAccurate(s, port);
-  return RunOneTest(s, port);
+  if (integrator == Integrator::kEulerSums) return RunOneTest(s, port);
+  return RunOneTestAccurate(integrator, s, port);
 }
 
 }  // namespace lab

@@ -47,7 +47,7 @@ using Stepper = boost::numeric::odeint::bulirsch_stoer_dense_out<Vector, Real>;
 
 }  // namespace
 
-struct AccurateMotion::Impl {
+struct BulirschStoerMotion::Impl {
   double length = 1;  // km per unit
   double time = 1;    // s per unit
   double total = 0;   // total mass at the start (kg)
@@ -89,7 +89,8 @@ struct AccurateMotion::Impl {
   }
 };
 
-AccurateMotion::AccurateMotion(double G, const Bodies& start, double length, double tolerance)
+BulirschStoerMotion::BulirschStoerMotion(double G, const Bodies& start, double length,
+                                         double tolerance)
     : impl_(std::make_unique<Impl>(tolerance)) {
   double total = 0;
   for (double m : start.m) total += m > 0 ? m : 0;
@@ -99,9 +100,9 @@ AccurateMotion::AccurateMotion(double G, const Bodies& start, double length, dou
   impl_->Start(start, 0);
 }
 
-AccurateMotion::~AccurateMotion() = default;
+BulirschStoerMotion::~BulirschStoerMotion() = default;
 
-double AccurateMotion::Step() {
+double BulirschStoerMotion::Step() {
   impl_->before = impl_->stepper.current_state();
   impl_->since = impl_->stepper.current_time();
   impl_->stepper.do_step(std::cref(impl_->gravity));
@@ -109,15 +110,11 @@ double AccurateMotion::Step() {
   return Time();
 }
 
-double AccurateMotion::Time() const {
+double BulirschStoerMotion::Time() const {
   return static_cast<double>(impl_->stepper.current_time() * impl_->time);
 }
 
-double AccurateMotion::PreviousTime() const {
-  return static_cast<double>(impl_->stepper.previous_time() * impl_->time);
-}
-
-Bodies AccurateMotion::At(double t) const {
+Bodies BulirschStoerMotion::At(double t) const {
   const Real u = Real(t) / impl_->time;
   if (t == Time()) return impl_->Unscaled(impl_->stepper.current_state());
   Vector q;
@@ -125,7 +122,7 @@ Bodies AccurateMotion::At(double t) const {
   return impl_->Unscaled(q);
 }
 
-Bodies AccurateMotion::Exact(double t) const {
+Bodies BulirschStoerMotion::Exact(double t) const {
   const Real u = Real(t) / impl_->time;
   if (t == Time() || !(u > impl_->since)) return At(t);
   // From the start of the step, integrated to the moment itself rather than
@@ -137,11 +134,6 @@ Bodies AccurateMotion::Exact(double t) const {
   return impl_->Unscaled(q);
 }
 
-void AccurateMotion::Restart(double t, const Bodies& b) { impl_->Start(b, t); }
-
-Bodies AccurateMotion::Advance(double t) {
-  while (Time() < t) Step();
-  return At(t);
-}
+void BulirschStoerMotion::Restart(double t, const Bodies& b) { impl_->Start(b, t); }
 
 }  // namespace lab

@@ -58,8 +58,10 @@ Every option that takes a value may also be written with "=" before it
                    shortest text that reads back to the exact double of the run
   --integrator NAME
                    euler-sums (default): the windows' fixed-step method;
-                   bulirsch-stoer: an accurate adaptive method, events located
-                   in continuous time (steps then counts its steps)
+                   gauss-radau: an accurate adaptive method (15th order, in
+                   double precision), events located in continuous time
+                   (steps then counts its steps); bulirsch-stoer: another,
+                   slower, in extended precision
   --crosscheck     run every test with both methods from the same start and
                    add the columns acc_end .. differs (see below); the other
                    columns are those of the --integrator method; a closing
@@ -116,10 +118,10 @@ Columns (the texts of Data Display row 1 are cut, never rounded):
                 escape speed); see "The ratio" below
 
 Columns of --crosscheck, before ratio:
-  acc_end       end of the test under bulirsch-stoer
+  acc_end       end of the test under gauss-radau
   acc_v3_red    its v3_red
-  acc_best      1 when it is the best test so far under bulirsch-stoer
-  acc_ratio     its ratio under bulirsch-stoer
+  acc_best      1 when it is the best test so far under gauss-radau
+  acc_ratio     its ratio under gauss-radau
   ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
   differs       1 when the two methods disagree on end, on best or on
                 v3_red, and when the accurate run ended without results
@@ -223,7 +225,7 @@ const OptionSpec kOptions[] = {
     {"--integrator", true,
      [](BatchOptions& o, const std::string& v, std::string* error) {
        if (!IntegratorOfName(v)) {
-         *error = "--integrator takes euler-sums or bulirsch-stoer, not " + Echo(v);
+         *error = "--integrator takes euler-sums, gauss-radau or bulirsch-stoer, not " + Echo(v);
          return false;
        }
        o.integrator = v;
