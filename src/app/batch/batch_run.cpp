@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "app/batch/batch_options.h"
+#include "app/batch/map_command.h"
 #include "app/batch/progress.h"
 #include "app/batch/signals.h"
 #include "encounter/encounter.h"
@@ -192,6 +193,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   ResetStop();
   if (!args.empty() && args[0] == "merge") {
     return MergeShards(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  if (!args.empty() && args[0] == "map") {
+    return RunMapCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
   const auto options = ParseBatchOptions(args, &error);
