@@ -14,7 +14,9 @@
 #include "series/map_refine.h"
 #include "series/map_rows.h"
 #include "setup/field_names.h"
+#include "setup/initial_conditions.h"
 #include "setup/number_text.h"
+#include "simulation/run_loop.h"
 #include "ui/handlers.h"
 #include "version.h"
 
@@ -51,6 +53,32 @@ std::string WhyNotRead(int field, double testno, double m3) {
            "\" would only change the comparisons";
   return "scenario 0 derives \"dist 2\" from \"dist 1\" and \"m3\" when m3 > 1 (m3 is " +
          NumberText(m3) + ")";
+}
+
+// The fields as a user leaves them before Start: the scenario loaded, the
+// texts typed, the unit chosen.
+void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port) {
+  try {
+    Form_Load(s, port);
+    if (r.test) port.Paste(10, *r.test);
+    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
+    if (r.unit_au) port.SelectUnit(*r.unit_au);
+  } catch (const ProgramEnded&) {
+  }
+}
+
+// Why the set-up of the series' first test would refuse it, or nothing.
+std::string FirstTestRefusal(const SeriesRequest& r) {
+  SimState s;
+  HeadlessPort port(s);
+  LoadAsUser(r, s, port);
+  try {
+    s.runstate = 0;
+    StartSeries(s, port);
+    if (!INITIALISE(s, port) && !port.messages.empty()) return port.messages.back();
+  } catch (const ProgramEnded&) {
+  }
+  return "";
 }
 
 std::string HexOf(const std::string& key) {
@@ -107,13 +135,7 @@ void PreparedMap::CheckAxis() {
   // The fields as Start will read them, with the scenario and the edits.
   SimState s;
   HeadlessPort port(s);
-  try {
-    Form_Load(s, port);
-    if (r.test) port.Paste(10, *r.test);
-    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
-    if (r.unit_au) port.SelectUnit(*r.unit_au);
-  } catch (const ProgramEnded&) {
-  }
+  LoadAsUser(r, s, port);
   const double m3 = DECVAL(port.GetFieldText(2));
   const std::vector<int> moved = FieldsMoved(s.testno, m3);
   if (std::find(moved.begin(), moved.end(), a.field) == moved.end())
@@ -155,6 +177,8 @@ void PreparedMap::SetUpRows() {
     std::unique_ptr<PreparedSeries> series;
     try {
       series = RowSeries(row, std::nullopt, 1);
+      if (const std::string refusal = FirstTestRefusal(series->request()); !refusal.empty())
+        throw RefusedInput(refusal);
     } catch (const RefusedInput& e) {
       throw RefusedInput(Label(row) + ": " + e.what());
     }
