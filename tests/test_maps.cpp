@@ -250,9 +250,9 @@ TEST(Map, RefinementFollowsTheRimOfARegion) {
   for (auto batch = plan.Next(); !batch.empty(); batch = plan.Next(), ++batches)
     for (int r = 0; r < 64; ++r)
       for (std::int64_t c : batch[r]) plan.Set(r, c, inside(r, c) ? 1 : 0);
-  EXPECT_EQ(batches, 4);
+  EXPECT_GE(batches, 4);  // the coarse grid, three halvings, then tracing the rim
   EXPECT_GT(plan.computed(), 64 * 64 / 64);
-  EXPECT_LT(plan.computed(), 64 * 64 * 4 / 10);
+  EXPECT_LT(plan.computed(), 64 * 64 * 3 / 10);
   for (int r = 0; r < 64; ++r) {
     for (std::int64_t c = 0; c < 64; ++c) {
       const std::int64_t s = plan.Source(r, c);

@@ -2,9 +2,18 @@
 // spacing only where neighbouring cells differ in their outcome, down to the
 // fine grid. A cell never computed takes the value of the computed cell whose
 // block it lay in when the block was last found uniform (its coarse parent).
+//
+// While the spacing is wider than 4 cells, a block is split when its corner
+// differs from the corner of any of its eight neighbouring blocks: wide
+// enough to catch a band that only one coarse cell fell into. Below that a
+// new cell is computed only when the corners it lies between differ. Last,
+// the rims are traced: a cell not computed whose computed neighbour (left,
+// right, above, below) has another outcome is computed, until none is left.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace lab {
@@ -31,7 +40,10 @@ class RefinePlan {
  private:
   std::int64_t Cell(std::int64_t row, std::int64_t column) const { return row * columns_ + column; }
   bool Mixed(std::int64_t row, std::int64_t column) const;
+  bool Between(std::int64_t row, std::int64_t column, bool block_mixed,
+               std::initializer_list<std::pair<std::int64_t, std::int64_t>> corners) const;
   std::vector<std::vector<std::int64_t>> Subdivide();
+  std::vector<std::vector<std::int64_t>> TraceRims();
 
   std::int64_t rows_, columns_, stride_;
   bool started_ = false;
