@@ -57,7 +57,8 @@ bool RunOneRow(Shared& sh, int worker, std::size_t k, const RowJob& job, int thr
     if (result.stopped) return false;
     row.cross_differing = result.cross_differing;
     row.cross_rows = result.cross_rows;
-  } catch (const RefusedInput& e) {
+  } catch (const std::exception& e) {
+    // Refused input, or no memory left: the row fails, and with it the map.
     std::lock_guard lock(sh.mutex);
     if (k < sh.failed_at.load()) {
       sh.failed_at.store(k);
