@@ -264,6 +264,19 @@ TEST(Map, RefinementFollowsTheRimOfARegion) {
   EXPECT_EQ(plan.Source(1, 1), 0);  // well outside the disk: the corner's value
 }
 
+// On the coarse grid one corner of four differs: every block beside it, on
+// whichever side, is split (3 new cells each); then, at a spacing of 4 and
+// finer, only cells between differing corners are computed.
+TEST(Map, RefinementSplitsEveryBlockBesideADifferingCorner) {
+  lab::RefinePlan plan(16, 16, 3);
+  const auto coarse = plan.Next();
+  for (int r : {0, 8})
+    for (std::int64_t c : coarse[r]) plan.Set(r, c, r == 8 && c == 8 ? 1 : 0);
+  std::size_t split = 0;
+  for (const auto& row : plan.Next()) split += row.size();
+  EXPECT_EQ(split, 12u);
+}
+
 // The fractions of each end and of v3_red per y value, with their standard
 // errors sqrt(p (1-p) / n): at 2.5 AU four of five escaped, three were red.
 TEST(Map, SummaryGivesFractionsWithStandardErrors) {
