@@ -68,7 +68,7 @@ RgbColour NoRatioColour() { return {200, 200, 200}; }
 
 double RatioScale::Position(double ratio) const {
   if (!(hi > lo)) return 0.5;
-  return (hi - std::log10(ratio)) / (hi - lo);
+  return (std::log10(ratio) - lo) / (hi - lo);
 }
 
 RatioScale RatioRange(const MapGrid& grid) {
