@@ -1,8 +1,10 @@
 // The encounter laboratory as a library: close encounters of three bodies in
-// a plane, a series of start angles at a time. Start with RunSeries.
+// a plane, a series of start angles at a time (RunSeries), or a map over
+// the start angle and one more parameter (RunMap).
 #pragma once
 
 #include "encounter/errors.h"
+#include "encounter/map.h"
 #include "encounter/presets.h"
 #include "encounter/scenario.h"
 #include "encounter/series.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "api/api_rows.h"
 #include "records/png_encode.h"
 #include "series/crosscheck.h"
 #include "series/run_series.h"
@@ -182,3 +183,11 @@ std::vector<std::string> FieldNames() {
 }
 
 }  // namespace encounter
+
+namespace lab {
+
+encounter::Row ApiRow(std::int64_t test, const TestRow& row, const std::string& line) {
+  return encounter::RowOf(test, row, line);
+}
+
+}  // namespace lab

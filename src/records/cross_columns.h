@@ -23,6 +23,8 @@ class CrossMerge {
   static std::optional<CrossMerge> ForHeader(const std::string& header);
   // A row without its test index, its best already decided.
   std::string Redecide(const std::string& row);
+  // The next row begins another series (the next row of a map).
+  void NewSeries() { bestratio_ = 0; }
   std::string Summary() const;
 
  private:

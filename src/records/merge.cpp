@@ -128,22 +128,28 @@ struct Shard {
   int k = 0, n = 0;
   std::string series, version, header;
   std::int64_t tests = 0, total = 0;
+  std::int64_t map_rows = 0;  // a map's shard: its number of y values; 0: a series'
   std::vector<std::string> rows;  // without the column "test", best as printed
   bool whole = false;             // read to its last line without a fault
   bool damaged = false;           // its checksum is wrong or missing
   std::string fault;
 };
 
-// "# encounter-batch shard K/N series ID version V tests M of T"
+// "# encounter-batch shard K/N series ID version V tests M of T", and for a
+// map " rows R": its T cells are R series of T / R tests each.
 bool ParseShardLine(std::string_view line, Shard* s) {
   if (line.substr(0, kShardPrefix.size()) != kShardPrefix) return false;
   const auto w = Split(line.substr(kShardPrefix.size()), ' ');
-  if (w.size() != 9 || w[1] != "series" || w[3] != "version" || w[5] != "tests" || w[7] != "of")
+  const bool map = w.size() == 11 && w[9] == "rows";
+  if ((w.size() != 9 && !map) || w[1] != "series" || w[3] != "version" || w[5] != "tests" ||
+      w[7] != "of")
     return false;
   const auto kn = Split(w[0], '/');
   if (kn.size() != 2 || !WholeNumber(kn[0], &s->k) || !WholeNumber(kn[1], &s->n)) return false;
   if (s->k < 1 || s->k > s->n || s->n > kMostShards) return false;
   if (!WholeNumber(w[6], &s->tests) || !WholeNumber(w[8], &s->total) || s->total > 1000000000)
+    return false;
+  if (map && (!WholeNumber(w[10], &s->map_rows) || s->map_rows < 1 || s->total % s->map_rows != 0))
     return false;
   s->series = w[2];
   s->version = w[4];
@@ -181,7 +187,7 @@ void ReadShard(int fd, Shard* s) {
   checksum.Add(line + '\n');
   if (!in.Next(&s->header)) return fault("has no CSV header (cut short)");
   checksum.Add(s->header + '\n');
-  std::optional<ShardRows> rows = ShardRows::ForHeader(s->header);
+  std::optional<ShardRows> rows = ShardRows::ForHeader(s->header, s->map_rows, s->total);
   if (!rows) return fault("has no CSV header in line 2 that this version prints for a shard");
   const std::size_t columns = Split(s->header, ',').size();
 
@@ -348,6 +354,7 @@ void ShardSet::Compare(Shard& s) {
                       first_->version + ")");
     s.n = 0;
   } else if (s.series != first_->series || s.total != first_->total ||
+             s.map_rows != first_->map_rows ||
              (s.whole && first_->whole && s.header != first_->header)) {
     Fault(s.file, "comes from another series" + other);
     s.n = 0;
@@ -398,7 +405,13 @@ bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, st
   merged << first.header.substr(5) << '\n';
   BestSoFar best;
   std::optional<CrossMerge> cross = CrossMerge::ForHeader(first.header.substr(5));
+  // A map's rows are series of their own: each decides its best afresh.
+  const std::int64_t per_series = first.map_rows > 0 ? first.total / first.map_rows : 0;
   for (std::int64_t test = 0; test < first.total && merged && !StopRequested(); ++test) {
+    if (per_series > 0 && test % per_series == 0) {
+      best = BestSoFar{};
+      if (cross) cross->NewSeries();
+    }
     const std::string& row = by_k[test % n + 1]->rows[static_cast<std::size_t>(test / n)];
     const auto values = Split(row, ',');
     double ratio = 0;

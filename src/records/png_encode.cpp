@@ -21,8 +21,8 @@ void Append(png_structp png, png_bytep data, png_size_t length) {
 void Flush(png_structp) {}
 
 // The rows as 8-bit red, green, blue.
-std::vector<png_byte> RgbRows(const PixelLayer& picture) {
-  std::vector<png_byte> rgb(picture.pixels.size() * 3);
+std::vector<std::uint8_t> RgbRows(const PixelLayer& picture) {
+  std::vector<std::uint8_t> rgb(picture.pixels.size() * 3);
   for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
     const ColourNumber p = picture.pixels[i];
     const ColourNumber c = p == PixelLayer::kUnpainted ? kWindowFace : p;
@@ -34,7 +34,7 @@ std::vector<png_byte> RgbRows(const PixelLayer& picture) {
 }
 
 // Nothing in here may need a destructor: the long jump skips them.
-bool Encode(std::string* bytes, png_bytepp rows, png_uint_32 width, png_uint_32 height) {
+bool Encode(std::string* bytes, int width, int height, png_bytepp rows) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Failed, Warned);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -43,8 +43,9 @@ bool Encode(std::string* bytes, png_bytepp rows, png_uint_32 width, png_uint_32 
     return false;
   }
   png_set_write_fn(png, bytes, Append, Flush);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
   png_set_rows(png, info, rows);
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
@@ -55,12 +56,17 @@ bool Encode(std::string* bytes, png_bytepp rows, png_uint_32 width, png_uint_32 
 }  // namespace
 
 std::string EncodePng(const PixelLayer& picture) {
-  std::vector<png_byte> rgb = RgbRows(picture);
-  std::vector<png_bytep> rows(picture.height);
-  for (int y = 0; y < picture.height; ++y)
-    rows[y] = rgb.data() + std::size_t(y) * picture.width * 3;
+  return EncodeRgbPng(picture.width, picture.height, RgbRows(picture));
+}
+
+std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb) {
+  if (width <= 0 || height <= 0 || rgb.size() != static_cast<std::size_t>(width) * height * 3)
+    return "";
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  for (int y = 0; y < height; ++y)
+    rows[y] = const_cast<png_bytep>(rgb.data()) + static_cast<std::size_t>(y) * width * 3;
   std::string bytes;
-  if (!Encode(&bytes, rows.data(), picture.width, picture.height)) return "";
+  if (!Encode(&bytes, width, height, rows.data())) return "";
   return bytes;
 }
 

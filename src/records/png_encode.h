@@ -2,7 +2,9 @@
 // window system is needed to make it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "series/pixel_layer.h"
 #include "port/colour.h"
@@ -22,5 +24,9 @@ inline constexpr unsigned kDotsPerMetre = 3780;
 // window face colour; empty when it cannot be encoded. Files are the
 // caller's business (ReplacingFile).
 std::string EncodePng(const PixelLayer& picture);
+
+// The bytes of an 8-bit RGB PNG of any size: rgb holds the rows top to
+// bottom, 3 bytes a pixel. Empty when it cannot be encoded.
+std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb);
 
 }  // namespace lab

@@ -30,6 +30,8 @@ struct RunRecord {
   std::int64_t series_tests = 0, tests = 0, written = 0;  // tests: of this run (or shard)
   int jobs = 0, warnings = 0;
   int shard = 0, shards = 0;
+  // Further members, each written as ",\n  \"name\": value" (a map's axis).
+  std::string more_json;
 };
 
 // The JSON text of the record, ending the run now.

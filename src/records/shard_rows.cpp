@@ -84,11 +84,32 @@ bool IsEndWord(std::string_view v) {
 
 }  // namespace
 
-std::optional<ShardRows> ShardRows::ForHeader(std::string_view header) {
+// The name of a map's y column: a field the map can run over, with its unit.
+bool MapAxisName(std::string_view name) {
+  for (std::string_view n : {"m1", "m2", "m3", "tdfact", "dist1_au", "dist1_km", "dist2_au",
+                             "dist2_km"})
+    if (name == n) return true;
+  return false;
+}
+
+std::optional<ShardRows> ShardRows::ForHeader(std::string_view header, std::int64_t map_rows,
+                                              std::int64_t total) {
+  // A map's header: "test", its y column, a series' columns, and with
+  // refinement "computed".
+  std::string series_header(header);
+  if (map_rows > 0) {
+    const auto names = Split(header);
+    if (names.size() < 3 || !MapAxisName(names[1])) return std::nullopt;
+    series_header = "test" + std::string(header.substr(5 + names[1].size()));
+    const std::string refined = ",computed";
+    if (series_header.size() > refined.size() &&
+        series_header.compare(series_header.size() - refined.size(), refined.size(), refined) == 0)
+      series_header.resize(series_header.size() - refined.size());
+  }
   bool printed = false;
   for (int groups = 0; groups < 8; ++groups) {
     CsvLayout layout{true, (groups & 1) != 0, (groups & 2) != 0, (groups & 4) != 0};
-    printed = printed || CsvHeader(layout) == header;
+    printed = printed || CsvHeader(layout) == series_header;
   }
   if (!printed) return std::nullopt;
   static const std::pair<std::string_view, Kind> kKinds[] = {
@@ -101,9 +122,11 @@ std::optional<ShardRows> ShardRows::ForHeader(std::string_view header) {
       {"ratio_diff", Kind::kRatioDiff}, {"differs", Kind::kFlag},   {"ratio", Kind::kRatio},
       {"t_s", Kind::kExact},         {"v1_kms", Kind::kExact},      {"v2_kms", Kind::kExact},
       {"v3_kms", Kind::kExact},      {"vesc_kms", Kind::kExact},    {"r3_km", Kind::kExact},
-      {"rmin_km", Kind::kExact},     {"vesc_body", Kind::kBody},
+      {"rmin_km", Kind::kExact},     {"vesc_body", Kind::kBody},    {"ratio_body", Kind::kBody},
+      {"computed", Kind::kFlag},
   };
   ShardRows rows;
+  if (map_rows > 0) rows.per_series_ = total / map_rows;
   int* const named[] = {&rows.at_.best,       &rows.at_.ratio,    &rows.at_.heading,
                         &rows.at_.body,       &rows.at_.end,      &rows.at_.v3_red,
                         &rows.at_.acc_end,    &rows.at_.acc_v3_red, &rows.at_.acc_best,
@@ -114,6 +137,7 @@ std::optional<ShardRows> ShardRows::ForHeader(std::string_view header) {
   for (std::string_view name : Split(header)) {
     const int c = static_cast<int>(rows.names_.size());
     rows.names_.emplace_back(name);
+    if (map_rows > 0 && c == 1) rows.kinds_.push_back(Kind::kAngle);  // y: a number text
     for (const auto& [n, kind] : kKinds)
       if (n == name) rows.kinds_.push_back(kind);
     for (std::size_t k = 0; k < std::size(kNamed); ++k)
@@ -153,6 +177,14 @@ bool ShardRows::Readable(Kind kind, std::string_view v) {
 }
 
 std::string ShardRows::Check(const std::vector<std::string_view>& cells, const std::string& where) {
+  // Each series of a map decides its best afresh.
+  std::int64_t test = 0;
+  if (per_series_ > 0 && std::from_chars(cells[0].data(), cells[0].data() + cells[0].size(), test).ec ==
+                             std::errc() && test / per_series_ != series_) {
+    series_ = test / per_series_;
+    best_ = BestSoFar{};
+    acc_best_ratio_ = 0;
+  }
   for (std::size_t c = 1; c < cells.size() && c < kinds_.size(); ++c) {
     if (!Readable(kinds_[c], cells[c]))
       return "has an unreadable " + names_[c] + " " + Echo(cells[c], 24) + where;

@@ -6,6 +6,7 @@
 // A shard edited by hand is refused even when its checksum was made anew.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,8 +18,11 @@ namespace lab {
 
 class ShardRows {
  public:
-  // Nothing when the header (with the column "test") is not one the program prints.
-  static std::optional<ShardRows> ForHeader(std::string_view header);
+  // Nothing when the header (with the column "test") is not one the program
+  // prints. A map's shard (map_rows > 0) has the y value after "test" and
+  // holds map_rows series of total / map_rows tests, each deciding its own best.
+  static std::optional<ShardRows> ForHeader(std::string_view header, std::int64_t map_rows = 0,
+                                            std::int64_t total = 0);
 
   // The next row of the shard, split at its commas, the test index first;
   // where: " in line N". "" or the fault ("has an unreadable v1 \"21.E97\" in line 3").
@@ -38,6 +42,8 @@ class ShardRows {
   std::vector<std::string> names_;
   std::vector<Kind> kinds_;
   Columns at_;
+  std::int64_t per_series_ = 0;  // tests in each series of a map; 0: one series
+  std::int64_t series_ = -1;     // the series of the last row checked
   BestSoFar best_;
   double acc_best_ratio_ = 0;
 };

@@ -28,6 +28,11 @@ class CrossTally {
   // Sets row.cross->best; call after row.best has been decided.
   void Decide(TestRow& row);
   std::int64_t differing() const { return differing_; }
+  // Counts the rows of another tally (of another series of a map).
+  void Add(std::int64_t differing, std::int64_t rows) {
+    differing_ += differing;
+    rows_ += rows;
+  }
   std::int64_t rows() const { return rows_; }
 
  private:

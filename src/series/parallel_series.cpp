@@ -29,8 +29,9 @@ struct Job {
 // is the previous one after a set-up and one step of the angle.
 class Tests {
  public:
-  Tests(const SimState& base, int shard, int shards, TrajectorySize size)
-      : next_(base), shard_(shard), shards_(shards) {
+  Tests(const SimState& base, int shard, int shards, TrajectorySize size,
+        const std::vector<std::int64_t>& only)
+      : next_(base), shard_(shard), shards_(shards), only_(only) {
     port_.trajectory_size = size;
   }
 
@@ -46,7 +47,7 @@ class Tests {
       }
       next_.alpha0 = next_.alpha0 + next_.dalpha;
       if (!(next_.alpha0 <= next_.alphaend)) done_ = true;
-      if (shards_ == 0 || test % shards_ == shard_ - 1) return Job{seq_++, test, start};
+      if (Chosen(test)) return Job{seq_++, test, start};
     }
     return std::nullopt;
   }
@@ -54,10 +55,22 @@ class Tests {
   std::optional<std::pair<std::int64_t, std::string>> refusal_;
 
  private:
+  // Of the shard, and of the chosen tests; past the last chosen test the
+  // series has nothing more to prepare.
+  bool Chosen(std::int64_t test) {
+    if (shards_ != 0 && test % shards_ != shard_ - 1) return false;
+    if (only_.empty()) return true;
+    if (test >= only_.back()) done_ = true;
+    while (next_only_ < only_.size() && only_[next_only_] < test) ++next_only_;
+    return next_only_ < only_.size() && only_[next_only_] == test;
+  }
+
   std::mutex mutex_;
   SimState next_;
   HeadlessPort port_{next_};
   int shard_, shards_;
+  const std::vector<std::int64_t>& only_;
+  std::size_t next_only_ = 0;
   std::int64_t test_ = 0, seq_ = 0;
   bool done_ = false;
 };
@@ -101,7 +114,8 @@ std::vector<std::string> RunSeriesInParallel(
     const SimState& base, const ParallelSettings& settings,
     const std::function<void(std::int64_t, TestRow&)>& emit) {
   Tests tests(base, settings.shard, settings.shards,
-              settings.picture ? settings.picture->WindowSize() : kHeadlessTrajectorySize);
+              settings.picture ? settings.picture->WindowSize() : kHeadlessTrajectorySize,
+              settings.only);
   auto stopped = [&] { return settings.stop && settings.stop->Requested(); };
   std::mutex mutex;
   std::condition_variable arrived;

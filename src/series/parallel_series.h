@@ -27,6 +27,9 @@ struct ParallelSettings {
   std::function<void(SimState&, SeriesPort&)> run_test;
   int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
   const RunStop* stop = nullptr;  // asked between tests and at every display step
+  // Only these tests (ascending indices) are run, the others only prepared;
+  // empty: every test (of the shard).
+  std::vector<std::int64_t> only;
 };
 
 // base: the state after the run start (fields read, drawing cleared). Rows

@@ -153,14 +153,19 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   }
   std::string refusal;
   warnings_ = SetUpWarnings(r, s, port, &refusal);
-  if (refusal.empty()) {
-    const SeriesAngles angles =
-        AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
-    series_tests_ = CountSeries(angles, Echo(port.GetFieldText(14)), &refusal);
-  }
+  angles_ = AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
+  if (refusal.empty()) series_tests_ = CountSeries(angles_, Echo(port.GetFieldText(14)), &refusal);
   if (!refusal.empty()) throw RefusedInput(refusal);
   tests_ = series_tests_;
   if (r.shards > 0) tests_ = tests_ >= r.shard ? (tests_ - r.shard) / r.shards + 1 : 0;
+  if (r.only) {
+    const auto& only = *r.only;
+    for (std::size_t k = 0; k < only.size(); ++k) {
+      if (r.shards > 0 || only[k] < 0 || only[k] >= series_tests_ || (k > 0 && only[k] <= only[k - 1]))
+        throw std::invalid_argument("a choice of tests must be ascending indices of the series");
+    }
+    tests_ = static_cast<std::int64_t>(only.size());
+  }
   jobs_ = r.jobs > 0 ? r.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 
   CsvLayout layout{r.shards > 0, r.energy, r.full};
@@ -175,6 +180,17 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
 }
 
 PreparedSeries::~PreparedSeries() = default;
+
+std::vector<double> PreparedSeries::TestAngles() const {
+  std::vector<double> angles;
+  angles.reserve(static_cast<std::size_t>(series_tests_));
+  double alpha = angles_.start;
+  for (std::int64_t t = 0; t < series_tests_; ++t) {
+    angles.push_back(alpha);
+    alpha = alpha + angles_.step;
+  }
+  return angles;
+}
 
 SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop) {
   if (engine_->ran) throw std::logic_error("a prepared series runs once");
@@ -214,7 +230,9 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     PixelLayer* picture = r.picture ? &engine_->picture : nullptr;
     const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck;
     port.stop = &stop;
-    if (jobs_ == 1 && !layout.shard && fixed_only && lanes_ == 1) {
+    if (r.only && r.only->empty()) {
+      // Nothing chosen: nothing to run.
+    } else if (jobs_ == 1 && !layout.shard && fixed_only && lanes_ == 1 && !r.only) {
       // One thread: exactly a user at the windows pressing Start.
       std::int64_t serial_test = 0;
       engine_->serial_emit = [&](const TestRow& row) { take_row(serial_test++, row); };
@@ -226,9 +244,11 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     } else {
       s.runstate = 0;
       StartSeries(s, port);
-      ParallelSettings settings{jobs_, r.shard, r.shards, r.max_steps, picture, &counters, {}};
+      ParallelSettings settings{jobs_,     r.shard, r.shards, r.max_steps, picture,
+                                &counters, {},      1,        nullptr,     {}};
       settings.lanes = lanes_;
       settings.stop = &stop;
+      if (r.only) settings.only = *r.only;
       if (!fixed_only) {
         settings.run_test = [&](SimState& test, SeriesPort& test_port) {
           RunBatchTest(integrator, r.crosscheck, r.max_steps, test, test_port);

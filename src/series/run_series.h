@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "series/pixel_layer.h"
+#include "setup/series_checks.h"
 #include "series/stop.h"
 #include "series/test_rows.h"
 #include "simulation/accurate_test.h"
@@ -37,6 +38,10 @@ struct SeriesRequest {
   int picture_width = 0, picture_height = 0;  // its pixels; 0: the window's first size
   std::string integrator = kEulerSumsName;
   std::vector<std::string> args;  // the command line, for the record
+  // Only these tests of the series (ascending indices, not with a shard):
+  // every start state is still prepared in series order, so each test runs
+  // exactly as in the whole series; best is decided among these alone.
+  std::optional<std::vector<std::int64_t>> only;
 };
 
 // Input the series cannot run with: the message says why, in one line per
@@ -87,6 +92,8 @@ class PreparedSeries {
   const std::string& id() const { return id_; }
   const std::array<std::string, kControlFields>& fields() const { return fields_; }
   bool au() const { return au_; }
+  // The start angle of every test of the series, as the run loop steps it.
+  std::vector<double> TestAngles() const;
 
   // Runs the series once; throws RefusedInput when a test could not be set
   // up or ended without finite values (after the rows before it).
@@ -103,6 +110,7 @@ class PreparedSeries {
   std::string header_, first_lines_, id_, start_time_;
   std::array<std::string, kControlFields> fields_;
   bool au_ = false;
+  SeriesAngles angles_{};
 };
 
 // The command-line arguments that run the request's series again.

@@ -12,9 +12,6 @@ namespace lab {
 
 namespace {
 
-// A series of more tests than this is a mistake, not a study.
-constexpr std::int64_t kMostTests = 1000000000;
-
 std::string Quoted(int field) { return std::string("\"") + FieldCaption(field) + "\""; }
 
 // A distance text, read only with the unit AU: the number before the unit.

@@ -12,6 +12,9 @@
 
 namespace lab {
 
+// A series of more tests than this is a mistake, not a study.
+inline constexpr std::int64_t kMostTests = 1000000000;
+
 // The angles of the series as Start reads them from "start", "end" and "d alpha".
 struct SeriesAngles {
   double start, end, step;

@@ -18,6 +18,7 @@ namespace {
 constexpr const char* kHelpText =
     R"(Usage: encounter-batch [OPTION]...
   or:  encounter-batch merge [--output FILE] SHARD.csv...
+  or:  encounter-batch map --y NAME=FROM:TO:COUNT [OPTION]...  (see map --help)
   or:  encounter-batch --list-presets | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.

@@ -6,12 +6,13 @@
 #include <ostream>
 
 #include "app/batch/batch_options.h"
+#include "app/batch/command_common.h"
+#include "app/batch/map_command.h"
 #include "app/batch/progress.h"
 #include "app/batch/rerun.h"
 #include "records/signals.h"
 #include "encounter/encounter.h"
 #include "records/merge.h"
-#include "records/replacing_file.h"
 #include "records/texts.h"
 #include "setup/field_names.h"
 
@@ -29,100 +30,6 @@ void ListPresets(std::ostream& out) {
         << (p.pause ? ", pause" : "") << "; reads " << p.reads << '\n';
   }
 }
-
-encounter::Scenario ScenarioOf(const BatchOptions& o) {
-  encounter::Scenario scenario;
-  scenario.test = o.test;
-  for (const auto& [field, text] : o.sets) scenario.fields.emplace_back(NameOfField(field), text);
-  if (o.unit_au) scenario.unit = *o.unit_au ? encounter::Unit::kAU : encounter::Unit::kKm;
-  return scenario;
-}
-
-encounter::SeriesOptions SeriesOptionsOf(const BatchOptions& o,
-                                         const std::vector<std::string>& args) {
-  encounter::SeriesOptions options;
-  options.integrator = o.integrator;
-  options.crosscheck = o.crosscheck;
-  options.lanes = o.lanes;
-  options.jobs = o.jobs;
-  options.shard = o.shard;
-  options.shards = o.shards;
-  options.max_steps = o.max_steps;
-  options.energy = o.energy;
-  options.full = o.full;
-  options.picture = o.png.has_value();
-  options.picture_width = o.png_width;
-  options.picture_height = o.png_height;
-  options.command_line = args;
-  return options;
-}
-
-// The status of a run that stopped early: the signal's, or 1 for output
-// that could not be written.
-int StoppedStatus(std::ostream& err) {
-  if (const int signal = StopSignal()) return 128 + signal;  // SIGPIPE too: the reader left
-  err << "encounter-batch: cannot write the output: " << std::strerror(errno ? errno : EIO)
-      << '\n';
-  return 1;
-}
-
-void PrintLines(std::ostream& err, const std::string& text, const char* prefix) {
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find('\n', start);
-    err << prefix << text.substr(start, end - start) << '\n';
-    if (end == std::string::npos) return;
-    start = end + 1;
-  }
-}
-
-// The files a run writes besides standard output, each under a temporary
-// name until the run is complete.
-struct Targets {
-  ReplacingFile output, png, meta;
-
-  // Every file is checked, and its temporary made, before the first step.
-  bool Open(const BatchOptions& o, std::ostream& err) {
-    std::string error;
-    for (auto [name, file] : {std::pair{&o.output, &output}, std::pair{&o.png, &png},
-                              std::pair{&o.meta, &meta}}) {
-      if (*name && !file->Open(**name, &error)) {
-        err << "encounter-batch: " << error << '\n';
-        return false;
-      }
-    }
-    // Two outputs in one file, or one in the file of a redirected stream,
-    // would destroy each other.
-    error = ClashingTargets({{"--output", &output}, {"--png", &png}, {"--meta", &meta}}, !o.output);
-    if (!error.empty()) {
-      err << "encounter-batch: " << error << '\n';
-      return false;
-    }
-    return true;
-  }
-
-  // The picture and the record go to their temporary files first, then all
-  // files appear together. Returns the exit status: 1 for a file that could
-  // not be written.
-  int Commit(const BatchOptions& o, const encounter::Summary& summary, std::ostream& err) {
-    auto written_out = [&](ReplacingFile& file, const std::string& data) {
-      if (file.Write(data)) return true;
-      err << "encounter-batch: cannot write " << Echo(file.Name()) << ": "
-          << std::strerror(errno) << '\n';
-      return false;
-    };
-    if (o.png && !written_out(png, summary.png)) return 1;
-    if (o.meta && !written_out(meta, summary.record_json)) return 1;
-    std::string error;
-    for (ReplacingFile* file : {&output, &png, &meta}) {
-      if (file->IsOpen() && !file->Commit(&error)) {
-        err << "encounter-batch: " << error << '\n';
-        return 1;
-      }
-    }
-    return 0;
-  }
-};
 
 // The last line of a run: how far it came, in how long, with how many
 // warnings; signal as for LastLineText.
@@ -146,16 +53,16 @@ int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
   try {
     series.emplace(ScenarioOf(o), SeriesOptionsOf(o, plan.args));
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what(), "encounter-batch: ");
+    PrintLines(err, e.what());
     return 2;
   }
   if (const std::string refusal = SeriesRefusal(plan, series->series_id()); !refusal.empty()) {
     err << "encounter-batch: " << refusal << '\n';
     return 2;
   }
-  Targets targets;
-  if (!targets.Open(o, err)) return 2;
-  std::ostream& csv = o.output ? targets.output.Stream() : out;
+  OutputFiles files({{"--output", o.output}, {"--png", o.png}, {"--meta", o.meta}});
+  if (!files.Open(err)) return 2;
+  std::ostream& csv = files.Csv(out);
   if (!csv) return StoppedStatus(err);
   for (const std::string& w : series->setup_warnings())
     err << "encounter-batch: warning: " << w << '\n';
@@ -188,7 +95,7 @@ int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
     };
     summary = series->Run(on_row, on_progress, stop, on_warning);
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what(), "encounter-batch: ");
+    PrintLines(err, e.what());
     SayLastLine(o, err, written, series->tests(), started, warnings, -1);
     return 2;
   } catch (const encounter::Stopped&) {
@@ -209,7 +116,11 @@ int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
     RequestStopForWriteError();
     return StoppedStatus(err);
   }
-  if (const int status = targets.Commit(o, *summary, err)) return status;
+  // The picture and the record go to their temporary files first, then all
+  // files appear together.
+  if (!files.Write("--png", summary->png, err) || !files.Write("--meta", summary->record_json, err))
+    return 1;
+  if (const int status = files.Commit(err)) return status;
   if (o.crosscheck) err << "encounter-batch: " << summary->crosscheck << '\n';
   SayLastLine(o, err, written, series->tests(), started, summary->warnings.size(), 0);
   return 0;
@@ -221,6 +132,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   ResetStop();
   if (!args.empty() && args[0] == "merge") {
     return MergeShards(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  if (!args.empty() && args[0] == "map") {
+    return RunMapCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
   const auto plan = PlanRun(args, &error);

@@ -1,0 +1,15 @@
+// The engine's rows as the library's typed rows, for the library's series
+// and maps alike. Not part of the public API.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "encounter/series.h"
+#include "series/test_rows.h"
+
+namespace lab {
+
+encounter::Row ApiRow(std::int64_t test, const TestRow& row, const std::string& line);
+
+}  // namespace lab

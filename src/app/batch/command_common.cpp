@@ -1,0 +1,107 @@
+#include "app/batch/command_common.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "records/signals.h"
+#include "records/texts.h"
+#include "setup/field_names.h"
+
+namespace lab {
+
+encounter::Scenario ScenarioOf(const BatchOptions& o) {
+  encounter::Scenario scenario;
+  scenario.test = o.test;
+  for (const auto& [field, text] : o.sets) scenario.fields.emplace_back(NameOfField(field), text);
+  if (o.unit_au) scenario.unit = *o.unit_au ? encounter::Unit::kAU : encounter::Unit::kKm;
+  return scenario;
+}
+
+encounter::SeriesOptions SeriesOptionsOf(const BatchOptions& o,
+                                         const std::vector<std::string>& args) {
+  encounter::SeriesOptions options;
+  options.integrator = o.integrator;
+  options.crosscheck = o.crosscheck;
+  options.lanes = o.lanes;
+  options.jobs = o.jobs;
+  options.shard = o.shard;
+  options.shards = o.shards;
+  options.max_steps = o.max_steps;
+  options.energy = o.energy;
+  options.full = o.full;
+  options.picture = o.png.has_value();
+  options.picture_width = o.png_width;
+  options.picture_height = o.png_height;
+  options.command_line = args;
+  return options;
+}
+
+int StoppedStatus(std::ostream& err) {
+  if (const int signal = StopSignal()) return 128 + signal;  // SIGPIPE too: the reader left
+  err << kMe << "cannot write the output: " << std::strerror(errno ? errno : EIO) << '\n';
+  return 1;
+}
+
+void PrintLines(std::ostream& err, const std::string& text) {
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    err << kMe << text.substr(start, end - start) << '\n';
+  err << kMe << text.substr(start) << '\n';
+}
+
+OutputFiles::OutputFiles(std::vector<std::pair<std::string, std::optional<std::string>>> files) {
+  for (auto& [option, name] : files) files_.emplace_back(option, name);
+}
+
+bool OutputFiles::Open(std::ostream& err) {
+  std::string error;
+  std::vector<NamedTarget> named;
+  bool stdout_used = true;
+  for (File& f : files_) {
+    if (!f.name) continue;
+    if (!f.file.Open(*f.name, &error)) {
+      err << kMe << error << '\n';
+      return false;
+    }
+    named.push_back({f.option, &f.file});
+    if (f.option == "--output") stdout_used = false;
+  }
+  // Two outputs in one file, or one in the file of a redirected stream,
+  // would destroy each other.
+  error = ClashingTargets(named, stdout_used);
+  if (!error.empty()) {
+    err << kMe << error << '\n';
+    return false;
+  }
+  return true;
+}
+
+std::ostream& OutputFiles::Csv(std::ostream& out) {
+  for (File& f : files_)
+    if (f.option == "--output" && f.name) return f.file.Stream();
+  return out;
+}
+
+bool OutputFiles::Write(const std::string& option, const std::string& data, std::ostream& err) {
+  for (File& f : files_) {
+    if (f.option != option || !f.name) continue;
+    if (!data.empty() && f.file.Write(data)) return true;
+    err << kMe << "cannot write " << Echo(f.file.Name()) << ": "
+        << (data.empty() ? "the picture cannot be encoded" : std::strerror(errno)) << '\n';
+    return false;
+  }
+  return true;
+}
+
+int OutputFiles::Commit(std::ostream& err) {
+  std::string error;
+  for (File& f : files_) {
+    if (f.file.IsOpen() && !f.file.Commit(&error)) {
+      err << kMe << error << '\n';
+      return 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace lab

@@ -1,0 +1,13 @@
+// `encounter-batch map`: the outcome over the start angle and one more field.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace lab {
+
+// args: the arguments after "map". Returns the exit status.
+int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace lab

@@ -1,0 +1,157 @@
+#include "app/batch/map_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "records/texts.h"
+#include "series/run_map.h"
+
+namespace lab {
+
+const char* const kMapHelp =
+    R"(Usage: encounter-batch map --y NAME=FROM:TO:COUNT [OPTION]...
+Runs a map: the series of start angles ("start", "end", "d alpha", the x
+axis) once for each of COUNT values of one more field (the y axis), and prints
+one CSV line per cell: the y value, then the columns of the series. Each row
+is exactly the series that --set NAME=VALUE gives (a distance is typed with
+its unit AU, the only way the scenario reads it).
+
+  --y NAME=FROM:TO:COUNT
+                   the y axis: NAME is one the scenario reads (m1 m2 m3 dist1
+                   dist2 tdfact; masses only in scenario 0), FROM and TO in the
+                   unit the scenario shows (AU or km; suns), COUNT values
+                   evenly spaced, FROM and TO included
+  --y-log          space the values evenly in the logarithm
+  --map-png FILE   the map as a PNG picture: one block of pixels per cell,
+                   coloured by the end of the test and by whether body 3
+                   ended faster than its escape speed (v3_red)
+  --map-svg FILE   the same map with axes, ticks, labels, legend and title
+  --colour end|ratio
+                   colour the pictures by the end and v3_red (default) or by
+                   the column ratio on a logarithmic viridis scale
+  --refine LEVELS  compute a grid 2^LEVELS times coarser first, then halve
+                   the spacing only where neighbouring cells differ in end or
+                   v3_red; a cell not computed takes the values of its coarse
+                   parent under its own angle, and the last column "computed"
+                   says which is which; best is decided along each row
+  --summary        after the map, on standard error: for each y value the
+                   fraction of the tests of each end and of those with
+                   v3_red, with its binomial standard error
+
+Every option of a series works as for a series (--test --set --unit
+--max-steps --jobs --lanes --integrator --crosscheck --energy --full --meta
+--output --quiet); --jobs counts the threads of all rows together, as rows
+run side by side. --shard K/N runs the K-th of N interleaved parts of the
+map's cells in map order (not with --refine); `encounter-batch merge` joins
+them. Exit statuses as for a series.
+)";
+
+namespace {
+
+bool Number(std::string_view text, double* value) {
+  const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && p == text.data() + text.size() && !text.empty() && std::isfinite(*value);
+}
+
+bool Axis(MapCommandOptions& o, const std::string& v, std::string* error) {
+  const auto eq = v.find('=');
+  const auto c1 = v.find(':', eq == std::string::npos ? 0 : eq);
+  const auto c2 = c1 == std::string::npos ? c1 : v.find(':', c1 + 1);
+  int count = 0;
+  const std::string_view sv(v);
+  if (eq == std::string::npos || eq == 0 || c2 == std::string::npos ||
+      !Number(sv.substr(eq + 1, c1 - eq - 1), &o.y_from) ||
+      !Number(sv.substr(c1 + 1, c2 - c1 - 1), &o.y_to) ||
+      std::from_chars(v.data() + c2 + 1, v.data() + v.size(), count).ptr != v.data() + v.size() ||
+      c2 + 1 == v.size() || count < 1 || count > kMostMapRows) {
+    *error = "--y takes NAME=FROM:TO:COUNT (numbers; COUNT from 1 to " +
+             std::to_string(kMostMapRows) + "), not " + Echo(v);
+    return false;
+  }
+  o.y_name = v.substr(0, eq);
+  o.y_count = count;
+  return true;
+}
+
+// The map's own options; the rest are a series' options.
+bool Apply(MapCommandOptions& o, const std::string& name, const std::string& v, std::string* error) {
+  if (name == "--y") return Axis(o, v, error);
+  if (name == "--map-png") o.map_png = v;
+  if (name == "--map-svg") o.map_svg = v;
+  if (name == "--colour") {
+    if (v != "end" && v != "ratio") {
+      *error = "--colour takes end or ratio, not " + Echo(v);
+      return false;
+    }
+    o.colour_ratio = v == "ratio";
+  }
+  if (name == "--refine") {
+    const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), o.refine);
+    if (ec != std::errc() || p != v.data() + v.size() || v.empty() || o.refine < 0 || o.refine > 20) {
+      *error = "--refine takes a number of levels from 0 to 20, not " + Echo(v);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error) {
+  MapCommandOptions o;
+  std::vector<std::string> series;
+  const std::vector<std::string> with_value = {"--y", "--map-png", "--map-svg", "--colour", "--refine"};
+  const std::vector<std::string> series_with_value = {
+      "--test", "--set", "--unit", "--max-steps", "--jobs", "--shard",
+      "--png", "--output", "--meta", "--integrator", "--lanes"};
+  auto one_of = [](const std::vector<std::string>& list, const std::string& name) {
+    for (const auto& n : list)
+      if (n == name) return true;
+    return false;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    if (name == "--y-log" || name == "--summary" || name == "--help" || name == "-h") {
+      if (value) {
+        *error = name + " takes no value, not " + Echo(*value);
+        return std::nullopt;
+      }
+      (name == "--y-log" ? o.y_log : name == "--summary" ? o.summary : o.help) = true;
+    } else if (one_of(with_value, name)) {
+      if (!value && i + 1 >= args.size()) {
+        *error = name + " needs a value";
+        return std::nullopt;
+      }
+      if (!Apply(o, name, value ? *value : args[++i], error)) return std::nullopt;
+    } else {
+      // A series' option, with its value when it takes one.
+      series.push_back(args[i]);
+      if (!value && one_of(series_with_value, name) && i + 1 < args.size()) series.push_back(args[++i]);
+    }
+  }
+  const auto batch = ParseBatchOptions(series, error);
+  if (!batch) return std::nullopt;
+  o.batch = *batch;
+  if (o.help) return o;
+  if (o.batch.png) {
+    *error = "--png draws the trajectories of one series; a map draws itself with --map-png";
+    return std::nullopt;
+  }
+  if (o.batch.version || o.batch.list_presets) {
+    *error = "map takes neither --version nor --list-presets (encounter-batch alone does)";
+    return std::nullopt;
+  }
+  if (o.y_name.empty()) {
+    *error = "map needs its y axis: --y NAME=FROM:TO:COUNT (see map --help)";
+    return std::nullopt;
+  }
+  return o;
+}
+
+}  // namespace lab

@@ -1,0 +1,79 @@
+#include "app/batch/map_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "setup/field_names.h"
+
+namespace lab {
+
+namespace {
+
+// "0.950 ± 0.011", padded to one width.
+std::string Fraction(std::int64_t count, std::int64_t n) {
+  if (n == 0) return "-";
+  const double p = static_cast<double>(count) / static_cast<double>(n);
+  char text[48];
+  std::snprintf(text, sizeof text, "%.3f \u00b1 %.3f", p, std::sqrt(p * (1 - p) / static_cast<double>(n)));
+  return text;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  // The sign ± is two bytes but one column.
+  std::size_t columns = 0;
+  for (unsigned char c : text) columns += (c & 0xc0) != 0x80;
+  if (columns < width) text.append(width - columns, ' ');
+  return text;
+}
+
+}  // namespace
+
+std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSummary& summary) {
+  std::array<bool, 7> seen{};
+  for (const auto& t : summary.tallies)
+    for (int e = 0; e < 7; ++e) seen[e] = seen[e] || t.ends[e] > 0;
+  const std::size_t first = std::max<std::size_t>(map.y_column().size(), 8) + 2;
+  std::string table = "summary: fraction of the tests \u00b1 standard error, by " + map.y_column() + '\n';
+  table += Padded(map.y_column(), first) + Padded("tests", 8);
+  for (int e = 0; e < 7; ++e)
+    if (seen[e]) table += Padded(encounter::EndName(static_cast<encounter::End>(e)), 16);
+  table += "v3_red\n";
+  for (std::size_t k = 0; k < summary.tallies.size(); ++k) {
+    const auto& t = summary.tallies[k];
+    char y[40];
+    std::snprintf(y, sizeof y, "%.15g", t.y);
+    table += Padded(y, first) + Padded(std::to_string(t.tests), 8);
+    for (int e = 0; e < 7; ++e)
+      if (seen[e]) table += Padded(Fraction(t.ends[e], t.tests), 16);
+    table += Fraction(t.red, t.tests) + '\n';
+  }
+  return table;
+}
+
+MapLabels MapLabelsOf(const encounter::Map& map, const std::string& scenario, bool y_log,
+                      bool ratio) {
+  MapLabels l;
+  const std::string field = map.y_column().substr(0, map.y_column().find('_'));
+  const std::string caption = kFieldCaptions[FieldOfName(field)];
+  const bool distance = field == "dist1" || field == "dist2";
+  const std::string unit = map.unit() == encounter::Unit::kAU ? "AU" : "km";
+  l.title = "Scenario " + scenario + ": " + (ratio ? "speed / escape speed" : "end of the test") +
+            " by start angle and " + caption;
+  for (const auto& [name, text] : map.fields()) {
+    if (name == caption || name == "start" || name == "end" || name == "d alpha") continue;
+    l.subtitle += (l.subtitle.empty() ? "" : ", ") + name + " = " + text;
+  }
+  l.subtitle += "; distances in " + unit + "; " + std::to_string(map.rows()) + " x " +
+                std::to_string(map.columns()) + " cells";
+  l.x_label = "start angle (degrees)";
+  l.y_label = caption + (distance ? " (" + unit + ")"
+                         : field == "tdfact" ? " (time-step divisor)"
+                                             : " (solar masses)") +
+              (y_log ? ", log scale" : "");
+  l.xs = map.angles();
+  l.ys = map.y();
+  l.y_log = y_log;
+  return l;
+}
+
+}  // namespace lab

@@ -1,0 +1,87 @@
+#include "records/svg_writer.h"
+
+#include <charconv>
+
+namespace lab {
+
+namespace {
+
+// Coordinates to a hundredth of a pixel, without trailing zeros.
+std::string Num(double v) {
+  char buf[32];
+  const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  std::string s(buf, ec == std::errc() ? p : buf);
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  return s == "-0" ? "0" : s;
+}
+
+std::string Hex(const RgbColour& c) {
+  static const char* const kDigits = "0123456789abcdef";
+  std::string s = "#";
+  for (std::uint8_t v : c) {
+    s += kDigits[v >> 4];
+    s += kDigits[v & 15];
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string XmlEscaped(std::string_view text) {
+  std::string s;
+  for (char c : text) {
+    switch (c) {
+      case '&': s += "&amp;"; break;
+      case '<': s += "&lt;"; break;
+      case '>': s += "&gt;"; break;
+      case '"': s += "&quot;"; break;
+      default:
+        // Control characters have no place in XML 1.0 text.
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') s += c;
+    }
+  }
+  return s;
+}
+
+SvgWriter::SvgWriter(double width, double height, std::string_view title) {
+  out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+         Num(width) + "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(width) + ' ' +
+         Num(height) + "\" font-family=\"DejaVu Sans, Arial, sans-serif\">\n<title>" +
+         XmlEscaped(title) + "</title>\n";
+  Rect(0, 0, width, height, {255, 255, 255});
+}
+
+void SvgWriter::Rect(double x, double y, double w, double h, const RgbColour& fill) {
+  out_ += "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" +
+          Num(h) + "\" fill=\"" + Hex(fill) + "\"/>\n";
+}
+
+void SvgWriter::Frame(double x, double y, double w, double h) {
+  out_ += "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" +
+          Num(h) + "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1\"/>\n";
+}
+
+void SvgWriter::Line(double x1, double y1, double x2, double y2) {
+  out_ += "<line x1=\"" + Num(x1) + "\" y1=\"" + Num(y1) + "\" x2=\"" + Num(x2) + "\" y2=\"" +
+          Num(y2) + "\" stroke=\"#000000\" stroke-width=\"1\"/>\n";
+}
+
+void SvgWriter::Text(double x, double y, std::string_view text, double size, Anchor anchor,
+                     bool up, bool bold) {
+  static const char* const kAnchors[] = {"start", "middle", "end"};
+  out_ += "<text x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" font-size=\"" + Num(size) +
+          "\" text-anchor=\"" + kAnchors[static_cast<int>(anchor)] + '"';
+  if (bold) out_ += " font-weight=\"bold\"";
+  if (up) out_ += " transform=\"rotate(-90 " + Num(x) + ' ' + Num(y) + ")\"";
+  out_ += '>' + XmlEscaped(text) + "</text>\n";
+}
+
+void SvgWriter::BeginCrisp() { out_ += "<g shape-rendering=\"crispEdges\">\n"; }
+void SvgWriter::End() { out_ += "</g>\n"; }
+
+std::string SvgWriter::Finish() { return out_ + "</svg>\n"; }
+
+}  // namespace lab

@@ -1,0 +1,37 @@
+// A small SVG writer: rectangles, lines and text in user units (pixels), the
+// text escaped for XML. Enough for a plot with axes, labels and a legend that
+// every browser shows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "records/map_picture.h"
+
+namespace lab {
+
+class SvgWriter {
+ public:
+  SvgWriter(double width, double height, std::string_view title);
+
+  void Rect(double x, double y, double w, double h, const RgbColour& fill);
+  void Frame(double x, double y, double w, double h);  // a black outline
+  void Line(double x1, double y1, double x2, double y2);
+  enum class Anchor { kStart, kMiddle, kEnd };
+  // Text with its baseline at y; turned by -90 degrees (reading upwards) when up.
+  void Text(double x, double y, std::string_view text, double size, Anchor anchor,
+            bool up = false, bool bold = false);
+  // Starts and ends a group whose rectangles have no smoothed edges.
+  void BeginCrisp();
+  void End();
+
+  std::string Finish();  // the whole document
+
+ private:
+  std::string out_;
+};
+
+// The text with & < > " escaped.
+std::string XmlEscaped(std::string_view text);
+
+}  // namespace lab

@@ -1,0 +1,313 @@
+// Maps: the outcome over the start angle and one more field. A row is the
+// series that field text gives; the pictures show the cells where they
+// belong; shards merge to the map; refinement computes only where the
+// outcome changes, and what it computes is the full grid's.
+#include <png.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "batch_run_helper.h"
+#include "encounter/map.h"
+#include "series/map_refine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using batch_test::Batch;
+using batch_test::Result;
+
+std::string Dir(const std::string& name) {
+  const std::string dir = testing::TempDir() + "maps-" + std::to_string(getpid()) + "-" + name + "/";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (char c : line) {
+    if (c == ',') {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
+  }
+  return cells;
+}
+
+// Preset 2 at five angles, 0 to 40 degrees, by three start distances.
+const std::vector<std::string> kSmallMap = {"map", "--quiet", "--jobs", "2", "--test", "2", "--set",
+                                            "end=40", "--set", "dalpha=10", "--y", "dist2=2:3:3"};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+// Each row is the series of its field text, typed as the scenario reads it:
+// in AU with the unit, in km converted to AU (the only way it is read).
+TEST(Map, EachRowIsTheSeriesOfItsFieldText) {
+  struct Case {
+    std::vector<std::string> scenario;
+    std::string axis;
+    bool log;
+    std::vector<std::string> texts;  // as typed into the field
+  };
+  const Case cases[] = {
+      {{"--test", "2", "--set", "end=40", "--set", "dalpha=10"}, "dist2=2:3:3", false,
+       {"2 AU", "2.5 AU", "3 AU"}},
+      {{"--test", "1", "--set", "end=30", "--set", "dalpha=10"}, "dist2=20000:29920000:2", false,
+       {"0.000133689839572193 AU", "0.2 AU"}},
+      {{"--test", "2", "--set", "end=20", "--set", "dalpha=10", "--energy", "--full"}, "tdfact=0.5:2:3",
+       true, {"0.5", "1", "2"}},
+      {{"--test", "0", "--set", "end=20", "--set", "dalpha=10", "--unit", "au"}, "m3=0.001:0.01:2", false,
+       {"0.001", "0.01"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.axis);
+    std::vector<std::string> args = With({"map", "--quiet", "--jobs", "2", "--y", c.axis}, c.scenario);
+    if (c.log) args.push_back("--y-log");
+    const Result map = Batch(args);
+    ASSERT_EQ(map.status, 0) << map.err;
+    const auto lines = Lines(map.out);
+    const std::string name = c.axis.substr(0, c.axis.find('='));
+    std::size_t at = 1;
+    for (const std::string& text : c.texts) {
+      const Result series = Batch(With(c.scenario, {"--set", name + "=" + text}), 2);
+      ASSERT_EQ(series.status, 0) << series.err;
+      const auto rows = Lines(series.out);
+      EXPECT_EQ(lines[0].substr(lines[0].find(',') + 1), rows[0]);  // the header after the y column
+      for (std::size_t k = 1; k < rows.size(); ++k, ++at) {
+        ASSERT_LT(at, lines.size());
+        EXPECT_EQ(lines[at].substr(lines[at].find(',') + 1), rows[k]) << text;
+      }
+    }
+    EXPECT_EQ(at, lines.size());
+  }
+}
+
+TEST(Map, RefusesAnAxisTheScenarioDoesNotReadBeforeTheFirstTest) {
+  for (const auto& c : golden::Table("map-refusals.txt")) {
+    SCOPED_TRACE(c.text);
+    std::vector<std::string> args = {"map", "--quiet"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Batch(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+  }
+}
+
+struct Picture {
+  unsigned width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+  std::array<int, 3> At(unsigned x, unsigned y) const {
+    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+    return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+};
+
+Picture Decode(const std::string& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  Picture p;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return p;
+  return {image.width, image.height, std::move(rgb)};
+}
+
+// 5 x 3 cells of 120 x 100 pixels; the first y value at the bottom. The
+// outcomes are those of the preset's series at these distances.
+TEST(Map, PictureColoursEachCellByItsOutcome) {
+  const std::string dir = Dir("png");
+  const Result r = Batch(With(kSmallMap, {"--map-png", dir + "end.png"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Picture p = Decode(dir + "end.png");
+  ASSERT_EQ(p.width, 600u);
+  ASSERT_EQ(p.height, 300u);
+  struct Cell {
+    unsigned column, row;  // angle index, y index
+    std::array<int, 3> rgb;
+  };
+  const std::array<int, 3> blue{0, 114, 178}, vermillion{213, 94, 0}, black{0, 0, 0};
+  const Cell cells[] = {
+      {0, 1, blue},        // 2.5 AU, 0 degrees: escaped
+      {1, 1, vermillion},  // 2.5 AU, 10 degrees: escaped, faster than its escape speed
+      {2, 1, black},       // 2.5 AU, 20 degrees: absorbed
+      {0, 0, vermillion},  // 2 AU, 0 degrees
+      {2, 0, blue},        // 2 AU, 20 degrees
+      {1, 2, blue},        // 3 AU, 10 degrees
+      {4, 2, blue},        // 3 AU, 40 degrees
+  };
+  for (const Cell& c : cells) {
+    SCOPED_TRACE(std::to_string(c.column) + "," + std::to_string(c.row));
+    const unsigned top = (2 - c.row) * 100;
+    for (const auto& [x, y] : {std::pair{c.column * 120, top}, std::pair{c.column * 120 + 119, top + 99}})
+      EXPECT_EQ(p.At(x, y), c.rgb);
+  }
+
+  // By ratio: the smallest and the largest at the ends of viridis, an
+  // absorbed test (no ratio) grey.
+  ASSERT_EQ(Batch(With(kSmallMap, {"--map-png", dir + "ratio.png", "--colour", "ratio"})).status, 0);
+  const Picture q = Decode(dir + "ratio.png");
+  EXPECT_EQ(q.At(0 * 120, 250), (std::array<int, 3>{68, 1, 84}));     // 2 AU, 0 degrees: 0.411
+  EXPECT_EQ(q.At(1 * 120, 50), (std::array<int, 3>{253, 231, 37}));   // 3 AU, 10 degrees: 0.612
+  EXPECT_EQ(q.At(2 * 120, 150), (std::array<int, 3>{200, 200, 200}));  // absorbed
+}
+
+// The plot parses as XML and names its axes with their units.
+TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
+  const std::string dir = Dir("svg");
+  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg"})).status, 0);
+  const std::string texts = dir + "texts";
+  const std::string command =
+      "/usr/bin/python3 -c \"import sys, xml.etree.ElementTree as E; "
+      "r = E.parse(sys.argv[1]).getroot(); "
+      "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
+      dir + "map.svg > " + texts;
+  ASSERT_EQ(std::system(command.c_str()), 0) << "python3 could not parse the SVG";
+  const std::string text = golden::Read(texts);
+  for (const char* expected :
+       {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
+        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+}
+
+// Shards split the cells in map order; merge decides best along each row
+// again and gives the bytes of the unsharded map.
+TEST(Map, ShardsMergeToTheUnshardedMap) {
+  const std::string dir = Dir("shards");
+  const std::vector<std::string> map = With(kSmallMap, {"--energy"});
+  const Result whole = Batch(map);
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  std::vector<std::string> merge = {"merge"};
+  for (int k = 1; k <= 4; ++k) {
+    const std::string file = dir + std::to_string(k) + ".csv";
+    const Result shard = Batch(With(map, {"--shard", std::to_string(k) + "/4", "--output", file}));
+    ASSERT_EQ(shard.status, 0) << shard.err;
+    merge.push_back(file);
+  }
+  EXPECT_EQ(Lines(golden::Read(dir + "1.csv"))[0].substr(0, 29), "# encounter-batch shard 1/4 s");
+  EXPECT_NE(golden::Read(dir + "1.csv").find(" tests 4 of 15 rows 3\n"), std::string::npos);
+  const Result merged = Batch(merge);
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(merged.out, whole.out);
+}
+
+// Every computed cell is the full grid's; the others carry their parent's
+// outcome under their own angle. At these angles the outcome changes little
+// with the time step, in two places with the angle.
+TEST(Map, RefinementComputesCellsOfTheFullGrid) {
+  const std::vector<std::string> map = {"map",       "--quiet",   "--jobs",  "2",     "--test",
+                                        "2",         "--set",     "start=110", "--set", "end=149",
+                                        "--set",     "dalpha=1",  "--y",     "tdfact=1:1.4:5"};
+  const Result full = Batch(map);
+  const Result refined = Batch(With(map, {"--refine", "2"}));
+  ASSERT_EQ(refined.status, 0) << refined.err;
+  const auto f = Lines(full.out), r = Lines(refined.out);
+  ASSERT_EQ(f.size(), r.size());
+  EXPECT_EQ(r[0], f[0] + ",computed");
+  int computed = 0;
+  for (std::size_t k = 1; k < f.size(); ++k) {
+    auto a = Cells(r[k]);
+    const auto b = Cells(f[k]);
+    const bool was_computed = a.back() == "1";
+    a.pop_back();
+    EXPECT_EQ(a[1], b[1]);  // the angle
+    if (!was_computed) continue;
+    ++computed;
+    a[12] = b[12];  // best is decided along the refined row
+    EXPECT_EQ(a, b) << k;
+  }
+  EXPECT_GT(computed, 40);
+  EXPECT_LT(computed, 120);
+  EXPECT_NE(refined.err.find("refined: " + std::to_string(computed) + " of 200 cells computed"),
+            std::string::npos);
+}
+
+// A disk on a 64 x 64 grid: refinement finds its rim, computes a fraction of
+// the grid and gives every cell the disk's value.
+TEST(Map, RefinementFollowsTheRimOfARegion) {
+  auto inside = [](int r, std::int64_t c) { return (r - 30) * (r - 30) + (c - 34) * (c - 34) < 400; };
+  lab::RefinePlan plan(64, 64, 3);
+  int batches = 0;
+  for (auto batch = plan.Next(); !batch.empty(); batch = plan.Next(), ++batches)
+    for (int r = 0; r < 64; ++r)
+      for (std::int64_t c : batch[r]) plan.Set(r, c, inside(r, c) ? 1 : 0);
+  EXPECT_GE(batches, 4);  // the coarse grid, three halvings, then tracing the rim
+  EXPECT_GT(plan.computed(), 64 * 64 / 64);
+  EXPECT_LT(plan.computed(), 64 * 64 * 3 / 10);
+  for (int r = 0; r < 64; ++r) {
+    for (std::int64_t c = 0; c < 64; ++c) {
+      const std::int64_t s = plan.Source(r, c);
+      ASSERT_GE(s, 0);
+      EXPECT_EQ(inside(static_cast<int>(s / 64), s % 64), inside(r, c)) << r << "," << c;
+    }
+  }
+  EXPECT_EQ(plan.Source(0, 0), 0);
+  EXPECT_EQ(plan.Source(1, 1), 0);  // well outside the disk: the corner's value
+}
+
+// On the coarse grid one corner of four differs: every block beside it, on
+// whichever side, is split (3 new cells each); then, at a spacing of 4 and
+// finer, only cells between differing corners are computed.
+TEST(Map, RefinementSplitsEveryBlockBesideADifferingCorner) {
+  lab::RefinePlan plan(16, 16, 3);
+  const auto coarse = plan.Next();
+  for (int r : {0, 8})
+    for (std::int64_t c : coarse[r]) plan.Set(r, c, r == 8 && c == 8 ? 1 : 0);
+  std::size_t split = 0;
+  for (const auto& row : plan.Next()) split += row.size();
+  EXPECT_EQ(split, 12u);
+}
+
+// The fractions of each end and of v3_red per y value, with their standard
+// errors sqrt(p (1-p) / n): at 2.5 AU four of five escaped, three were red.
+TEST(Map, SummaryGivesFractionsWithStandardErrors) {
+  const Result r = Batch(With(kSmallMap, {"--summary"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("dist2_au  tests   escaped         absorbed        v3_red\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("\n2.5       5       0.800 \u00b1 0.179   0.200 \u00b1 0.179   0.600 \u00b1 0.219\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("\n3         5       1.000 \u00b1 0.000   0.000 \u00b1 0.000   "),
+            std::string::npos)
+      << r.err;
+}
+
+// The library hands out the same cells, with tallies per y value.
+TEST(Map, LibraryCellsAreTheCommandLinesLines) {
+  encounter::Scenario scenario;
+  scenario.test = "2";
+  scenario.fields = {{"end", "40"}, {"dalpha", "10"}};
+  encounter::MapOptions options;
+  options.series.jobs = 2;
+  std::string csv;
+  const auto summary = encounter::RunMap(scenario, {"dist2", 2, 3, 3, false}, options,
+                                         [&](const encounter::MapCell& c) { csv += c.row.csv; });
+  EXPECT_EQ(summary.first_lines + csv, Batch(kSmallMap).out);
+  ASSERT_EQ(summary.tallies.size(), 3u);
+  EXPECT_EQ(summary.tallies[1].tests, 5);
+  EXPECT_EQ(summary.tallies[1].ends[static_cast<int>(encounter::End::kAbsorbed)], 1);
+  EXPECT_EQ(summary.tallies[1].red, 3);
+  EXPECT_EQ(summary.computed, 15);
+}
+
+}  // namespace
