@@ -55,18 +55,6 @@ std::string WhyNotRead(int field, double testno, double m3) {
          NumberText(m3) + ")";
 }
 
-// The fields as a user leaves them before Start: the scenario loaded, the
-// texts typed, the unit chosen.
-void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port) {
-  try {
-    Form_Load(s, port);
-    if (r.test) port.Paste(10, *r.test);
-    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
-    if (r.unit_au) port.SelectUnit(*r.unit_au);
-  } catch (const ProgramEnded&) {
-  }
-}
-
 // Why the set-up of the series' first test would refuse it, or nothing.
 std::string FirstTestRefusal(const SeriesRequest& r) {
   SimState s;

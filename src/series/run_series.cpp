@@ -144,13 +144,7 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   // laid out for.
   if (r.picture_width > 0) engine_->picture = PixelLayer(r.picture_width, r.picture_height);
   port.trajectory_size = engine_->picture.WindowSize();
-  try {
-    Form_Load(s, port);
-    if (r.test) port.Paste(10, *r.test);
-    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
-    if (r.unit_au) port.SelectUnit(*r.unit_au);
-  } catch (const ProgramEnded&) {
-  }
+  LoadAsUser(r, s, port);
   std::string refusal;
   warnings_ = SetUpWarnings(r, s, port, &refusal);
   angles_ = AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
@@ -302,6 +296,16 @@ RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
   m.shard = r.shard;
   m.shards = r.shards;
   return m;
+}
+
+void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port) {
+  try {
+    Form_Load(s, port);
+    if (r.test) port.Paste(10, *r.test);
+    for (const auto& [field, text] : r.sets) port.SetFieldText(field, text);
+    if (r.unit_au) port.SelectUnit(*r.unit_au);
+  } catch (const ProgramEnded&) {
+  }
 }
 
 std::vector<std::string> ArgsOfRequest(const SeriesRequest& r) {

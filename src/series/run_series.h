@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "port/headless_port.h"
 #include "series/pixel_layer.h"
 #include "setup/series_checks.h"
 #include "series/stop.h"
@@ -112,6 +113,10 @@ class PreparedSeries {
   bool au_ = false;
   SeriesAngles angles_{};
 };
+
+// The fields as a user leaves them before Start: the scenario loaded, the
+// texts typed, the unit chosen.
+void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port);
 
 // The command-line arguments that run the request's series again.
 std::vector<std::string> ArgsOfRequest(const SeriesRequest& request);
