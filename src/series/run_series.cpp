@@ -186,37 +186,16 @@ std::vector<double> PreparedSeries::TestAngles() const {
   return angles;
 }
 
-SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop) {
-  if (engine_->ran) throw std::logic_error("a prepared series runs once");
-  engine_->ran = true;
+// The tests themselves: on one thread exactly as a user at the windows
+// presses Start, else spread over threads and lanes. Returns the messages of
+// tests that could not be set up or run.
+std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
+                                                  const SeriesEvents& events,
+                                                  const RunStop& stop) {
   const SeriesRequest& r = request_;
   SimState& s = engine_->s;
   SeriesPort& port = engine_->port;
-  SeriesResult result;
-  result.warnings = static_cast<int>(warnings_.size());
-  const CsvLayout layout{r.shards > 0, r.energy, r.full, r.crosscheck};
   const Integrator integrator = *IntegratorOfName(r.integrator);
-  CrossTally tally;
-
-  // Rows in series order: row 2's rule, the energy check, one whole line.
-  BestSoFar best;
-  ShardChecksum checksum;  // of a shard's lines, for its last one
-  checksum.Add(first_lines_);
-  auto take_row = [&](std::int64_t test, TestRow row) {
-    if (stop.Requested()) return;
-    row.best = row.candidate && best.Takes(row.ratio);
-    if (r.crosscheck) tally.Decide(row);
-    if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
-      ++result.warnings;
-      ++result.trust_warnings;
-      if (events.warning) events.warning(EnergyWarning(row, engine_->tdfact));
-    }
-    ++result.written;
-    const std::string line = CsvRow(layout, test, row);
-    checksum.Add(line);
-    if (events.row) events.row(test, row, line);
-  };
-
   std::vector<std::string> messages;
   try {
     ProgressCounters counters(jobs_);
@@ -226,7 +205,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     port.stop = &stop;
     if (r.only && r.only->empty()) {
       // Nothing chosen: nothing to run.
-    } else if (jobs_ == 1 && !layout.shard && fixed_only && lanes_ == 1 && !r.only) {
+    } else if (jobs_ == 1 && r.shards == 0 && fixed_only && lanes_ == 1 && !r.only) {
       // One thread: exactly a user at the windows pressing Start.
       std::int64_t serial_test = 0;
       engine_->serial_emit = [&](const TestRow& row) { take_row(serial_test++, row); };
@@ -253,6 +232,39 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   } catch (const ProgramEnded&) {
   } catch (const Interrupted&) {
   }
+  return messages;
+}
+
+SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop) {
+  if (engine_->ran) throw std::logic_error("a prepared series runs once");
+  engine_->ran = true;
+  const SeriesRequest& r = request_;
+  SeriesPort& port = engine_->port;
+  SeriesResult result;
+  result.warnings = static_cast<int>(warnings_.size());
+  const CsvLayout layout{r.shards > 0, r.energy, r.full, r.crosscheck};
+  CrossTally tally;
+
+  // Rows in series order: row 2's rule, the energy check, one whole line.
+  BestSoFar best;
+  ShardChecksum checksum;  // of a shard's lines, for its last one
+  checksum.Add(first_lines_);
+  auto take_row = [&](std::int64_t test, TestRow row) {
+    if (stop.Requested()) return;
+    row.best = row.candidate && best.Takes(row.ratio);
+    if (r.crosscheck) tally.Decide(row);
+    if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
+      ++result.warnings;
+      ++result.trust_warnings;
+      if (events.warning) events.warning(EnergyWarning(row, engine_->tdfact));
+    }
+    ++result.written;
+    const std::string line = CsvRow(layout, test, row);
+    checksum.Add(line);
+    if (events.row) events.row(test, row, line);
+  };
+
+  std::vector<std::string> messages = RunTests(take_row, events, stop);
   if (stop.Requested()) {
     result.stopped = true;
     return result;

@@ -103,6 +103,9 @@ class PreparedSeries {
  private:
   struct Engine;
   RunRecord RecordOf(const SeriesResult& result) const;
+  using TakeRow = std::function<void(std::int64_t test, TestRow row)>;
+  std::vector<std::string> RunTests(const TakeRow& take_row, const SeriesEvents& events,
+                                    const RunStop& stop);
   SeriesRequest request_;
   std::unique_ptr<Engine> engine_;
   std::vector<std::string> warnings_;
