@@ -1,88 +1,26 @@
-// encounter._encounter: the thin C++ half of the Python module. A series of
-// the public C++ API runs on a thread of its own while the interpreter is
-// released; the Python thread meanwhile answers Ctrl-C and passes on progress
-// and warnings. The typed rows become NumPy columns once, at the end. The
-// Pythonic layer (keyword arguments, DataFrames, plots, Dask) is the package
-// in python/encounter.
+// encounter._encounter: the thin C++ half of the Python module. A series or
+// a map of the public C++ API runs on a thread of its own while the
+// interpreter is released; the Python thread meanwhile answers Ctrl-C and
+// passes on progress and warnings (engine_thread.h). The typed rows become
+// NumPy columns once, at the end. The Pythonic layer (keyword arguments,
+// DataFrames, plots, Dask) is the package in python/encounter.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <optional>
 #include <sstream>
-#include <thread>
 
+#include "engine_thread.h"
+#include "map_binding.h"
 #include "row_columns.h"
+#include "scenario_of.h"
 #include "encounter/encounter.h"
 #include "records/merge.h"
 
 namespace py = pybind11;
 
 namespace {
-
-// What the engine's thread leaves for the Python thread.
-struct Mailbox {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool finished = false;
-  std::vector<std::string> warnings;  // not yet passed on
-  std::optional<encounter::Summary> summary;
-  std::exception_ptr error;
-  std::atomic<bool> stop{false};
-  std::atomic<std::int64_t> tests_done{0}, steps{0};
-};
-
-// The engine on a thread of its own. Whatever ends the Python side (a
-// finished series, Ctrl-C, an exception in a callback), the thread is asked
-// to stop and joined, interpreter released, before this object is gone.
-class EngineThread {
- public:
-  EngineThread(encounter::Series& series, lab::RowColumns& columns, Mailbox& box)
-      : box_(box), thread_([&series, &columns, &box] { Run(series, columns, box); }) {}
-  ~EngineThread() {
-    box_.stop = true;
-    py::gil_scoped_release release;
-    thread_.join();
-  }
-  EngineThread(const EngineThread&) = delete;
-  EngineThread& operator=(const EngineThread&) = delete;
-
- private:
-  static void Run(encounter::Series& series, lab::RowColumns& columns, Mailbox& box) {
-    try {
-      auto on_row = [&](const encounter::Row& row) { columns.Add(row); };
-      auto on_progress = [&](const encounter::Progress& p) {
-        box.tests_done = p.tests_done;
-        box.steps = p.steps;
-      };
-      auto stop = [&] { return box.stop.load(std::memory_order_relaxed); };
-      auto on_warning = [&](const std::string& text) {
-        // An untrusted test is named just before its row is handed out.
-        columns.TagWarning(text);
-        std::lock_guard lock(box.mutex);
-        box.warnings.push_back(text);
-        box.changed.notify_all();
-      };
-      encounter::Summary summary = series.Run(on_row, on_progress, stop, on_warning);
-      std::lock_guard lock(box.mutex);
-      box.summary = std::move(summary);
-    } catch (...) {
-      std::lock_guard lock(box.mutex);
-      box.error = std::current_exception();
-    }
-    std::lock_guard lock(box.mutex);
-    box.finished = true;
-    box.changed.notify_all();
-  }
-
-  Mailbox& box_;
-  std::thread thread_;
-};
 
 py::object PictureOf(const encounter::Summary& summary) {
   if (!summary.picture) return py::none();
@@ -108,54 +46,30 @@ py::dict ResultOf(const encounter::Series& series, const encounter::Summary& sum
   return r;
 }
 
-// Runs a prepared series: the Python thread waits at most `poll` seconds at
-// a time, then passes on the warnings that came, calls progress(done, total,
-// steps) when the count changed, and looks for a pending signal (Ctrl-C
-// raises KeyboardInterrupt here, which stops the engine).
+// Runs a prepared series on the engine's thread (engine_thread.h).
 py::dict RunSeries(encounter::Series& series, const py::object& progress, const py::object& warn,
                    double poll) {
   lab::RowColumns columns(series.header());
-  Mailbox box;
-  const auto wait = std::chrono::duration<double>(poll > 0 ? poll : 0.05);
-  const std::int64_t total = series.tests();
-  {
-    EngineThread engine(series, columns, box);
-    std::int64_t shown = -1;
-    std::vector<std::string> warnings;
-    for (bool finished = false; !finished;) {
-      {
-        py::gil_scoped_release release;
-        std::unique_lock lock(box.mutex);
-        box.changed.wait_for(lock, wait, [&] { return box.finished || !box.warnings.empty(); });
-        finished = box.finished;
-        warnings.swap(box.warnings);
-      }
-      for (const std::string& text : warnings) warn(text);
-      warnings.clear();
-      const std::int64_t done = finished && !box.error ? total : box.tests_done.load();
-      if (!progress.is_none() && done != shown) {
-        progress(done, total, box.steps.load());
-        shown = done;
-      }
-      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    }
-  }
-  if (box.error) std::rethrow_exception(box.error);
-  return ResultOf(series, *box.summary, columns);
+  std::optional<encounter::Summary> summary;
+  auto work = [&](lab::Mailbox& box) {
+    auto on_row = [&](const encounter::Row& row) { columns.Add(row); };
+    auto on_progress = [&](const encounter::Progress& p) { box.Progress(p); };
+    auto stop = [&] { return box.Stop(); };
+    auto on_warning = [&](const std::string& text) {
+      // An untrusted test is named just before its row is handed out.
+      columns.TagWarning(text);
+      box.Warn(text);
+    };
+    summary = series.Run(on_row, on_progress, stop, on_warning);
+  };
+  lab::RunOnEngineThread(work, series.tests(), progress, warn, poll);
+  return ResultOf(series, *summary, columns);
 }
 
 std::unique_ptr<encounter::Series> MakeSeries(
     std::optional<std::string> test, const std::vector<std::pair<std::string, std::string>>& fields,
     std::optional<std::string> unit, const encounter::SeriesOptions& options) {
-  encounter::Scenario scenario;
-  scenario.test = std::move(test);
-  scenario.fields = fields;
-  if (unit) {
-    if (*unit != "au" && *unit != "km")
-      throw encounter::InputError("unknown unit \"" + *unit + "\" (au or km)");
-    scenario.unit = *unit == "au" ? encounter::Unit::kAU : encounter::Unit::kKm;
-  }
-  return std::make_unique<encounter::Series>(scenario, options);
+  return std::make_unique<encounter::Series>(lab::ScenarioOf(std::move(test), fields, unit), options);
 }
 
 void BindSeries(py::module_& m) {
@@ -220,6 +134,7 @@ PYBIND11_MODULE(_encounter, m) {
   m.attr("END_NAMES") = ends;
   BindPresets(m);
   BindSeries(m);
+  lab::BindMap(m);
   // Joins the outputs of all shards of a series as `encounter-batch merge`
   // does: (status, merged CSV, messages naming the faulty shard files).
   m.def("merge_shards", [](const std::vector<std::string>& files) {

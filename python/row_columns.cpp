@@ -21,6 +21,9 @@ enum class Kind {
   kFlag,      // bool
   kSmall,     // int8: a category's index, a body, a flag; -1 where the CSV is empty
   kCellReal,  // float64 as the CSV prints it (rounded there to a few digits)
+  kMapY,      // float64: a map's y value (MapPart)
+  kMapCell,   // int64: a map's cell index (MapPart)
+  kMapFlag,   // bool: whether a map's cell was integrated (MapPart)
 };
 
 double Opt(const std::optional<double>& v) { return v ? *v : kNaN; }
@@ -114,6 +117,10 @@ const Source kSources[] = {
           [](const Row& r) { return std::int64_t{r.ratio && r.ratio_body > 0 ? r.ratio_body : -1}; }),
 };
 
+const Source kMapY{"", Kind::kMapY, nullptr, nullptr};
+const Source kMapCell{"cell", Kind::kMapCell, nullptr, nullptr};
+const Source kMapComputed{"computed", Kind::kMapFlag, nullptr, nullptr};
+
 const Source* SourceOf(std::string_view name) {
   for (const Source& s : kSources)
     if (name == s.name) return &s;
@@ -130,19 +137,24 @@ py::array_t<T> ArrayOf(const std::vector<std::int64_t>& values) {
 
 }  // namespace
 
-RowColumns::RowColumns(const std::string& header) {
+RowColumns::RowColumns(const std::string& header, const std::string& y_column) {
   // The column "test" is the row's index whether or not the CSV prints it.
   columns_.push_back({"test", SourceOf("test"), 0, {}, {}, {}});
+  const bool map = !y_column.empty();
+  if (map) columns_.push_back({"cell", &kMapCell, 0, {}, {}, {}});
   const std::vector<std::string_view> names = Cells(header);
   for (std::size_t c = 0; c < names.size(); ++c) {
     if (names[c] == "test") continue;
-    const Source* source = SourceOf(names[c]);
+    const Source* source = !map ? SourceOf(names[c])
+                           : c == 0 && names[c] == y_column ? &kMapY
+                           : names[c] == "computed"         ? &kMapComputed
+                                                            : SourceOf(names[c]);
     needs_cells_ = needs_cells_ || source == nullptr || source->kind == Kind::kCellReal;
     columns_.push_back({std::string(names[c]), source, c, {}, {}, {}});
   }
 }
 
-void RowColumns::Add(const encounter::Row& row) {
+void RowColumns::Add(const encounter::Row& row, const MapPart* map) {
   const std::vector<std::string_view> cells =
       needs_cells_ ? Cells(row.csv) : std::vector<std::string_view>{};
   for (Column& c : columns_) {
@@ -152,6 +164,10 @@ void RowColumns::Add(const encounter::Row& row) {
       c.real.push_back(c.cell < cells.size() ? CellReal(cells[c.cell]) : kNaN);
     } else if (c.source->kind == Kind::kReal) {
       c.real.push_back(c.source->real(row));
+    } else if (c.source->kind == Kind::kMapY) {
+      c.real.push_back(map ? map->y : kNaN);
+    } else if (c.source->kind == Kind::kMapCell || c.source->kind == Kind::kMapFlag) {
+      c.whole.push_back(!map ? 0 : c.source->kind == Kind::kMapCell ? map->cell : map->computed);
     } else {
       c.whole.push_back(c.source->whole(row));
     }
@@ -168,11 +184,12 @@ py::dict RowColumns::ToNumpy() const {
     const char* name = c.name.c_str();
     if (c.source == nullptr) {
       d[name] = c.text;
-    } else if (c.source->kind == Kind::kReal || c.source->kind == Kind::kCellReal) {
+    } else if (c.source->kind == Kind::kReal || c.source->kind == Kind::kCellReal ||
+               c.source->kind == Kind::kMapY) {
       d[name] = py::array_t<double>(static_cast<py::ssize_t>(c.real.size()), c.real.data());
-    } else if (c.source->kind == Kind::kWhole) {
+    } else if (c.source->kind == Kind::kWhole || c.source->kind == Kind::kMapCell) {
       d[name] = ArrayOf<std::int64_t>(c.whole);
-    } else if (c.source->kind == Kind::kFlag) {
+    } else if (c.source->kind == Kind::kFlag || c.source->kind == Kind::kMapFlag) {
       d[name] = ArrayOf<bool>(c.whole);
     } else {
       d[name] = ArrayOf<std::int8_t>(c.whole);

@@ -7,6 +7,8 @@ bodies, run on the program's own engine, the rows as pandas DataFrames.
     s.df                                         # the rows, typed
     s.plot()                                     # speed / escape speed
     s.to_csv("preset-2.csv")                     # the bytes of encounter-batch
+    m = encounter.map(2, y=("dist2", 1.5, 3, 16), end=90)  # outcome by angle and dist2
+    m.plot()                                     # the outcome over both
 
 encounter.dask.series(client, 2, shards=16) runs the same series on a Dask
 cluster. See docs/python.md.
@@ -15,6 +17,7 @@ cluster. See docs/python.md.
 from . import _encounter, dask
 from ._encounter import Error, InputError
 from ._errors import TrustWarning
+from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
 
 __version__ = _encounter.version()
@@ -23,4 +26,5 @@ field_names = _encounter.field_names
 for _cls in (Error, InputError):
     _cls.__module__ = __name__
 
-__all__ = ["dask", "Error", "InputError", "Series", "TrustWarning", "field_names", "presets", "series"]
+__all__ = ["dask", "Error", "InputError", "Map", "Series", "TrustWarning", "field_names", "map",
+           "presets", "series"]

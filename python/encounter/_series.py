@@ -28,26 +28,37 @@ class Spec:
         edits = _fields.field_edits(text, fields, unit)
         return cls(text, tuple(edits), unit, tuple(dict(options, picture=picture).items()))
 
-    def prepare(self, **more):
-        """The engine's series, set up and checked: raises InputError."""
+    def series_options(self, **more):
+        """The engine's SeriesOptions of this series."""
         o = _encounter.SeriesOptions()
         for name, value in dict(self.options, **more).items():
             setattr(o, name, 0 if value is None else value)
-        return _encounter.Series(self.test, list(self.fields), self.unit, o)
+        return o
+
+    def prepare(self, **more):
+        """The engine's series, set up and checked: raises InputError."""
+        return _encounter.Series(self.test, list(self.fields), self.unit,
+                                 self.series_options(**more))
+
+
+def run_prepared(prepared, description, *, progress=False, warn=None):
+    """Runs a prepared series or map on the engine and returns the binding's
+    result. warn(text) gets every warning, set-up warnings first."""
+    warn = warn or (lambda text: None)
+    for text in prepared.setup_warnings:
+        warn(text)
+    report, close = _progress.reporter(progress, description)
+    try:
+        return prepared.run(report, warn)
+    finally:
+        close()
 
 
 def run(spec, *, progress=False, warn=None, **more):
     """Runs spec on the engine and returns the binding's result and the
-    prepared series. warn(text) gets every warning, set-up warnings first."""
+    prepared series."""
     prepared = spec.prepare(**more)
-    warn = warn or (lambda text: None)
-    for text in prepared.setup_warnings:
-        warn(text)
-    report, close = _progress.reporter(progress, f"scenario {spec.test or 0}")
-    try:
-        result = prepared.run(report, warn)
-    finally:
-        close()
+    result = run_prepared(prepared, f"scenario {spec.test or 0}", progress=progress, warn=warn)
     return result, prepared
 
 
@@ -164,7 +175,7 @@ def series(test=None, *, unit=None, integrator="euler-sums", crosscheck=False, j
                    jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
                    picture=picture)
     result, prepared = run(spec, progress=progress,
-                           warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=4))
+                           warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=5))
     return Series._of_result(result, prepared.header)
 
 

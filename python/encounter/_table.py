@@ -22,10 +22,10 @@ def _texts(codes, categories):
     return names[codes.astype(np.int64) + 1]
 
 
-def data_frame(columns, names):
-    """A DataFrame indexed by "test": categories for end, acc_end and
-    vesc_heading, nullable boolean and integer columns for the flags and the
-    body that may be empty."""
+def data_frame(columns, names, index="test"):
+    """A DataFrame indexed by "test" (a map's by "cell"): categories for end,
+    acc_end and vesc_heading, nullable boolean and integer columns for the
+    flags and the body that may be empty."""
     import pandas as pd
 
     data = {}
@@ -39,14 +39,14 @@ def data_frame(columns, names):
             data[name] = pd.arrays.IntegerArray(a, a < 0)
         else:
             data[name] = a
-    return pd.DataFrame(data, index=pd.Index(columns["test"], name="test"))
+    return pd.DataFrame(data, index=pd.Index(columns[index], name=index))
 
 
-def structured(columns, names):
-    """A NumPy structured array with the field "test" and one per column:
-    categories as text ("" where the CSV is empty), optional flags and bodies
-    as int8 (-1 where the CSV is empty)."""
-    values = {"test": columns["test"]}
+def structured(columns, names, index="test"):
+    """A NumPy structured array with the field index ("test", a map's "cell")
+    and one per column: categories as text ("" where the CSV is empty),
+    optional flags and bodies as int8 (-1 where the CSV is empty)."""
+    values = {index: columns[index]}
     for name in names:
         a = columns[name]
         if name in CATEGORIES:
@@ -54,7 +54,7 @@ def structured(columns, names):
         elif isinstance(a, list):
             a = np.array(a, dtype=str) if a else np.array([], dtype="U1")
         values[name] = a
-    out = np.empty(len(values["test"]), dtype=[(n, v.dtype) for n, v in values.items()])
+    out = np.empty(len(values[index]), dtype=[(n, v.dtype) for n, v in values.items()])
     for n, v in values.items():
         out[n] = v
     return out

@@ -1,5 +1,6 @@
 // The passes of a map: every cell at once, or refinement level by level; and
 // the record of the run.
+#include <charconv>
 #include <sstream>
 
 #include "records/csv.h"
@@ -35,6 +36,25 @@ std::vector<std::int64_t> ShardColumns(int row, std::int64_t columns, int shard,
   std::int64_t c = ((shard - 1 - first) % shards + shards) % shards;
   for (; c < columns; c += shards) only.push_back(c);
   return only;
+}
+
+// The number as the shortest text that reads back as it, as --y takes it.
+std::string ExactText(double value) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+}
+
+// The encounter-batch arguments that run the map again, for a map asked for
+// through the library (the command line passes its own).
+std::vector<std::string> ArgsOfMapRequest(const MapRequest& r) {
+  std::vector<std::string> a = ArgsOfRequest(r.series);
+  a.insert(a.begin(), "map");
+  const MapAxisRequest& y = r.axis;
+  a.push_back("--y=" + std::string(NameOfField(y.field)) + '=' + ExactText(y.from) + ':' +
+              ExactText(y.to) + ':' + std::to_string(y.count));
+  if (y.log) a.push_back("--y-log");
+  if (r.refine > 0) a.push_back("--refine=" + std::to_string(r.refine));
+  return a;
 }
 
 }  // namespace
@@ -138,7 +158,7 @@ std::string PreparedMap::RecordJson(const MapResult& result) const {
   const SeriesRequest& r = request_.series;
   const MapAxisRequest& a = request_.axis;
   RunRecord m;
-  m.args = r.args;
+  m.args = r.args.empty() ? ArgsOfMapRequest(request_) : r.args;
   m.fields = fields_;
   m.au = au_;
   m.scenario = scenario_;

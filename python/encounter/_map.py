@@ -1,0 +1,169 @@
+"""A map: the series of a scenario run once for each value of a second field
+(the y axis), and what it leaves behind."""
+
+import json
+import numbers
+import warnings
+
+import numpy as np
+
+from . import _encounter, _fields, _series, _table
+from ._errors import TrustWarning
+
+
+def _axis(y, y_from, y_to, y_count):
+    """(name, from, to, count) of y=NAME with y_from, y_to, y_count, or of
+    y=(NAME, FROM, TO, COUNT)."""
+    if isinstance(y, (tuple, list)):
+        if len(y) != 4 or any(v is not None for v in (y_from, y_to, y_count)):
+            raise TypeError("y: (name, from, to, count), or a name with y_from, y_to and y_count")
+        y, y_from, y_to, y_count = y
+    if not isinstance(y, str) or None in (y_from, y_to, y_count):
+        raise TypeError("y: (name, from, to, count), or a name with y_from, y_to and y_count")
+    for name, value in (("y_from", y_from), ("y_to", y_to)):
+        _fields.number_text(name, value)  # a finite number, else TypeError or InputError
+    if isinstance(y_count, bool) or not isinstance(y_count, numbers.Integral):
+        raise TypeError(f"y_count: a whole number, not {y_count!r}")
+    return y, float(y_from), float(y_to), int(y_count)
+
+
+class Map:
+    """The cells of a map and its record, as `encounter-batch map` leaves them.
+
+    df          the cells as a pandas DataFrame indexed by "cell" (row of the
+                map x angles + test): the y column, then the series' columns
+    to_numpy()  the cells as a NumPy structured array
+    meta        the record (encounter-batch map --meta) as a dict
+    to_csv(p)   the CSV, byte for byte that of encounter-batch map
+    grid(c)     the column c as a 2-D array, y values x start angles
+    summary()   per y value the fraction of each end and of v3_red, with errors
+    plot()      the outcome over start angle and y
+    warnings    what the command line would have warned about
+    """
+
+    def __init__(self, result, prepared, scenario, y_log):
+        names = prepared.header.split(",")
+        self._columns = result["columns"]
+        self.columns = names
+        self._names = names[:1] + (["test"] if "test" not in names else []) + names[1:]
+        self._csv = result["csv"]
+        self.meta = json.loads(result["record"])
+        self.warnings = list(result["warnings"])
+        self.map_id = result["map_id"]
+        self.crosscheck = result["crosscheck"]
+        self.computed = result["computed"]
+        self.y_column = prepared.y_column
+        self.y = np.array(prepared.y)
+        self.angles = np.array(prepared.angles)
+        self.unit = prepared.unit
+        self.scenario = scenario
+        self.y_log = y_log
+        self._tallies = result["tallies"]
+        self._df = None
+
+    def __len__(self):
+        return len(self._columns["cell"])
+
+    def __repr__(self):
+        return (f"<encounter.Map scenario {self.scenario}: {len(self.y)} x {len(self.angles)} cells "
+                f"by {self.y_column}, {self.meta.get('integrator')}, map {self.map_id}>")
+
+    @property
+    def shape(self):
+        """(y values, start angles)."""
+        return len(self.y), len(self.angles)
+
+    @property
+    def df(self):
+        if self._df is None:
+            try:
+                self._df = _table.data_frame(self._columns, self._names, index="cell")
+            except ImportError:
+                self._df = self.to_numpy()
+        return self._df
+
+    def to_numpy(self):
+        return _table.structured(self._columns, self._names, index="cell")
+
+    @property
+    def csv(self):
+        return self._csv.decode()
+
+    def to_csv(self, path=None):
+        """Writes the CSV to path (a name or a binary file), or returns it."""
+        return _series.Series.to_csv(self, path)
+
+    def grid(self, column="end"):
+        """The column as a 2-D array, one row per y value (the first y value
+        first), one column per start angle: "end" and the other categories as
+        texts, "ratio" as float64 (NaN where a test has no ratio)."""
+        values = self._columns[column]
+        if column in _table.CATEGORIES:
+            values = _table._texts(values, _table.CATEGORIES[column])
+        values = np.asarray(values)
+        out = np.empty(len(self.y) * len(self.angles), dtype=values.dtype)
+        out[self._columns["cell"]] = values
+        return out.reshape(self.shape)
+
+    def summary(self):
+        """Per y value: its tests, and the fraction of them that ended each way
+        (the ends that occur in the map) and that had v3_red, each with its
+        binomial standard error sqrt(p (1 - p) / n) in the column NAME_se."""
+        t = self._tallies
+        n = t["tests"].astype(float)
+        with np.errstate(invalid="ignore", divide="ignore"):
+            def fraction(counts):
+                p = counts / n
+                return p, np.sqrt(p * (1 - p) / n)
+
+            data = {self.y_column: t["y"], "tests": t["tests"]}
+            for code, name in enumerate(_table.END_NAMES):
+                if t["ends"][:, code].any():
+                    data[name], data[name + "_se"] = fraction(t["ends"][:, code])
+            data["v3_red"], data["v3_red_se"] = fraction(t["red"])
+        try:
+            import pandas as pd
+        except ImportError:
+            return data
+        return pd.DataFrame(data).set_index(self.y_column)
+
+    def plot(self, colour="end", ax=None):
+        """The outcome over start angle (x) and y: colour="end" one colour per
+        end and v3_red, with a legend; colour="ratio" speed / escape speed on a
+        logarithmic scale, with a colour bar. Returns the axes."""
+        from ._map_plot import plot_map
+
+        return plot_map(self, colour, ax)
+
+
+def map(test=None, y=None, *, y_from=None, y_to=None, y_count=None, y_log=False, refine=0,
+        unit=None, integrator="euler-sums", crosscheck=False, jobs=None, lanes=None,
+        max_steps=50_000_000, energy=False, full=False, progress=True, **fields):
+    """Runs a map as `encounter-batch map` does and returns its Map.
+
+    test       the scenario, as typed into the field "test" (2, "3.5")
+    y          the y axis: ("dist2", 1.5, 3.0, 16), or its name ("dist2",
+               "dist1", "tdfact"; "m2", "m3" in scenario 0) with y_from, y_to
+               and y_count; values in the unit the fields show (--y)
+    y_log      spaced evenly in the logarithm (--y-log)
+    refine     levels of adaptive refinement (--refine)
+    **fields   field edits in the order given, as for encounter.series
+    the rest   as for encounter.series: unit, integrator, crosscheck, jobs
+               (threads for all rows together), lanes, max_steps, energy,
+               full, progress
+
+    Raises TypeError for an unknown field name or a malformed axis, and
+    InputError (a ValueError) for a map the command line refuses, an axis
+    the scenario does not read among them; its warnings become TrustWarnings.
+    Ctrl-C stops the map and raises KeyboardInterrupt.
+    """
+    name, first, last, count = _axis(y, y_from, y_to, y_count)
+    spec = _series.Spec.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
+                           jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
+                           picture=False)
+    prepared = _encounter.Map(spec.test, list(spec.fields), spec.unit, spec.series_options(), name,
+                              first, last, count, bool(y_log), int(refine))
+    warn = lambda text: warnings.warn(text, TrustWarning, stacklevel=4)  # noqa: E731
+    result = _series.run_prepared(prepared, f"scenario {spec.test or 0}, map", progress=progress,
+                                  warn=warn)
+    return Map(result, prepared, spec.test or "0", bool(y_log))

@@ -1,0 +1,124 @@
+#include "map_binding.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "encounter/map.h"
+#include "engine_thread.h"
+#include "row_columns.h"
+#include "scenario_of.h"
+
+namespace lab {
+
+namespace py = pybind11;
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+std::unique_ptr<encounter::Map> MakeMap(std::optional<std::string> test, const Fields& fields,
+                                        const std::optional<std::string>& unit,
+                                        const encounter::SeriesOptions& series,
+                                        const std::string& y, double from, double to, int count,
+                                        bool log, int refine) {
+  encounter::MapOptions options;
+  options.series = series;
+  options.refine = refine;
+  return std::make_unique<encounter::Map>(ScenarioOf(std::move(test), fields, unit),
+                                          encounter::MapAxis{y, from, to, count, log}, options);
+}
+
+// Per y value: the value, its tests, the count of each end (a column per
+// end, in the order of End) and of v3_red.
+py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
+  const auto n = static_cast<py::ssize_t>(tallies.size());
+  py::array_t<double> y(n);
+  py::array_t<std::int64_t> tests(n), red(n), ends({n, py::ssize_t{7}});
+  for (py::ssize_t k = 0; k < n; ++k) {
+    const encounter::MapTally& t = tallies[static_cast<std::size_t>(k)];
+    y.mutable_at(k) = t.y;
+    tests.mutable_at(k) = t.tests;
+    red.mutable_at(k) = t.red;
+    for (py::ssize_t e = 0; e < 7; ++e) ends.mutable_at(k, e) = t.ends[static_cast<std::size_t>(e)];
+  }
+  py::dict d;
+  d["y"] = y;
+  d["tests"] = tests;
+  d["ends"] = ends;
+  d["red"] = red;
+  return d;
+}
+
+py::dict ResultOf(const encounter::Map& map, const encounter::MapSummary& summary,
+                  const RowColumns& columns) {
+  py::dict r;
+  r["columns"] = columns.ToNumpy();
+  // A shard that hands out no cell still writes its first lines.
+  r["csv"] = py::bytes(map.first_lines() + columns.csv() + summary.last_lines);
+  r["record"] = summary.record_json;
+  r["warnings"] = summary.warnings;
+  r["untrusted"] = columns.warnings();
+  r["crosscheck"] = summary.crosscheck;
+  r["map_id"] = summary.map_id;
+  r["cells_in_map"] = summary.cells_in_map;
+  r["computed"] = summary.computed;
+  r["tallies"] = TalliesOf(summary.tallies);
+  return r;
+}
+
+// Runs a prepared map on the engine's thread (engine_thread.h).
+py::dict RunMap(encounter::Map& map, const py::object& progress, const py::object& warn,
+                double poll) {
+  RowColumns columns(map.header(), map.y_column());
+  std::optional<encounter::MapSummary> summary;
+  auto work = [&](Mailbox& box) {
+    auto on_cell = [&](const encounter::MapCell& cell) {
+      const MapPart part{cell.y, cell.index, cell.computed};
+      columns.Add(cell.row, &part);
+    };
+    auto on_progress = [&](const encounter::Progress& p) { box.Progress(p); };
+    auto stop = [&] { return box.Stop(); };
+    auto on_warning = [&](const std::string& text) {
+      columns.TagWarning(text);
+      box.Warn(text);
+    };
+    summary = map.Run(on_cell, on_progress, stop, on_warning);
+  };
+  RunOnEngineThread(work, map.cells(), progress, warn, poll);
+  return ResultOf(map, *summary, columns);
+}
+
+}  // namespace
+
+void BindMap(py::module_& m) {
+  py::class_<encounter::Map>(m, "Map")
+      .def(py::init(&MakeMap), py::arg("test"), py::arg("fields"), py::arg("unit"),
+           py::arg("options"), py::arg("y"), py::arg("y_from"), py::arg("y_to"),
+           py::arg("y_count"), py::arg("y_log"), py::arg("refine"))
+      .def_property_readonly("setup_warnings", &encounter::Map::setup_warnings)
+      .def_property_readonly("rows", &encounter::Map::rows)
+      .def_property_readonly("columns", &encounter::Map::columns)
+      .def_property_readonly("cells", &encounter::Map::cells)
+      .def_property_readonly("y", &encounter::Map::y)
+      .def_property_readonly("field_texts", &encounter::Map::field_texts)
+      .def_property_readonly("angles", &encounter::Map::angles)
+      .def_property_readonly("y_column", &encounter::Map::y_column)
+      .def_property_readonly("unit",
+                             [](const encounter::Map& map) {
+                               return map.unit() == encounter::Unit::kAU ? "AU" : "km";
+                             })
+      .def_property_readonly("fields", &encounter::Map::fields)
+      .def_property_readonly("header", &encounter::Map::header)
+      .def_property_readonly("first_lines", &encounter::Map::first_lines)
+      .def_property_readonly("map_id", &encounter::Map::map_id)
+      .def_property_readonly("threads", &encounter::Map::threads)
+      .def("run", &RunMap, py::arg("progress"), py::arg("warn"), py::arg("poll") = 0.05);
+}
+
+}  // namespace lab
