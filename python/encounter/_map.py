@@ -158,12 +158,12 @@ def map(test=None, y=None, *, y_from=None, y_to=None, y_count=None, y_log=False,
     Ctrl-C stops the map and raises KeyboardInterrupt.
     """
     name, first, last, count = _axis(y, y_from, y_to, y_count)
-    spec = _series.Spec.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
+    request = _series.Request.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
                            jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
                            picture=False)
-    prepared = _encounter.Map(spec.test, list(spec.fields), spec.unit, spec.series_options(), name,
+    prepared = _encounter.Map(request.test, list(request.fields), request.unit, request.series_options(), name,
                               first, last, count, bool(y_log), int(refine))
     warn = lambda text: warnings.warn(text, TrustWarning, stacklevel=4)  # noqa: E731
-    result = _series.run_prepared(prepared, f"scenario {spec.test or 0}, map", progress=progress,
+    result = _series.run_prepared(prepared, f"scenario {request.test or 0}, map", progress=progress,
                                   warn=warn)
-    return Map(result, prepared, spec.test or "0", bool(y_log))
+    return Map(result, prepared, request.test or "0", bool(y_log))

@@ -10,7 +10,7 @@ from ._errors import TrustWarning
 
 
 @dataclasses.dataclass(frozen=True)
-class Spec:
+class Request:
     """What a series is asked to be: the texts typed into the fields and the
     options, as plain values (it travels to Dask workers)."""
 
@@ -54,11 +54,11 @@ def run_prepared(prepared, description, *, progress=False, warn=None):
         close()
 
 
-def run(spec, *, progress=False, warn=None, **more):
-    """Runs spec on the engine and returns the binding's result and the
+def run(request, *, progress=False, warn=None, **more):
+    """Runs request on the engine and returns the binding's result and the
     prepared series."""
-    prepared = spec.prepare(**more)
-    result = run_prepared(prepared, f"scenario {spec.test or 0}", progress=progress, warn=warn)
+    prepared = request.prepare(**more)
+    result = run_prepared(prepared, f"scenario {request.test or 0}", progress=progress, warn=warn)
     return result, prepared
 
 
@@ -171,10 +171,10 @@ def series(test=None, *, unit=None, integrator="euler-sums", crosscheck=False, j
     for a series the command line refuses; its warnings become TrustWarnings.
     Ctrl-C stops the series and raises KeyboardInterrupt.
     """
-    spec = Spec.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
+    request = Request.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
                    jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
                    picture=picture)
-    result, prepared = run(spec, progress=progress,
+    result, prepared = run(request, progress=progress,
                            warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=5))
     return Series._of_result(result, prepared.header)
 

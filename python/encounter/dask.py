@@ -35,15 +35,15 @@ class MergeError(_encounter.Error):
         self.shards = sorted(shards)
 
 
-def run_shard(spec, k, n, jobs):
+def run_shard(request, k, n, jobs):
     """On a worker: the k-th of n shards of the series (no picture)."""
-    result, _ = _series.run(spec, shard=k, shards=n, jobs=jobs, picture=False)
+    result, _ = _series.run(request, shard=k, shards=n, jobs=jobs, picture=False)
     return {key: result[key] for key in ("csv", "columns", "record", "untrusted")}
 
 
-def _submit(client, spec, shards, n, jobs, retries):
+def _submit(client, request, shards, n, jobs, retries):
     token = uuid.uuid4().hex[:8]
-    return {k: client.submit(run_shard, spec, k, n, jobs, key=f"encounter-shard-{k}-of-{n}-{token}",
+    return {k: client.submit(run_shard, request, k, n, jobs, key=f"encounter-shard-{k}-of-{n}-{token}",
                              pure=False, retries=retries)
             for k in shards}
 
@@ -174,18 +174,18 @@ def series(client, test=None, *, shards=None, jobs=1, retries=1, runs_again=1, u
     shard that raises; runs_again: rounds of running again the shards the
     merge refuses or that failed. Raises MergeError naming the shards that
     still fail."""
-    spec = _series.Spec.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
+    request = _series.Request.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
                            jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
                            picture=False)
-    prepared = spec.prepare()  # the input is checked here, before anything is sent
+    prepared = request.prepare()  # the input is checked here, before anything is sent
     for text in prepared.setup_warnings:
         warnings.warn(text, _series.TrustWarning, stacklevel=2)
     n = shards or max(1, sum(client.nthreads().values()))
-    report, close = _progress.reporter(progress, f"scenario {spec.test or 0}, shards")
+    report, close = _progress.reporter(progress, f"scenario {request.test or 0}, shards")
     outputs, pending = {}, set(range(1, n + 1))
     try:
         for round_ in range(runs_again + 1):
-            failed = _gather(_submit(client, spec, sorted(pending), n, jobs, retries), outputs,
+            failed = _gather(_submit(client, request, sorted(pending), n, jobs, retries), outputs,
                              report)
             for k in _check_rows(outputs, n):
                 del outputs[k]

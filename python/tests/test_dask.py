@@ -71,9 +71,9 @@ class FlakyClient:
     def nthreads(self):
         return {"here": 2}
 
-    def submit(self, fn, spec, k, n, jobs, **kwargs):
+    def submit(self, fn, request, k, n, jobs, **kwargs):
         self.asked[k] = self.asked.get(k, 0) + 1
-        out = fn(spec, k, n, jobs)
+        out = fn(request, k, n, jobs)
         if k in self.spoil and self.asked[k] <= self.times:
             if self.how == "raise":
                 return Done(error=OSError("worker lost"))
