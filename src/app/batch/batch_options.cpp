@@ -197,14 +197,14 @@ bool ParseCount(std::string_view text, T* value) {
 
 using Apply = bool (*)(BatchOptions&, const std::string&, std::string* error);
 
-struct OptionSpec {
+struct KnownOption {
   const char* name;
   bool takes_value;
   Apply apply;
 };
 
 // Each option once; a new one is one more line here and in the help text.
-const OptionSpec kOptions[] = {
+const KnownOption kOptions[] = {
     {"--help", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
     {"-h", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
     {"--version", false, [](BatchOptions& o, const std::string&, std::string*) { return o.version = true; }},
@@ -334,7 +334,7 @@ const OptionSpec kOptions[] = {
 // The option at args[*i] with its value (from "--option=VALUE" or the next
 // word); *i moves past both.
 struct GivenOption {
-  const OptionSpec* spec;
+  const KnownOption* known;
   std::string value;
 };
 std::optional<GivenOption> NextOption(const std::vector<std::string>& args, std::size_t* i,
@@ -347,8 +347,8 @@ std::optional<GivenOption> NextOption(const std::vector<std::string>& args, std:
     value = name.substr(eq + 1);
     name.resize(eq);
   }
-  const OptionSpec* option = nullptr;
-  for (const OptionSpec& s : kOptions) {
+  const KnownOption* option = nullptr;
+  for (const KnownOption& s : kOptions) {
     if (name == s.name) option = &s;
   }
   if (option == nullptr) {
@@ -375,8 +375,8 @@ std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& ar
   BatchOptions o;
   for (std::size_t i = 0; i < args.size();) {
     const auto option = NextOption(args, &i, error);
-    if (!option || !option->spec->apply(o, option->value, error)) return std::nullopt;
-    o.given.push_back(option->spec->name);
+    if (!option || !option->known->apply(o, option->value, error)) return std::nullopt;
+    o.given.push_back(option->known->name);
   }
   if (o.png_width > 0 && !o.png) {
     *error = "--png-size sizes the picture of --png FILE, which is not asked for";
@@ -393,7 +393,7 @@ std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
     const std::size_t from = i;
     const auto option = NextOption(args, &i, &error);
     if (!option) i = from + 1;  // kept, for the parser to refuse
-    if (option && std::find(names.begin(), names.end(), option->spec->name) != names.end())
+    if (option && std::find(names.begin(), names.end(), option->known->name) != names.end())
       continue;
     kept.insert(kept.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
                 args.begin() + static_cast<std::ptrdiff_t>(i));
