@@ -14,8 +14,8 @@
 #include "setup/presets.h"
 #include "setup/read_fields.h"
 #include "port/control_flow.h"
-#include "ui/handlers.h"
-#include "port/headless_port.h"
+#include "control/handlers.h"
+#include "control/headless_port.h"
 
 namespace {
 

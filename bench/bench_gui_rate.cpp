@@ -13,8 +13,8 @@
 
 #include "state/sim_state.h"
 #include "port/control_flow.h"
-#include "ui/handlers.h"
-#include "port/headless_port.h"
+#include "control/handlers.h"
+#include "control/headless_port.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"

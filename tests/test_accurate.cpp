@@ -14,7 +14,7 @@
 #include "simulation/energy.h"
 #include "simulation/integrator_bulirsch_stoer.h"
 #include "simulation/integrator_gauss_radau.h"
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 
 namespace {
 

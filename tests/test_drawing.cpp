@@ -8,8 +8,8 @@
 #include "setup/field_names.h"
 #include "golden.h"
 #include "port/control_flow.h"
-#include "ui/handlers.h"
-#include "port/headless_port.h"
+#include "control/handlers.h"
+#include "control/headless_port.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "setup/initial_conditions.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "setup/read_fields.h"
 #include "simulation/encounter.h"
 #include "simulation/integrator.h"
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 
 namespace {
 

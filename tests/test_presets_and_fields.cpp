@@ -8,7 +8,7 @@
 
 #include "setup/presets.h"
 #include "setup/read_fields.h"
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 
 namespace {
 

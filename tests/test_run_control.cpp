@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "port/control_flow.h"
-#include "ui/handlers.h"
-#include "port/headless_port.h"
+#include "control/handlers.h"
+#include "control/headless_port.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "app/batch/batch_run.h"
 #include "state/sim_state.h"
 #include "port/control_flow.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "encounter/series.h"
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
 
 namespace lab {
 

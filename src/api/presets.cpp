@@ -3,10 +3,10 @@
 #include "encounter/presets.h"
 
 #include "encounter/version.h"
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "version.h"
 
 namespace encounter {

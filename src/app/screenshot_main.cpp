@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "state/sim_state.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "port/colour.h"
+#include "state/colour.h"
 
 namespace lab {
 

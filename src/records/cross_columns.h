@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "series/crosscheck.h"
+#include "simulation/cross_outcome.h"
 
 namespace lab {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
 
 namespace lab {
 

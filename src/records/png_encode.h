@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "series/pixel_layer.h"
-#include "port/colour.h"
+#include "simulation/pixel_layer.h"
+#include "state/colour.h"
 
 namespace lab {
 

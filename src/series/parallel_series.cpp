@@ -12,7 +12,7 @@
 #include "series/stop.h"
 #include "setup/initial_conditions.h"
 #include "simulation/run_loop.h"
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 
 namespace lab {
 

@@ -11,7 +11,7 @@
 
 #include "series/series_port.h"
 #include "series/stop.h"
-#include "series/pixel_layer.h"
+#include "simulation/pixel_layer.h"
 #include "series/progress_counters.h"
 #include "state/sim_state.h"
 

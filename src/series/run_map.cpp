@@ -17,7 +17,7 @@
 #include "setup/initial_conditions.h"
 #include "setup/number_text.h"
 #include "simulation/run_loop.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "version.h"
 
 namespace lab {

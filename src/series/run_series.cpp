@@ -23,7 +23,7 @@
 #include "setup/series_checks.h"
 #include "simulation/lane_step.h"
 #include "simulation/run_loop.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "version.h"
 
 namespace lab {

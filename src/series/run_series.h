@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "port/headless_port.h"
-#include "series/pixel_layer.h"
+#include "control/headless_port.h"
+#include "simulation/pixel_layer.h"
 #include "setup/series_checks.h"
 #include "series/stop.h"
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
 #include "simulation/accurate_test.h"
 
 namespace lab {

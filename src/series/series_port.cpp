@@ -4,23 +4,11 @@
 #include <utility>
 
 #include "series/stop.h"
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
 #include "simulation/energy.h"
 #include "simulation/run_loop.h"
 
 namespace lab {
-
-const char* EndWord(int endcause, bool limit) {
-  if (limit) return "limit";
-  switch (endcause) {
-    case kEndEscaped: return "escaped";
-    case kEndReceded: return "receded";
-    case kEndAbsorbed: return "absorbed";
-    case kEndPassages: return "passages";
-    case kEndNext: return "next";
-    default: return "none";
-  }
-}
 
 SeriesPort::SeriesPort(SimState& s, std::int64_t max_steps, Emit emit)
     : HeadlessPort(s), max_steps_(max_steps), emit_(std::move(emit)) {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "series/pixel_layer.h"
+#include "simulation/pixel_layer.h"
 #include "series/stop.h"
-#include "series/test_rows.h"
-#include "port/headless_port.h"
+#include "simulation/test_row.h"
+#include "control/headless_port.h"
 
 namespace lab {
 

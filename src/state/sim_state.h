@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "port/colour.h"
+#include "state/colour.h"
 
 namespace lab {
 

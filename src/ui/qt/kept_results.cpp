@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "records/csv.h"
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/trajectory_display.h"
 

@@ -17,7 +17,7 @@
 
 #include "port/control_flow.h"
 #include "setup/presets.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/start_checks.h"
 #include "ui/qt/window_font.h"

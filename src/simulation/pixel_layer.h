@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "port/colour.h"
+#include "state/colour.h"
 #include "port/display_port.h"
 
 namespace lab {

@@ -1,6 +1,20 @@
-#include "series/test_rows.h"
+#include "simulation/test_row.h"
+
+#include "state/sim_state.h"
 
 namespace lab {
+
+const char* EndWord(int endcause, bool limit) {
+  if (limit) return "limit";
+  switch (endcause) {
+    case kEndEscaped: return "escaped";
+    case kEndReceded: return "receded";
+    case kEndAbsorbed: return "absorbed";
+    case kEndPassages: return "passages";
+    case kEndNext: return "next";
+    default: return "none";
+  }
+}
 
 namespace {
 constexpr int kRow1First = 7;

@@ -1,4 +1,4 @@
-#include "ui/handlers.h"
+#include "control/handlers.h"
 
 #include "setup/initial_conditions.h"
 #include "setup/number_text.h"

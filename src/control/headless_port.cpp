@@ -1,9 +1,9 @@
-#include "port/headless_port.h"
+#include "control/headless_port.h"
 
 #include <utility>
 
 #include "port/control_flow.h"
-#include "ui/handlers.h"
+#include "control/handlers.h"
 
 namespace lab {
 
