@@ -105,7 +105,7 @@ void BindPresets(py::module_& m) {
     for (const encounter::Preset& p : encounter::Presets()) {
       py::dict d;
       d["number"] = p.number;
-      d["unit"] = p.unit == encounter::Unit::kAU ? "AU" : "km";
+      d["unit"] = encounter::UnitName(p.unit);
       d["regime"] = p.regime;
       for (auto [name, text] : {std::pair{"m1", &p.m1}, {"m2", &p.m2}, {"m3", &p.m3},
                                 {"dist1", &p.dist1}, {"dist2", &p.dist2}, {"start", &p.start},
@@ -132,6 +132,34 @@ PYBIND11_MODULE(_encounter, m) {
   for (int k = 0; k <= static_cast<int>(encounter::End::kNone); ++k)
     ends.append(encounter::EndName(static_cast<encounter::End>(k)));
   m.attr("END_NAMES") = ends;
+  m.def("columns", [] {
+    py::list all;
+    for (const encounter::ColumnInfo& c : encounter::Columns()) {
+      py::dict d;
+      d["name"] = c.name;
+      d["unit"] = c.unit;
+      d["type"] = c.type;
+      d["option"] = c.option;
+      d["meaning"] = c.meaning;
+      d["categories"] = c.categories;
+      all.append(d);
+    }
+    return all;
+  }, "The CSV's columns: name, unit, type, option, meaning and a category's values.");
+  m.def("column_unit", [](const std::string& name, const std::string& shown) {
+    return encounter::ColumnUnit(name, encounter::UnitOfName(shown).value_or(encounter::Unit::kKm));
+  }, "The unit of a column's values when the scenario shows distances in AU or km.");
+  m.def("shown_unit", [](std::optional<std::string> test, std::optional<std::string> unit) {
+    std::optional<encounter::Unit> u;
+    if (unit) u = encounter::UnitOfName(*unit);
+    return std::string(encounter::UnitName(encounter::ShownUnit(test, u)));
+  }, "The distance unit the fields show: AU or km.");
+  m.def("distance_text", [](double value, const std::string& shown) {
+    double km = 0;
+    std::string text = encounter::DistanceText(
+        value, encounter::UnitOfName(shown).value_or(encounter::Unit::kKm), &km);
+    return py::make_tuple(text, km);
+  }, "The field text a distance in that unit is typed as, and the km it reads back as.");
   BindPresets(m);
   BindSeries(m);
   lab::BindMap(m);

@@ -39,13 +39,13 @@ std::unique_ptr<encounter::Map> MakeMap(std::optional<std::string> test, const F
 py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
   const auto n = static_cast<py::ssize_t>(tallies.size());
   py::array_t<double> y(n);
-  py::array_t<std::int64_t> tests(n), red(n), ends({n, py::ssize_t{7}});
+  py::array_t<std::int64_t> tests(n), red(n), ends({n, py::ssize_t{encounter::kEndCount}});
   for (py::ssize_t k = 0; k < n; ++k) {
     const encounter::MapTally& t = tallies[static_cast<std::size_t>(k)];
     y.mutable_at(k) = t.y;
     tests.mutable_at(k) = t.tests;
     red.mutable_at(k) = t.red;
-    for (py::ssize_t e = 0; e < 7; ++e) ends.mutable_at(k, e) = t.ends[static_cast<std::size_t>(e)];
+    for (py::ssize_t e = 0; e < encounter::kEndCount; ++e) ends.mutable_at(k, e) = t.ends[static_cast<std::size_t>(e)];
   }
   py::dict d;
   d["y"] = y;
@@ -111,7 +111,7 @@ void BindMap(py::module_& m) {
       .def_property_readonly("y_column", &encounter::Map::y_column)
       .def_property_readonly("unit",
                              [](const encounter::Map& map) {
-                               return map.unit() == encounter::Unit::kAU ? "AU" : "km";
+                               return encounter::UnitName(map.unit());
                              })
       .def_property_readonly("fields", &encounter::Map::fields)
       .def_property_readonly("header", &encounter::Map::header)

@@ -3,7 +3,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
-#include <charconv>
 #include <limits>
 #include <string_view>
 
@@ -20,17 +19,10 @@ enum class Kind {
   kWhole,     // int64
   kFlag,      // bool
   kSmall,     // int8: a category's index, a body, a flag; -1 where the CSV is empty
-  kCellReal,  // float64 as the CSV prints it (rounded there to a few digits)
   kMapY,      // float64: a map's y value (MapPart)
   kMapCell,   // int64: a map's cell index (MapPart)
   kMapFlag,   // bool: whether a map's cell was integrated (MapPart)
 };
-
-double Opt(const std::optional<double>& v) { return v ? *v : kNaN; }
-
-std::int64_t CrossSmall(const encounter::Row& r, std::int64_t (*of)(const encounter::CrossCheck&)) {
-  return r.cross ? of(*r.cross) : -1;
-}
 
 std::vector<std::string_view> Cells(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
@@ -43,88 +35,51 @@ std::vector<std::string_view> Cells(std::string_view line) {
   }
 }
 
-double CellReal(std::string_view cell) {
-  double value = kNaN;
-  if (!cell.empty()) std::from_chars(cell.data(), cell.data() + cell.size(), value);
-  return value;
+// The array a column of the engine's table fills, by its type there.
+Kind KindOfType(const std::string& type) {
+  if (type == "float64") return Kind::kReal;
+  if (type == "int64") return Kind::kWhole;
+  if (type == "bool") return Kind::kFlag;
+  return Kind::kSmall;
 }
 
 }  // namespace
 
-// Where a known column's values come from in a typed row.
+// Where a column's values come from: the engine's table (index), or the
+// map's part of the row.
 struct RowColumns::Source {
-  const char* name;
   Kind kind;
-  double (*real)(const encounter::Row&);
-  std::int64_t (*whole)(const encounter::Row&);
+  int index;  // in encounter::Columns(); -1 for the map's parts
 };
 
 namespace {
 
-using Row = encounter::Row;
 using Source = RowColumns::Source;
 
-Source Real(const char* name, double (*of)(const Row&)) { return {name, Kind::kReal, of, nullptr}; }
-Source Whole(const char* name, Kind kind, std::int64_t (*of)(const Row&)) {
-  return {name, kind, nullptr, of};
+// The sources of the columns of the table, in its order.
+const std::vector<Source>& TableSources() {
+  static const std::vector<Source> sources = [] {
+    std::vector<Source> all;
+    for (const encounter::ColumnInfo& c : encounter::Columns())
+      all.push_back({KindOfType(c.type), static_cast<int>(all.size())});
+    return all;
+  }();
+  return sources;
 }
 
-const Source kSources[] = {
-    Whole("test", Kind::kWhole, [](const Row& r) { return r.test; }),
-    Real("alpha", [](const Row& r) { return r.alpha; }),
-    Real("v1", [](const Row& r) { return r.v1; }),
-    Real("v2", [](const Row& r) { return r.v2; }),
-    Real("v3", [](const Row& r) { return r.v3; }),
-    Real("vesc", [](const Row& r) { return r.vesc; }),
-    // "Vesc #1" .. "Vesc #3" as 0 .. 2.
-    Whole("vesc_heading", Kind::kSmall,
-          [](const Row& r) { return std::int64_t{r.vesc_heading.back() - '1'}; }),
-    Real("r3", [](const Row& r) { return r.r3; }),
-    Real("rmin", [](const Row& r) { return r.rmin; }),
-    Whole("v3_red", Kind::kFlag, [](const Row& r) { return std::int64_t{r.v3_red}; }),
-    Whole("steps", Kind::kWhole, [](const Row& r) { return r.steps; }),
-    Whole("end", Kind::kSmall, [](const Row& r) { return static_cast<std::int64_t>(r.end); }),
-    Whole("best", Kind::kFlag, [](const Row& r) { return std::int64_t{r.best}; }),
-    {"energy_err", Kind::kCellReal, nullptr, nullptr},
-    Whole("acc_end", Kind::kSmall,
-          [](const Row& r) {
-            return CrossSmall(r, [](const encounter::CrossCheck& c) {
-              return static_cast<std::int64_t>(c.end);
-            });
-          }),
-    Whole("acc_v3_red", Kind::kSmall,
-          [](const Row& r) {
-            return CrossSmall(r, [](const encounter::CrossCheck& c) { return std::int64_t{c.v3_red}; });
-          }),
-    Whole("acc_best", Kind::kSmall,
-          [](const Row& r) {
-            return CrossSmall(r, [](const encounter::CrossCheck& c) { return std::int64_t{c.best}; });
-          }),
-    Real("acc_ratio", [](const Row& r) { return r.cross ? Opt(r.cross->ratio) : kNaN; }),
-    {"ratio_diff", Kind::kCellReal, nullptr, nullptr},
-    Whole("differs", Kind::kFlag, [](const Row& r) { return std::int64_t{r.differs}; }),
-    Real("ratio", [](const Row& r) { return Opt(r.ratio); }),
-    Real("t_s", [](const Row& r) { return r.t_s; }),
-    Real("v1_kms", [](const Row& r) { return r.v1_kms; }),
-    Real("v2_kms", [](const Row& r) { return r.v2_kms; }),
-    Real("v3_kms", [](const Row& r) { return r.v3_kms; }),
-    Real("vesc_kms", [](const Row& r) { return r.vesc_kms; }),
-    Real("r3_km", [](const Row& r) { return r.r3_km; }),
-    Real("rmin_km", [](const Row& r) { return r.rmin_km; }),
-    Whole("vesc_body", Kind::kSmall,
-          [](const Row& r) { return std::int64_t{r.vesc_body > 0 ? r.vesc_body : -1}; }),
-    Whole("ratio_body", Kind::kSmall,
-          [](const Row& r) { return std::int64_t{r.ratio && r.ratio_body > 0 ? r.ratio_body : -1}; }),
-};
-
-const Source kMapY{"", Kind::kMapY, nullptr, nullptr};
-const Source kMapCell{"cell", Kind::kMapCell, nullptr, nullptr};
-const Source kMapComputed{"computed", Kind::kMapFlag, nullptr, nullptr};
+const Source kMapY{Kind::kMapY, -1};
+const Source kMapCell{Kind::kMapCell, -1};
+const Source kMapComputed{Kind::kMapFlag, -1};
 
 const Source* SourceOf(std::string_view name) {
-  for (const Source& s : kSources)
-    if (name == s.name) return &s;
-  return nullptr;
+  const int index = encounter::ColumnIndex(std::string(name));
+  return index < 0 ? nullptr : &TableSources()[static_cast<std::size_t>(index)];
+}
+
+// The column a refined map adds to its rows.
+bool MapsOwnColumn(std::string_view name) {
+  const int index = encounter::ColumnIndex(std::string(name));
+  return index >= 0 && encounter::Columns()[static_cast<std::size_t>(index)].option == "--refine";
 }
 
 template <typename T>
@@ -147,9 +102,9 @@ RowColumns::RowColumns(const std::string& header, const std::string& y_column) {
     if (names[c] == "test") continue;
     const Source* source = !map ? SourceOf(names[c])
                            : c == 0 && names[c] == y_column ? &kMapY
-                           : names[c] == "computed"         ? &kMapComputed
+                           : MapsOwnColumn(names[c])        ? &kMapComputed
                                                             : SourceOf(names[c]);
-    needs_cells_ = needs_cells_ || source == nullptr || source->kind == Kind::kCellReal;
+    needs_cells_ = needs_cells_ || source == nullptr;
     columns_.push_back({std::string(names[c]), source, c, {}, {}, {}});
   }
 }
@@ -160,16 +115,14 @@ void RowColumns::Add(const encounter::Row& row, const MapPart* map) {
   for (Column& c : columns_) {
     if (c.source == nullptr) {
       c.text.emplace_back(c.cell < cells.size() ? cells[c.cell] : std::string_view());
-    } else if (c.source->kind == Kind::kCellReal) {
-      c.real.push_back(c.cell < cells.size() ? CellReal(cells[c.cell]) : kNaN);
     } else if (c.source->kind == Kind::kReal) {
-      c.real.push_back(c.source->real(row));
+      c.real.push_back(encounter::ColumnValue(row, c.source->index));
     } else if (c.source->kind == Kind::kMapY) {
       c.real.push_back(map ? map->y : kNaN);
     } else if (c.source->kind == Kind::kMapCell || c.source->kind == Kind::kMapFlag) {
       c.whole.push_back(!map ? 0 : c.source->kind == Kind::kMapCell ? map->cell : map->computed);
     } else {
-      c.whole.push_back(c.source->whole(row));
+      c.whole.push_back(static_cast<std::int64_t>(encounter::ColumnValue(row, c.source->index)));
     }
   }
   csv_ += row.csv;
@@ -184,8 +137,7 @@ py::dict RowColumns::ToNumpy() const {
     const char* name = c.name.c_str();
     if (c.source == nullptr) {
       d[name] = c.text;
-    } else if (c.source->kind == Kind::kReal || c.source->kind == Kind::kCellReal ||
-               c.source->kind == Kind::kMapY) {
+    } else if (c.source->kind == Kind::kReal || c.source->kind == Kind::kMapY) {
       d[name] = py::array_t<double>(static_cast<py::ssize_t>(c.real.size()), c.real.data());
     } else if (c.source->kind == Kind::kWhole || c.source->kind == Kind::kMapCell) {
       d[name] = ArrayOf<std::int64_t>(c.whole);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "encounter/columns.h"
 #include "encounter/series.h"
 
 namespace lab {

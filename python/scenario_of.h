@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "encounter/encounter.h"
+#include "encounter/units.h"
 
 namespace lab {
 
@@ -18,9 +19,9 @@ inline encounter::Scenario ScenarioOf(std::optional<std::string> test,
   scenario.test = std::move(test);
   scenario.fields = fields;
   if (unit) {
-    if (*unit != "au" && *unit != "km")
-      throw encounter::InputError("unknown unit \"" + *unit + "\" (au or km)");
-    scenario.unit = *unit == "au" ? encounter::Unit::kAU : encounter::Unit::kKm;
+    const auto known = encounter::UnitOfName(*unit);
+    if (!known) throw encounter::InputError("unknown unit \"" + *unit + "\" (au or km)");
+    scenario.unit = *known;
   }
   return scenario;
 }

@@ -71,7 +71,7 @@ TEST(Map, EachRowIsTheSeriesOfItsFieldText) {
       {{"--test", "2", "--set", "end=40", "--set", "dalpha=10"}, "dist2=2:3:3", false,
        {"2 AU", "2.5 AU", "3 AU"}},
       {{"--test", "1", "--set", "end=30", "--set", "dalpha=10"}, "dist2=20000:29920000:2", false,
-       {"0.000133689839572193 AU", "0.2 AU"}},
+       {"0.00013368983957219252 AU", "0.2 AU"}},
       {{"--test", "2", "--set", "end=20", "--set", "dalpha=10", "--energy", "--full"}, "tdfact=0.5:2:3",
        true, {"0.5", "1", "2"}},
       {{"--test", "0", "--set", "end=20", "--set", "dalpha=10", "--unit", "au"}, "m3=0.001:0.01:2", false,
@@ -290,6 +290,13 @@ TEST(Map, SummaryGivesFractionsWithStandardErrors) {
   EXPECT_NE(r.err.find("\n3         5       1.000 \u00b1 0.000   0.000 \u00b1 0.000   "),
             std::string::npos)
       << r.err;
+  // A y value of fifteen digits keeps two blanks before its count.
+  const Result wide = Batch({"map", "--quiet", "--jobs", "2", "--test", "2", "--set", "end=20",
+                             "--set", "dalpha=10", "--max-steps", "200", "--y", "dist2=1.5:3:12",
+                             "--summary"});
+  ASSERT_EQ(wide.status, 0) << wide.err;
+  EXPECT_NE(wide.err.find("\ndist2_au          tests   "), std::string::npos) << wide.err;
+  EXPECT_NE(wide.err.find("\n1.63636363636364  3       "), std::string::npos) << wide.err;
 }
 
 // The library hands out the same cells, with tallies per y value.

@@ -3,9 +3,12 @@
 // the start angle and one more parameter (RunMap).
 #pragma once
 
+#include "encounter/columns.h"
+#include "encounter/end.h"
 #include "encounter/errors.h"
 #include "encounter/map.h"
 #include "encounter/presets.h"
 #include "encounter/scenario.h"
 #include "encounter/series.h"
+#include "encounter/units.h"
 #include "encounter/version.h"

@@ -61,7 +61,7 @@ struct MapCell {
 struct MapTally {
   double y = 0;
   std::int64_t tests = 0;
-  std::array<std::int64_t, 7> ends{};
+  std::array<std::int64_t, kEndCount> ends{};
   std::int64_t red = 0;
 };
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "encounter/end.h"
 #include "encounter/errors.h"
 #include "encounter/scenario.h"
 
@@ -44,10 +45,6 @@ struct SeriesOptions {
   // arguments that run this series.
   std::vector<std::string> command_line;
 };
-
-enum class End { kEscaped, kReceded, kAbsorbed, kPassages, kLimit, kNext, kNone };
-// The word of the CSV column "end": "escaped", "receded", ...
-const char* EndName(End end);
 
 // The same test under the accurate method (with crosscheck).
 struct CrossCheck {

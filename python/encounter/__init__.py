@@ -19,6 +19,7 @@ from ._encounter import Error, InputError
 from ._errors import TrustWarning
 from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
+from ._table import columns
 
 __version__ = _encounter.version()
 field_names = _encounter.field_names
@@ -26,5 +27,5 @@ field_names = _encounter.field_names
 for _cls in (Error, InputError):
     _cls.__module__ = __name__
 
-__all__ = ["dask", "Error", "InputError", "Map", "Series", "TrustWarning", "field_names", "map",
-           "presets", "series"]
+__all__ = ["dask", "Error", "InputError", "Map", "Series", "TrustWarning", "columns", "field_names",
+           "map", "presets", "series"]

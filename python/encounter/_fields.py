@@ -8,8 +8,6 @@ import warnings
 from . import _encounter
 from ._errors import TrustWarning
 
-# Kilometres per astronomical unit, as the program converts distances.
-KM_PER_AU = 149_600_000.0
 DISTANCES = ("dist1", "dist2")
 
 
@@ -27,31 +25,10 @@ def number_text(name, value):
     return text[:-2] if text.endswith(".0") else text
 
 
-def au_of_km(km):
-    """The number of AU that the program reads back as km kilometres: exactly
-    where a number does (about nine in ten), else as near as a number can."""
-    au = up = down = km / KM_PER_AU
-    candidates = [au]
-    for _ in range(2):
-        up, down = math.nextafter(up, math.inf), math.nextafter(down, -math.inf)
-        candidates += [up, down]
-    return min(candidates, key=lambda a: abs(a * KM_PER_AU - km))
-
-
 def scenario_unit(test_text, unit):
     """The distance unit the fields show: the unit option when one is given,
-    else that of the scenario loaded (scenario 0's, km, for any other number)."""
-    if unit is not None:
-        return unit.upper()
-    if test_text is not None:
-        try:
-            number = float(test_text.strip().replace(",", "."))
-        except ValueError:
-            number = 0.0
-        for p in _encounter.presets():
-            if float(p["number"]) == number:
-                return p["unit"]
-    return "km"
+    else that of the scenario loaded."""
+    return _encounter.shown_unit(test_text, unit)
 
 
 def test_text(test):
@@ -76,11 +53,10 @@ def field_edits(test, fields, unit):
         elif name in DISTANCES:
             shown = shown or scenario_unit(test, unit)
             number_text(name, value)  # refuses what is not a finite number
-            au = float(value) if shown == "AU" else au_of_km(float(value))
-            text = number_text(name, au) + " AU"
-            if shown != "AU" and au * KM_PER_AU != float(value):
+            text, km = _encounter.distance_text(float(value), shown)
+            if shown != "AU" and km != float(value):
                 warnings.warn(f"{name}={value!r} km: no number of AU reads back as exactly that; "
-                              f"typed \"{text}\", which reads as {au * KM_PER_AU!r} km",
+                              f"typed \"{text}\", which reads as {km!r} km",
                               TrustWarning, stacklevel=4)
         else:
             text = number_text(name, value)

@@ -77,7 +77,7 @@ class Map:
     def df(self):
         if self._df is None:
             try:
-                self._df = _table.data_frame(self._columns, self._names, index="cell")
+                self._df = _table.data_frame(self._columns, self._names, index="cell", unit=self.unit)
             except ImportError:
                 self._df = self.to_numpy()
         return self._df

@@ -7,12 +7,11 @@ from . import _table
 
 # Each end a colour of Okabe and Ito's palette, told apart with any common
 # colour vision; the second where body 3 ended faster than its escape speed.
-OUTCOME_COLOURS = {
-    "escaped": ("#0072b2", "#d55e00"), "receded": ("#56b4e9", "#e69f00"),
-    "absorbed": ("#000000", "#5a5a5a"), "passages": ("#009e73", "#f0e442"),
-    "limit": ("#bebebe", "#cc79a7"), "next": ("#969696", "#aa5a8c"),
-    "none": ("#ffffff", "#ffffff"),
-}
+# In the engine's order of the ends (END_NAMES).
+OUTCOME_COLOURS = dict(zip(_table.END_NAMES, (
+    ("#0072b2", "#d55e00"), ("#56b4e9", "#e69f00"), ("#000000", "#5a5a5a"),
+    ("#009e73", "#f0e442"), ("#bebebe", "#cc79a7"), ("#969696", "#aa5a8c"),
+    ("#ffffff", "#ffffff")), strict=True))
 
 
 def _edges(centres, log):

@@ -5,10 +5,9 @@ import numpy as np
 
 from . import _table
 
-# One colour per end, the same in every plot.
-END_COLOURS = {"escaped": "tab:blue", "receded": "tab:green", "absorbed": "tab:red",
-               "passages": "tab:purple", "limit": "tab:orange", "next": "tab:brown",
-               "none": "tab:gray"}
+# One colour per end, in the engine's order of the ends.
+END_COLOURS = dict(zip(_table.END_NAMES, ("tab:blue", "tab:green", "tab:red", "tab:purple",
+                                          "tab:orange", "tab:brown", "tab:gray"), strict=True))
 
 
 def plot_series(series, ax=None):
@@ -34,7 +33,7 @@ def plot_series(series, ax=None):
                        color=colour, transform=bottom, label=f"{name}, no ratio", zorder=2)
     best = c["best"]
     if best.any():
-        ax.scatter(alpha[best], ratio[best], s=70, facecolors="none", edgecolors="black",
+        ax.scatter(alpha[best], ratio[best], s=70, facecolors=(0, 0, 0, 0), edgecolors="black",
                    linewidths=0.8, label="entered row 2", zorder=3)
         last = np.flatnonzero(best)[-1]
         ax.scatter(alpha[last], ratio[last], s=160, marker="*", color="gold",

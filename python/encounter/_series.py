@@ -107,7 +107,7 @@ class Series:
     def df(self):
         if self._df is None:
             try:
-                self._df = _table.data_frame(self._columns, self.columns)
+                self._df = _table.data_frame(self._columns, self.columns, unit=self.meta.get("unit"))
             except ImportError:
                 self._df = self.to_numpy()
         return self._df

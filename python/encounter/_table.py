@@ -10,11 +10,30 @@ import numpy as np
 from . import _encounter
 
 END_NAMES = tuple(_encounter.END_NAMES)
-HEADINGS = ("Vesc #1", "Vesc #2", "Vesc #3")
+# The engine's description of every column, by name.
+COLUMNS = {c["name"]: c for c in _encounter.columns()}
 # int8 columns: the index of a category, or a value that may be missing.
-CATEGORIES = {"end": END_NAMES, "acc_end": END_NAMES, "vesc_heading": HEADINGS}
-OPTIONAL_FLAGS = ("acc_v3_red", "acc_best")
-OPTIONAL_WHOLE = ("vesc_body", "ratio_body")
+CATEGORIES = {n: tuple(c["categories"]) for n, c in COLUMNS.items() if c["type"] == "category"}
+OPTIONAL_FLAGS = tuple(n for n, c in COLUMNS.items() if c["type"] == "boolean")
+OPTIONAL_WHOLE = tuple(n for n, c in COLUMNS.items() if c["type"] == "Int8")
+
+
+def columns():
+    """The columns of a series' CSV as a pandas DataFrame (a list of dicts
+    where pandas is not installed): name, unit ("AU or km" for a distance in
+    the unit the scenario shows), type, the option that adds it, meaning."""
+    rows = [{k: c[k] for k in ("name", "unit", "type", "option", "meaning")}
+            for c in _encounter.columns()]
+    try:
+        import pandas as pd
+    except ImportError:
+        return rows
+    return pd.DataFrame(rows)
+
+
+def units(names, shown):
+    """{column: unit} for the columns named, distances in the unit shown."""
+    return {n: _encounter.column_unit(n, shown or "km") for n in names if n in COLUMNS}
 
 
 def _texts(codes, categories):
@@ -22,10 +41,11 @@ def _texts(codes, categories):
     return names[codes.astype(np.int64) + 1]
 
 
-def data_frame(columns, names, index="test"):
+def data_frame(columns, names, index="test", unit=None):
     """A DataFrame indexed by "test" (a map's by "cell"): categories for end,
     acc_end and vesc_heading, nullable boolean and integer columns for the
-    flags and the body that may be empty."""
+    flags and the body that may be empty; attrs["units"] gives each column's
+    unit, r3 and rmin in the distance unit shown (unit: "AU" or "km")."""
     import pandas as pd
 
     data = {}
@@ -39,7 +59,9 @@ def data_frame(columns, names, index="test"):
             data[name] = pd.arrays.IntegerArray(a, a < 0)
         else:
             data[name] = a
-    return pd.DataFrame(data, index=pd.Index(columns[index], name=index))
+    df = pd.DataFrame(data, index=pd.Index(columns[index], name=index))
+    df.attrs["units"] = units(names, unit)
+    return df
 
 
 def structured(columns, names, index="test"):

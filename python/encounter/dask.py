@@ -20,10 +20,12 @@ import warnings
 
 import numpy as np
 
-from . import _encounter, _progress, _series
+from . import _encounter, _progress, _series, _table
 
 # The flags a merge decides again in series order.
-REDECIDED = ("best", "acc_best", "differs")
+# The flags merge decides again (best, and the cross-check's acc_best and
+# differs); the others come out of it as they went in.
+REDECIDED = tuple(n for n, c in _table.COLUMNS.items() if c["type"] in ("bool", "boolean"))
 
 
 class MergeError(_encounter.Error):

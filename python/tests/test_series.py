@@ -173,3 +173,20 @@ def test_presets_as_the_command_line_lists_them():
     assert p.loc["3.5", ["unit", "m1", "dist2", "dalpha", "regime"]].tolist() == [
         "AU", "100", ".2", "10", "pair"]
     assert p.loc["108", "pause"] and p.loc["8", "regime"] == "central mass"
+
+
+def test_columns_describe_the_csv_and_units_follow_the_scenario():
+    table = encounter.columns()
+    assert list(table.columns) == ["name", "unit", "type", "option", "meaning"]
+    row = table.set_index("name")
+    assert tuple(row.loc["r3", ["unit", "type", "option"]]) == ("AU or km", "float64", "")
+    assert tuple(row.loc["energy_err", ["unit", "option"]]) == ("", "--energy")
+    assert row.loc["t_s", "unit"] == "s" and row.loc["acc_best", "type"] == "boolean"
+    every = encounter.series(2, end=10, dalpha=10, max_steps=100, full=True, energy=True,
+                             crosscheck=True)
+    listed = [n for n, o in zip(table.name, table.option) if o not in ("--shard", "--refine")]
+    assert every.columns == listed
+    for test, unit in ((2, "AU"), (1, "km")):
+        units = encounter.series(test, end=10, dalpha=10, max_steps=100).df.attrs["units"]
+        assert (units["r3"], units["rmin"], units["v1"], units["alpha"], units["best"]) == \
+            (unit, unit, "km/s", "deg", "")

@@ -41,13 +41,7 @@ lab::SeriesRequest RequestOf(const Scenario& scenario, const SeriesOptions& o) {
   return r;
 }
 
-End EndOf(const std::string& word) {
-  static const char* const kWords[] = {"escaped", "receded", "absorbed", "passages",
-                                       "limit",   "next",    "none"};
-  for (int k = 0; k < 7; ++k)
-    if (word == kWords[k]) return static_cast<End>(k);
-  return End::kNone;
-}
+End EndOf(const std::string& word) { return EndOfName(word).value_or(End::kNone); }
 
 double NumberOf(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
@@ -104,12 +98,6 @@ Picture PictureOf(const lab::PixelLayer& layer) {
 }
 
 }  // namespace
-
-const char* EndName(End end) {
-  static const char* const kWords[] = {"escaped", "receded", "absorbed", "passages",
-                                       "limit",   "next",    "none"};
-  return kWords[static_cast<int>(end)];
-}
 
 Series::Series(const Scenario& scenario, const SeriesOptions& options) {
   try {

@@ -6,32 +6,17 @@
 #include <string_view>
 #include <vector>
 
+#include "records/columns.h"
 #include "records/csv.h"
 #include "simulation/encounter.h"
 
 namespace lab {
-
-std::string CrossHeader() { return "acc_end,acc_v3_red,acc_best,acc_ratio,ratio_diff,differs"; }
 
 std::string RatioDiffText(double ratio, double acc_ratio) {
   char buf[32];
   const auto [p, ec] = std::to_chars(buf, buf + sizeof buf, (ratio - acc_ratio) / acc_ratio,
                                      std::chars_format::general, 3);
   return ec == std::errc() ? std::string(buf, p) : std::string();
-}
-
-void AppendCrossColumns(std::string& line, const TestRow& row) {
-  if (row.cross) {
-    const CrossOutcome& c = *row.cross;
-    line += c.end + ',' + (c.v3_red ? "1," : "0,") + (c.best ? "1," : "0,");
-    if (c.candidate) line += ExactText(c.ratio);
-    line += ',';
-    if (c.candidate && row.candidate && c.ratio != 0) line += RatioDiffText(row.ratio, c.ratio);
-    line += ',';
-  } else {
-    line += ",,,,,";
-  }
-  line += OutcomesDiffer(row) ? '1' : '0';
 }
 
 }  // namespace lab
@@ -55,18 +40,19 @@ std::vector<std::string> Split(const std::string& line) {
 
 std::optional<CrossMerge> CrossMerge::ForHeader(const std::string& header) {
   const std::vector<std::string> names = Split(header);
+  const ColumnPlaces at = PlacesIn({names.begin(), names.end()});
   CrossMerge m;
-  int* const columns[] = {&m.end_,        &m.v3_red_,   &m.best_,      &m.acc_end_,
-                          &m.acc_v3_red_, &m.acc_best_, &m.acc_ratio_, &m.differs_};
-  const char* const wanted[] = {"end",        "v3_red",   "best",      "acc_end",
-                                "acc_v3_red", "acc_best", "acc_ratio", "differs"};
-  for (int k = 0; k < 8; ++k) {
-    *columns[k] = -1;
-    for (std::size_t c = 0; c < names.size(); ++c) {
-      if (names[c] == wanted[k]) *columns[k] = static_cast<int>(c);
-    }
-    if (*columns[k] < 0) return std::nullopt;
-  }
+  m.end_ = at.end;
+  m.v3_red_ = at.v3_red;
+  m.best_ = at.best;
+  m.acc_end_ = at.acc_end;
+  m.acc_v3_red_ = at.acc_v3_red;
+  m.acc_best_ = at.acc_best;
+  m.acc_ratio_ = at.acc_ratio;
+  m.differs_ = at.differs;
+  for (int place : {m.end_, m.v3_red_, m.best_, m.acc_end_, m.acc_v3_red_, m.acc_best_,
+                    m.acc_ratio_, m.differs_})
+    if (place < 0) return std::nullopt;
   return m;
 }
 

@@ -9,9 +9,6 @@
 
 namespace lab {
 
-// The added columns, separated by commas (no comma at either end).
-std::string CrossHeader();
-void AppendCrossColumns(std::string& line, const TestRow& row);
 // The column ratio_diff: (ratio - acc_ratio) / acc_ratio, 3 significant digits.
 std::string RatioDiffText(double ratio, double acc_ratio);
 

@@ -5,9 +5,6 @@
 
 namespace lab {
 
-const char* const kEndWords[kEnds] = {"escaped", "receded", "absorbed", "passages",
-                                      "limit",   "next",    "none"};
-
 namespace {
 
 // Each end a colour of the palette of Okabe and Ito ("Color Universal
@@ -42,9 +39,7 @@ void MapGrid::Resize(int r, std::int64_t c) {
 void MapGrid::Set(int row, std::int64_t column, const std::string& end, bool red,
                   const double* r) {
   const std::size_t cell = static_cast<std::size_t>(row * columns + column);
-  int e = kEnds - 1;
-  for (int k = 0; k < kEnds; ++k)
-    if (end == kEndWords[k]) e = k;
+  const int e = static_cast<int>(encounter::EndOfName(end).value_or(encounter::End::kNone));
   outcome[cell] = e * 2 + (red ? 1 : 0);
   ratio[cell] = r ? *r : std::nan("");
 }

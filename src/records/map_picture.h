@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "encounter/end.h"
+
 namespace lab {
 
 using RgbColour = std::array<std::uint8_t, 3>;
@@ -26,8 +28,7 @@ struct MapGrid {
 
 enum class MapColouring { kEnd, kRatio };
 
-inline constexpr int kEnds = 7;
-extern const char* const kEndWords[kEnds];
+inline constexpr int kEnds = encounter::kEndCount;
 
 RgbColour OutcomeColour(int outcome);  // -1: the colour of a missing cell
 RgbColour Viridis(double t);           // t from 0 to 1

@@ -84,7 +84,7 @@ void OutcomeLegend(SvgWriter& svg, const MapGrid& grid, double x) {
     svg.Rect(x, y, 14, 14, OutcomeColour(o < 2 * kEnds ? o : -1));
     svg.Frame(x, y, 14, 14);
     const std::string label = o == 2 * kEnds ? "not in this run"
-                              : std::string(kEndWords[o / 2]) + (o % 2 ? ", v3 > vesc" : "");
+                              : std::string(encounter::kEndWords[o / 2]) + (o % 2 ? ", v3 > vesc" : "");
     svg.Text(x + 20, y + 12, label, kFont, SvgWriter::Anchor::kStart);
   }
 }

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "records/columns.h"
 #include "records/cross_columns.h"
 #include "records/csv.h"
 #include "records/replacing_file.h"
@@ -395,12 +396,10 @@ std::optional<std::vector<const Shard*>> ShardSet::Whole() {
 // accurate method's best and the flag); false at a failed write or a stop.
 bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, std::ostream& err) {
   const Shard& first = *by_k[1];
-  const auto columns = Split(first.header, ',');
-  std::size_t best_column = 0, ratio_column = 0;
-  for (std::size_t c = 1; c < columns.size(); ++c) {
-    if (columns[c] == "best") best_column = c - 1;
-    if (columns[c] == "ratio") ratio_column = c - 1;
-  }
+  // Counted without the column "test".
+  const ColumnPlaces at = PlacesIn(Split(first.header, ','));
+  const std::size_t best_column = static_cast<std::size_t>(at.best - 1);
+  const std::size_t ratio_column = static_cast<std::size_t>(at.ratio - 1);
   const std::size_t n = by_k.size() - 1;
   merged << first.header.substr(5) << '\n';
   BestSoFar best;

@@ -9,6 +9,7 @@
 
 #include "records/texts.h"
 #include "setup/field_names.h"
+#include "setup/units.h"
 #include "simulation/accurate_test.h"
 #include "version.h"
 
@@ -88,7 +89,7 @@ std::string RunRecordJson(const RunRecord& m) {
   j << "],\n  \"command_line\": " << JsonString(command)
     << ",\n  \"scenario\": " << JsonString(m.scenario) << ",\n  \"fields\": ";
   JsonFields(j, m);
-  j << ",\n  \"unit\": \"" << (m.au ? "AU" : "km") << "\",\n  \"max_steps\": " << m.max_steps
+  j << ",\n  \"unit\": \"" << UnitName(m.au) << "\",\n  \"max_steps\": " << m.max_steps
     << ",\n  \"integrator\": " << JsonString(m.integrator)
     << ",\n  \"crosscheck\": " << (m.crosscheck ? "true" : "false")
     << ",\n  \"crosscheck_integrator\": "

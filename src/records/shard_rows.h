@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "records/columns.h"
 #include "records/csv.h"
 
 namespace lab {
@@ -29,19 +30,12 @@ class ShardRows {
   std::string Check(const std::vector<std::string_view>& cells, const std::string& where);
 
  private:
-  enum class Kind;
-  // The cells Check compares with one another (-1: no such column).
-  struct Columns {
-    int best = -1, ratio = -1, heading = -1, body = -1, end = -1, v3_red = -1, acc_end = -1,
-        acc_v3_red = -1, acc_best = -1, acc_ratio = -1, ratio_diff = -1, differs = -1;
-  };
-  static bool Readable(Kind kind, std::string_view cell);
   std::string Compare(const std::vector<std::string_view>& cells, const std::string& where);
   std::string CompareCross(const std::vector<std::string_view>& cells, const std::string& where);
 
   std::vector<std::string> names_;
-  std::vector<Kind> kinds_;
-  Columns at_;
+  std::vector<const Column*> columns_;  // each column's entry in the table
+  ColumnPlaces at_;  // the cells Check compares with one another
   std::int64_t per_series_ = 0;  // tests in each series of a map; 0: one series
   std::int64_t series_ = -1;     // the series of the last row checked
   BestSoFar best_;

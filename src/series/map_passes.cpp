@@ -3,6 +3,8 @@
 #include <charconv>
 #include <sstream>
 
+#include "encounter/end.h"
+
 #include "records/csv.h"
 #include "records/run_record.h"
 #include "records/texts.h"
@@ -20,12 +22,8 @@ namespace {
 // Cells alike in the end of the test and in whether body 2 ended faster than
 // its escape speed look alike on the map.
 int OutcomeOf(const TestRow& t) {
-  static const char* const kEnds[] = {"escaped", "receded", "absorbed", "passages",
-                                      "limit",   "next",    "none"};
-  int end = 7;
-  for (int k = 0; k < 7; ++k)
-    if (t.end == kEnds[k]) end = k;
-  return end * 2 + (t.v3_red ? 1 : 0);
+  const auto end = encounter::EndOfName(t.end);
+  return (end ? static_cast<int>(*end) : encounter::kEndCount) * 2 + (t.v3_red ? 1 : 0);
 }
 
 // The tests of row `row` that belong to shard K of N, the cells of the map

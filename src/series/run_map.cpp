@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "port/control_flow.h"
+#include "records/columns.h"
 #include "records/csv.h"
 #include "records/shard_lines.h"
 #include "records/run_record.h"
@@ -16,6 +17,7 @@
 #include "setup/field_names.h"
 #include "setup/initial_conditions.h"
 #include "setup/number_text.h"
+#include "setup/units.h"
 #include "simulation/run_loop.h"
 #include "control/handlers.h"
 #include "version.h"
@@ -134,10 +136,9 @@ void PreparedMap::CheckAxis() {
   ys_ = AxisValues(a);
   for (double y : ys_) {
     y_texts_.push_back(NumberText(y));
-    // Distances are read only with the unit AU: a km value is typed in AU.
-    field_texts_.push_back(!IsDistance(a.field) ? NumberText(y)
-                           : au                 ? NumberText(y) + " AU"
-                                                : NumberText(y / s.auc) + " AU");
+    // A distance is the y value as its column shows it, typed in AU.
+    field_texts_.push_back(!IsDistance(a.field) ? y_texts_.back()
+                                                : DistanceFieldText(ReadNumber(y_texts_.back()), au));
   }
 }
 
@@ -185,7 +186,7 @@ void PreparedMap::SetUpRows() {
     throw RefusedInput("the map would have more than 1000000000 cells");
   const bool sharded = r.shards > 0;
   header_ = (sharded ? "test," : "") + y_column_ + ',' + row_header_ +
-            (request_.refine > 0 ? ",computed" : "");
+            (request_.refine > 0 ? std::string(",") + RefinedColumnName() : "");
   key += '\x1f' + header_ + '\x1f' + std::to_string(request_.refine);
   id_ = HexOf(key);
   tests_ = cells();

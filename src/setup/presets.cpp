@@ -3,6 +3,7 @@
 #include "setup/presets.h"
 
 #include "setup/number_text.h"
+#include "setup/units.h"
 
 namespace lab {
 
@@ -70,7 +71,7 @@ void SetConstants(SimState& s) {
   s.escape = 0.4;
   s.mbig = 1000000;
   s.G = 6.672e-20;
-  s.auc = 149600000;
+  s.auc = kKmPerAu;
   s.msun = 1.9891e30;
   s.vcap = 300000;
 }

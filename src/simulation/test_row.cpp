@@ -4,17 +4,20 @@
 
 namespace lab {
 
-const char* EndWord(int endcause, bool limit) {
-  if (limit) return "limit";
+encounter::End EndOfCause(int endcause, bool limit) {
+  using encounter::End;
+  if (limit) return End::kLimit;
   switch (endcause) {
-    case kEndEscaped: return "escaped";
-    case kEndReceded: return "receded";
-    case kEndAbsorbed: return "absorbed";
-    case kEndPassages: return "passages";
-    case kEndNext: return "next";
-    default: return "none";
+    case kEndEscaped: return End::kEscaped;
+    case kEndReceded: return End::kReceded;
+    case kEndAbsorbed: return End::kAbsorbed;
+    case kEndPassages: return End::kPassages;
+    case kEndNext: return End::kNext;
+    default: return End::kNone;
   }
 }
+
+const char* EndWord(int endcause, bool limit) { return encounter::EndName(EndOfCause(endcause, limit)); }
 
 namespace {
 constexpr int kRow1First = 7;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "encounter/end.h"
 #include "port/display_port.h"
 
 namespace lab {
@@ -54,7 +55,10 @@ void TakeResultText(TestRow& row, int index, const std::string& text, bool v3_re
 // without results, and so has no row.
 bool FinishRow(TestRow& row, const TestSummary& summary, bool limit);
 
-// The word of the CSV column "end".
+// The end of a test from the run loop's endcause (kEnd* of the state);
+// limit: the step limit ended it.
+encounter::End EndOfCause(int endcause, bool limit);
+// Its word in the CSV column "end".
 const char* EndWord(int endcause, bool limit);
 
 }  // namespace lab

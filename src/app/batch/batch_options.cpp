@@ -5,6 +5,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "app/batch/column_list.h"
+#include "encounter/units.h"
 #include "records/texts.h"
 #include "series/crosscheck.h"
 #include "setup/field_names.h"
@@ -19,7 +21,7 @@ constexpr const char* kHelpText =
     R"(Usage: encounter-batch [OPTION]...
   or:  encounter-batch merge [--output FILE] SHARD.csv...
   or:  encounter-batch map --y NAME=FROM:TO:COUNT [OPTION]...  (see map --help)
-  or:  encounter-batch --list-presets | --help | --version
+  or:  encounter-batch --list-presets | --list-columns | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.
 
@@ -84,6 +86,7 @@ Every option that takes a value may also be written with "=" before it
                    --quiet and --progress-every may be added. Refused for a
                    record of another version or whose series differs
   --list-presets   the twenty scenarios, one line each, with their regime
+  --list-columns   the CSV's columns: name, unit, type, option and meaning
   --help           this text
   --version        the program's version
 
@@ -95,48 +98,9 @@ Every option that takes a value may also be written with "=" before it
 The options act in this order whatever their order on the line: the scenario,
 the field texts in the order given, the unit, then Start.
 
-Columns (the texts of Data Display row 1 are cut, never rounded):
-  alpha         start angle of the test (degrees)
-  v1, v2, v3    speeds of bodies 1, 2 and 3 at the end (km/s, 3 decimals)
-  vesc          the escape speed shown (km/s, 3 decimals)
-  vesc_heading  whose escape speed: Vesc #1, Vesc #2 or Vesc #3
-  r3            distance of body 3 from the farther of bodies 1 and 2 at the
-                end (AU with 2 decimals when the unit is AU, else whole km)
-  rmin          smallest distance of body 3 from bodies 1 or 2 (same unit)
-  v3_red        1 when V #3 was shown in light red (faster than its escape)
-  steps         steps integrated (fixed or adaptive, by the method in use)
-  end           what ended the test: escaped (body 3 passed and left beyond
-                its start distance), receded (a heavy body 3 drew away),
-                absorbed, passages (the set number of closest approaches),
-                limit (the step limit)
-  best          1 when the test entered row 2 (the best test so far: the
-                smallest ratio)
-  energy_err    (--energy) relative change of the total energy over the
-                test, 6 digits; empty when a body was absorbed
-  ratio         the speed of body 1 or of body 2 (column ratio_body of
-                --full says which) divided by vesc, 17 digits; empty for
-                tests that could not enter row 2 (body 3 absorbed, no
-                escape speed); see "The ratio" below
-
-Columns of --crosscheck, before ratio:
-  acc_end       end of the test under gauss-radau
-  acc_v3_red    its v3_red
-  acc_best      1 when it is the best test so far under gauss-radau
-  acc_ratio     its ratio under gauss-radau
-  ratio_diff    (ratio - acc_ratio) / acc_ratio, when both exist
-  differs       1 when the two methods disagree on end, on best or on
-                v3_red, and when the accurate run ended without results
-                (its columns are then empty)
-
-Columns of --full, at the end of the line:
-  t_s           end time of the test, steps x time step (s)
-  v1_kms, v2_kms, v3_kms  speeds (km/s)
-  vesc_kms      the escape speed shown (km/s)
-  r3_km, rmin_km  distances (km)
-  vesc_body     whose escape speed vesc is: 1, 2 or 3
-  ratio_body    whose speed the ratio divides by vesc: 1 or 2 (empty
-                where ratio is)
-
+Columns (the texts of Data Display row 1 are cut, never rounded; --full adds
+the unrounded values; --list-columns gives their units and types):
+@COLUMNS@
 The ratio: the speed of body 1 is taken, or that of body 2 when body 2's
 speed over its own escape speed from body 3 is the larger (around a central
 mass both are 0, and body 1's speed is taken); it is divided by the escape
@@ -179,6 +143,8 @@ std::string BatchHelp() {
   std::string help = kHelpText;
   const std::string mark = "@SCENARIOS@";
   help.replace(help.find(mark), mark.size(), PresetList());
+  const std::string columns = "@COLUMNS@\n";
+  help.replace(help.find(columns), columns.size(), ColumnsHelp());
   return help;
 }
 
@@ -210,6 +176,8 @@ const KnownOption kOptions[] = {
     {"--version", false, [](BatchOptions& o, const std::string&, std::string*) { return o.version = true; }},
     {"--list-presets", false,
      [](BatchOptions& o, const std::string&, std::string*) { return o.list_presets = true; }},
+    {"--list-columns", false,
+     [](BatchOptions& o, const std::string&, std::string*) { return o.list_columns = true; }},
     {"--energy", false, [](BatchOptions& o, const std::string&, std::string*) { return o.energy = true; }},
     {"--full", false, [](BatchOptions& o, const std::string&, std::string*) { return o.full = true; }},
     {"--crosscheck", false,
@@ -256,14 +224,12 @@ const KnownOption kOptions[] = {
      }},
     {"--unit", true,
      [](BatchOptions& o, const std::string& v, std::string* error) {
-       std::string lower = v;
-       std::transform(lower.begin(), lower.end(), lower.begin(),
-                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-       if (lower != "au" && lower != "km") {
+       const auto unit = encounter::UnitOfName(v);
+       if (!unit) {
          *error = "--unit takes au or km, not " + Echo(v);
          return false;
        }
-       o.unit_au = lower == "au";
+       o.unit_au = *unit == encounter::Unit::kAU;
        return true;
      }},
     {"--max-steps", true,

@@ -33,6 +33,7 @@ struct BatchOptions {
   bool help = false;
   bool version = false;
   bool list_presets = false;
+  bool list_columns = false;
 };
 
 // Parses argv[1..]; on a mistake returns the one-line error in *error.

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "app/batch/batch_options.h"
+#include "app/batch/column_list.h"
 #include "app/batch/command_common.h"
 #include "app/batch/map_command.h"
 #include "app/batch/progress.h"
@@ -24,7 +25,7 @@ namespace {
 void ListPresets(std::ostream& out) {
   out << "scenario unit  m1 m2 m3  dist1 dist2  start end dalpha  tdfact  regime; fields read\n";
   for (const encounter::Preset& p : encounter::Presets()) {
-    out << p.number << "  " << (p.unit == encounter::Unit::kAU ? "AU" : "km") << "  " << p.m1
+    out << p.number << "  " << encounter::UnitName(p.unit) << "  " << p.m1
         << ' ' << p.m2 << ' ' << p.m3 << "  " << p.dist1 << ' ' << p.dist2 << "  " << p.start
         << ' ' << p.end << ' ' << p.dalpha << "  " << p.tdfact << "  " << p.regime
         << (p.pause ? ", pause" : "") << "; reads " << p.reads << '\n';
@@ -144,10 +145,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return 2;
   }
   const BatchOptions& o = *options;
-  if (o.help || o.version || o.list_presets) {
+  if (o.help || o.version || o.list_presets || o.list_columns) {
     if (o.help) out << BatchHelp();
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
+    if (o.list_columns) out << ColumnTable();
     out.flush();
     return out ? 0 : StoppedStatus(err);
   }

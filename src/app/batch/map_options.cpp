@@ -143,8 +143,9 @@ std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>&
     *error = "--png draws the trajectories of one series; a map draws itself with --map-png";
     return std::nullopt;
   }
-  if (o.batch.version || o.batch.list_presets) {
-    *error = "map takes neither --version nor --list-presets (encounter-batch alone does)";
+  if (o.batch.version || o.batch.list_presets || o.batch.list_columns) {
+    *error = "map takes neither --version nor --list-presets nor --list-columns (encounter-batch "
+             "alone does)";
     return std::nullopt;
   }
   if (o.y_name.empty()) {

@@ -1,8 +1,11 @@
 #include "app/batch/map_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
+#include "encounter/units.h"
 #include "setup/field_names.h"
 
 namespace lab {
@@ -29,21 +32,33 @@ std::string Padded(std::string text, std::size_t width) {
 }  // namespace
 
 std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSummary& summary) {
-  std::array<bool, 7> seen{};
+  std::array<bool, encounter::kEndCount> seen{};
   for (const auto& t : summary.tallies)
-    for (int e = 0; e < 7; ++e) seen[e] = seen[e] || t.ends[e] > 0;
-  const std::size_t first = std::max<std::size_t>(map.y_column().size(), 8) + 2;
+    for (int e = 0; e < encounter::kEndCount; ++e) seen[e] = seen[e] || t.ends[e] > 0;
+  // The y values and the counts as printed; each column two blanks wider
+  // than its widest text, so that no two run together.
+  std::vector<std::string> ys, counts;
+  std::size_t first = std::max<std::size_t>(map.y_column().size(), 8);
+  std::size_t second = 6;
+  for (const auto& t : summary.tallies) {
+    char y[40];
+    std::snprintf(y, sizeof y, "%.15g", t.y);
+    ys.emplace_back(y);
+    counts.push_back(std::to_string(t.tests));
+    first = std::max(first, ys.back().size());
+    second = std::max(second, counts.back().size());
+  }
+  first += 2;
+  second += 2;
   std::string table = "summary: fraction of the tests \u00b1 standard error, by " + map.y_column() + '\n';
-  table += Padded(map.y_column(), first) + Padded("tests", 8);
-  for (int e = 0; e < 7; ++e)
+  table += Padded(map.y_column(), first) + Padded("tests", second);
+  for (int e = 0; e < encounter::kEndCount; ++e)
     if (seen[e]) table += Padded(encounter::EndName(static_cast<encounter::End>(e)), 16);
   table += "v3_red\n";
   for (std::size_t k = 0; k < summary.tallies.size(); ++k) {
     const auto& t = summary.tallies[k];
-    char y[40];
-    std::snprintf(y, sizeof y, "%.15g", t.y);
-    table += Padded(y, first) + Padded(std::to_string(t.tests), 8);
-    for (int e = 0; e < 7; ++e)
+    table += Padded(ys[k], first) + Padded(counts[k], second);
+    for (int e = 0; e < encounter::kEndCount; ++e)
       if (seen[e]) table += Padded(Fraction(t.ends[e], t.tests), 16);
     table += Fraction(t.red, t.tests) + '\n';
   }
@@ -56,7 +71,7 @@ MapLabels MapLabelsOf(const encounter::Map& map, const std::string& scenario, bo
   const std::string field = map.y_column().substr(0, map.y_column().find('_'));
   const std::string caption = kFieldCaptions[FieldOfName(field)];
   const bool distance = field == "dist1" || field == "dist2";
-  const std::string unit = map.unit() == encounter::Unit::kAU ? "AU" : "km";
+  const std::string unit = encounter::UnitName(map.unit());
   l.title = "Scenario " + scenario + ": " + (ratio ? "speed / escape speed" : "end of the test") +
             " by start angle and " + caption;
   for (const auto& [name, text] : map.fields()) {

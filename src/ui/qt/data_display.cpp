@@ -4,6 +4,11 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "records/columns.h"
 #include "ui/qt/field.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/window_font.h"
@@ -25,26 +30,40 @@ constexpr double FieldWidth(int column) { return column == 4 ? 975 : 855; }
 struct Heading {
   const char* caption;
   double left, width;
-  const char* meaning;  // the heading's tool tip
+  const char* note;  // what the window adds to the column's meaning in its tool tip
 };
 
+// Row 1's fields are the CSV's fixed columns of numbers, in their order (the
+// heading of vesc is a column of its own); each heading's tool tip is that
+// column's meaning and unit.
 constexpr Heading kHeadings[kResultColumns] = {
-    {"Alpha", 120, 855, "Start angle of the pair in the test (degrees)"},
-    {"V #1", 1200, 495, "Speed of body 1 (km/s)"},
-    {"V #2", 2040, 735, "Speed of body 2 (km/s)"},
+    {"Alpha", 120, 855, nullptr},
+    {"V #1", 1200, 495, nullptr},
+    {"V #2", 2040, 735, nullptr},
     {"V #3", 3000, 735,
-     "Speed of body 3, the test body (km/s). Light red in rows 0 and 1 when body 3 is "
-     "faster than its escape speed from bodies 1 and 2; in row 2 when the ratio that "
-     "chose the row is above 1"},
+     "Light red in rows 0 and 1 when body 3 is faster than its escape speed from bodies 1 "
+     "and 2; in row 2 when the ratio that chose the row is above 1"},
     {"Vesc", 4080, 495,
-     "The escape speed shown (km/s), named in the heading: Vesc #1 of body 1 from body 3, "
-     "Vesc #2 of body 2 from body 3, Vesc #3 of body 3 from bodies 1 and 2 (from body 1 "
-     "alone around a central mass)"},
-    {"r #3", 5040, 735,
-     "Distance of body 3 from the farther of bodies 1 and 2 (AU or km, as the unit option)"},
-    {"r min", 6120, 735,
-     "Smallest distance of body 3 from body 1 or body 2 in the test (AU or km)"},
+     "Vesc #1: of body 1 from body 3, Vesc #2: of body 2 from body 3, Vesc #3: of body 3 "
+     "from bodies 1 and 2 (from body 1 alone around a central mass)"},
+    {"r #3", 5040, 735, "In the unit the unit option shows"},
+    {"r min", 6120, 735, nullptr},
 };
+
+// The tool tip of heading c: the meaning of its column, its unit, the note.
+QString HeadingTip(int c) {
+  std::vector<const Column*> shown;
+  for (const Column& column : Columns())
+    if (column.group == ColumnGroup::kFixed && column.type == ColumnType::kReal)
+      shown.push_back(&column);
+  const Column& column = *shown.at(static_cast<std::size_t>(c));
+  std::string tip = column.meaning;
+  tip[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(tip[0])));
+  const std::string unit = UnitDescription(column.unit);
+  if (!unit.empty()) tip += " (" + unit + ")";
+  if (kHeadings[c].note) tip += std::string(". ") + kHeadings[c].note;
+  return QString::fromStdString(tip);
+}
 
 // What each row holds, in the tool tips of its fields.
 constexpr const char* kRowMeanings[3] = {
@@ -75,7 +94,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     label->setObjectName(QStringLiteral("Label1_%1").arg(c));
     label->setGeometry(RectFromTwips(h.left, kHeadingTop, h.width, kHeadingHeight, scale_));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setToolTip(QString::fromUtf8(h.meaning));
+    label->setToolTip(HeadingTip(c));
     label1_[c] = label;
   }
 
