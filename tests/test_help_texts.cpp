@@ -104,7 +104,7 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
   };
   for (const std::string& o : options) {
     std::string error;
-    lab::ParseBatchOptions({o}, &error);
+    lab::ParseSeriesCommandLine({o}, &error);
     SCOPED_TRACE(o);
     ASSERT_NE(error.rfind("unknown option", 0), 0u) << error;
     if (error != o + " needs a value") continue;  // takes none

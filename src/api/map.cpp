@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "api/api_rows.h"
+#include "series/request_options.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
 
@@ -13,29 +14,15 @@ namespace encounter {
 namespace {
 
 lab::MapRequest RequestOf(const Scenario& scenario, const MapAxis& axis, const MapOptions& o) {
+  if (const auto refusals = lab::MapOptionsRefusals(axis, o); !refusals.empty())
+    throw InputError(lab::JoinLines(refusals));
   lab::MapRequest r;
-  r.series.test = scenario.test;
-  for (const auto& [name, text] : scenario.fields) {
-    const int field = lab::FieldOfName(name);
-    if (field < 0)
-      throw InputError("unknown field \"" + name + "\" (" + lab::kFieldNameList + ")");
-    r.series.sets.emplace_back(field, text);
-  }
-  if (scenario.unit) r.series.unit_au = *scenario.unit == Unit::kAU;
-  const SeriesOptions& s = o.series;
-  r.series.max_steps = s.max_steps;
-  r.series.jobs = s.jobs;
-  r.series.lanes = s.lanes;
-  r.series.shard = s.shard;
-  r.series.shards = s.shards;
-  r.series.energy = s.energy;
-  r.series.full = s.full;
-  r.series.crosscheck = s.crosscheck;
-  r.series.integrator = s.integrator;
-  r.series.args = s.command_line;
+  r.series = lab::RequestOf(scenario, o.series);
+  r.series.picture = false;  // a map draws no trajectories
+  r.series.picture_width = r.series.picture_height = 0;
   r.axis.field = lab::FieldOfName(axis.field);
   if (r.axis.field < 0)
-    throw InputError("--y: unknown field \"" + axis.field + "\" (m1 m2 m3 dist1 dist2 tdfact)");
+    throw InputError("y: unknown field \"" + axis.field + "\" (m1 m2 m3 dist1 dist2 tdfact)");
   r.axis.from = axis.from;
   r.axis.to = axis.to;
   r.axis.count = axis.count;

@@ -15,32 +15,6 @@ namespace encounter {
 
 namespace {
 
-lab::SeriesRequest RequestOf(const Scenario& scenario, const SeriesOptions& o) {
-  lab::SeriesRequest r;
-  r.test = scenario.test;
-  for (const auto& [name, text] : scenario.fields) {
-    const int field = lab::FieldOfName(name);
-    if (field < 0)
-      throw InputError("unknown field \"" + name + "\" (" + lab::kFieldNameList + ")");
-    r.sets.emplace_back(field, text);
-  }
-  if (scenario.unit) r.unit_au = *scenario.unit == Unit::kAU;
-  r.max_steps = o.max_steps;
-  r.jobs = o.jobs;
-  r.lanes = o.lanes;
-  r.shard = o.shard;
-  r.shards = o.shards;
-  r.energy = o.energy;
-  r.full = o.full;
-  r.crosscheck = o.crosscheck;
-  r.picture = o.picture;
-  r.picture_width = o.picture_width;
-  r.picture_height = o.picture_height;
-  r.integrator = o.integrator;
-  r.args = o.command_line;
-  return r;
-}
-
 End EndOf(const std::string& word) {
   static const char* const kWords[] = {"escaped", "receded", "absorbed", "passages",
                                        "limit",   "next",    "none"};
@@ -113,7 +87,7 @@ const char* EndName(End end) {
 
 Series::Series(const Scenario& scenario, const SeriesOptions& options) {
   try {
-    impl_ = std::make_unique<lab::PreparedSeries>(RequestOf(scenario, options));
+    impl_ = std::make_unique<lab::PreparedSeries>(lab::RequestOf(scenario, options));
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
   }
@@ -188,6 +162,20 @@ namespace lab {
 
 encounter::Row ApiRow(std::int64_t test, const TestRow& row, const std::string& line) {
   return encounter::RowOf(test, row, line);
+}
+
+SeriesRequest RequestOf(const encounter::Scenario& scenario, const encounter::SeriesOptions& o) {
+  SeriesRequest r;
+  static_cast<encounter::SeriesOptions&>(r) = o;
+  r.test = scenario.test;
+  for (const auto& [name, text] : scenario.fields) {
+    const int field = FieldOfName(name);
+    if (field < 0)
+      throw encounter::InputError("unknown field \"" + name + "\" (" + kFieldNameList + ")");
+    r.sets.emplace_back(field, text);
+  }
+  if (scenario.unit) r.unit_au = *scenario.unit == encounter::Unit::kAU;
+  return r;
 }
 
 }  // namespace lab

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "records/texts.h"
+#include "series/request_options.h"
 #include "series/run_map.h"
 
 namespace lab {
@@ -61,16 +62,16 @@ bool Axis(MapCommandOptions& o, const std::string& v, std::string* error) {
   int count = 0;
   const std::string_view sv(v);
   if (eq == std::string::npos || eq == 0 || c2 == std::string::npos ||
-      !Number(sv.substr(eq + 1, c1 - eq - 1), &o.y_from) ||
-      !Number(sv.substr(c1 + 1, c2 - c1 - 1), &o.y_to) ||
+      !Number(sv.substr(eq + 1, c1 - eq - 1), &o.axis.from) ||
+      !Number(sv.substr(c1 + 1, c2 - c1 - 1), &o.axis.to) ||
       std::from_chars(v.data() + c2 + 1, v.data() + v.size(), count).ptr != v.data() + v.size() ||
       c2 + 1 == v.size() || count < 1 || count > kMostMapRows) {
     *error = "--y takes NAME=FROM:TO:COUNT (numbers; COUNT from 1 to " +
              std::to_string(kMostMapRows) + "), not " + Echo(v);
     return false;
   }
-  o.y_name = v.substr(0, eq);
-  o.y_count = count;
+  o.axis.field = v.substr(0, eq);
+  o.axis.count = count;
   return true;
 }
 
@@ -87,9 +88,9 @@ bool Apply(MapCommandOptions& o, const std::string& name, const std::string& v, 
     o.colour_ratio = v == "ratio";
   }
   if (name == "--refine") {
-    const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), o.refine);
-    if (ec != std::errc() || p != v.data() + v.size() || v.empty() || o.refine < 0 || o.refine > 20) {
-      *error = "--refine takes a number of levels from 0 to 20, not " + Echo(v);
+    *error = ReadMapOption(o.axis, o.map, "refine", v);
+    if (!error->empty()) {
+      *error = InCommandLineWords(*error);
       return false;
     }
   }
@@ -122,7 +123,7 @@ std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>&
         *error = name + " takes no value, not " + Echo(*value);
         return std::nullopt;
       }
-      (name == "--y-log" ? o.y_log : name == "--summary" ? o.summary : o.help) = true;
+      (name == "--y-log" ? o.axis.log : name == "--summary" ? o.summary : o.help) = true;
     } else if (one_of(with_value, name)) {
       if (!value && i + 1 >= args.size()) {
         *error = name + " needs a value";
@@ -135,19 +136,19 @@ std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>&
       if (!value && one_of(series_with_value, name) && i + 1 < args.size()) series.push_back(args[++i]);
     }
   }
-  const auto batch = ParseBatchOptions(series, error);
-  if (!batch) return std::nullopt;
-  o.batch = *batch;
+  const auto given = ParseSeriesCommandLine(series, error);
+  if (!given) return std::nullopt;
+  o.series = *given;
   if (o.help) return o;
-  if (o.batch.png) {
+  if (o.series.png) {
     *error = "--png draws the trajectories of one series; a map draws itself with --map-png";
     return std::nullopt;
   }
-  if (o.batch.version || o.batch.list_presets) {
+  if (o.series.version || o.series.list_presets) {
     *error = "map takes neither --version nor --list-presets (encounter-batch alone does)";
     return std::nullopt;
   }
-  if (o.y_name.empty()) {
+  if (o.axis.field.empty()) {
     *error = "map needs its y axis: --y NAME=FROM:TO:COUNT (see map --help)";
     return std::nullopt;
   }

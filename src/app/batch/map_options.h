@@ -7,18 +7,16 @@
 #include <vector>
 
 #include "app/batch/batch_options.h"
+#include "encounter/map.h"
 
 namespace lab {
 
 struct MapCommandOptions {
-  BatchOptions batch;  // the scenario, the fields and the options of each row's series
-  std::string y_name;  // --y NAME=FROM:TO:COUNT
-  double y_from = 0, y_to = 0;
-  int y_count = 0;
-  bool y_log = false;  // --y-log
+  SeriesCommandLine series;  // the scenario, the fields and the options of each row's series
+  encounter::MapAxis axis;   // --y NAME=FROM:TO:COUNT, --y-log
+  encounter::MapOptions map;  // --refine (its series: those of `series`)
   std::optional<std::string> map_png, map_svg;
   bool colour_ratio = false;  // --colour ratio (default: end)
-  int refine = 0;
   bool summary = false;
   bool help = false;
 };

@@ -93,7 +93,7 @@ bool TakeRecord(const JsonValue& record, const std::string& what, RunPlan* plan,
 
 std::optional<RunPlan> PlanRun(const std::vector<std::string>& args, std::string* error) {
   std::string ignored;  // the run itself reports mistakes in the options
-  const auto given = ParseBatchOptions(args, &ignored);
+  const auto given = ParseSeriesCommandLine(args, &ignored);
   if (!given || !given->rerun) return RunPlan{args, "", ""};
   for (const std::string& name : given->given) {
     if (std::find(kMayBeAdded.begin(), kMayBeAdded.end(), name) != kMayBeAdded.end()) continue;
