@@ -5,6 +5,7 @@
 
 #include "encounter/errors.h"
 #include "encounter/map.h"
+#include "encounter/merge.h"
 #include "encounter/options.h"
 #include "encounter/presets.h"
 #include "encounter/scenario.h"

@@ -8,6 +8,7 @@
 #include "series/request_options.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
+#include "version.h"
 
 namespace encounter {
 
@@ -39,9 +40,14 @@ void Count(MapTally& tally, const Row& row) {
 
 }  // namespace
 
+// The engine's prepared map behind the library's.
+struct Map::Impl : lab::PreparedMap {
+  using lab::PreparedMap::PreparedMap;
+};
+
 Map::Map(const Scenario& scenario, const MapAxis& axis, const MapOptions& options) {
   try {
-    impl_ = std::make_unique<lab::PreparedMap>(RequestOf(scenario, axis, options));
+    impl_ = std::make_unique<Impl>(RequestOf(scenario, axis, options));
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
   }
@@ -93,6 +99,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
   };
   events.warning = [&](const std::string& text) {
     summary.warnings.push_back(text);
+    ++summary.untrusted;
     if (on_warning) on_warning(text);
   };
   if (on_progress) {
@@ -116,6 +123,12 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
   summary.record_json = result.record_json;
   summary.map_id = impl_->id();
   summary.crosscheck = result.cross_summary;
+  summary.cross_rows = result.cross_rows;
+  summary.cross_differing = result.cross_differing;
+  const lab::SeriesRequest& r = impl_->request().series;
+  if (r.shards > 0)
+    summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->cells(), lab::kVersion,
+                               result.checksum.Value()};
   return summary;
 }
 

@@ -10,6 +10,7 @@
 #include "series/crosscheck.h"
 #include "series/run_series.h"
 #include "setup/field_names.h"
+#include "version.h"
 
 namespace encounter {
 
@@ -85,9 +86,14 @@ const char* EndName(End end) {
   return kWords[static_cast<int>(end)];
 }
 
+// The engine's prepared series behind the library's.
+struct Series::Impl : lab::PreparedSeries {
+  using lab::PreparedSeries::PreparedSeries;
+};
+
 Series::Series(const Scenario& scenario, const SeriesOptions& options) {
   try {
-    impl_ = std::make_unique<lab::PreparedSeries>(lab::RequestOf(scenario, options));
+    impl_ = std::make_unique<Impl>(lab::RequestOf(scenario, options));
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
   }
@@ -115,6 +121,7 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   };
   events.warning = [&](const std::string& text) {
     summary.warnings.push_back(text);
+    ++summary.untrusted;
     if (on_warning) on_warning(text);
   };
   const std::int64_t total = impl_->tests();
@@ -138,6 +145,11 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   summary.record_json = result.record_json;
   summary.series_id = impl_->id();
   summary.crosscheck = result.cross_summary;
+  summary.cross_rows = result.cross_rows;
+  summary.cross_differing = result.cross_differing;
+  const lab::SeriesRequest& r = impl_->request();
+  if (r.shards > 0)
+    summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->series_tests(), lab::kVersion, result.crc32};
   if (impl_->request().picture) {
     summary.picture = PictureOf(result.picture);
     summary.png = lab::EncodePng(result.picture);

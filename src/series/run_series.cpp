@@ -275,6 +275,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     for (const std::string& m : messages) text += (text.empty() ? "" : "\n") + m;
     throw RefusedInput(text);
   }
+  result.crc32 = checksum.Value();
   if (layout.shard)
     result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
   if (r.crosscheck) {

@@ -61,6 +61,7 @@ struct SeriesResult {
   std::int64_t written = 0;  // rows handed out
   int warnings = 0;          // set-up warnings and untrusted tests
   std::string last_lines;    // what follows the last row (the shard's last line)
+  std::uint32_t crc32 = 0;   // a shard's checksum, as its last line gives it
   std::string record_json;   // the record of the run
   PixelLayer picture;        // with request.picture
   std::int64_t trust_warnings = 0;
