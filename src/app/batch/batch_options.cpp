@@ -388,6 +388,12 @@ std::optional<SeriesCommandLine> ParseSeriesCommandLine(const std::vector<std::s
   return o;
 }
 
+bool TakesValue(const std::string& name) {
+  for (const KnownOption& k : Options())
+    if (k.name == name) return k.takes_value;
+  return false;
+}
+
 std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
                                         const std::vector<std::string>& names) {
   std::vector<std::string> kept;

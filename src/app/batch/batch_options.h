@@ -34,6 +34,9 @@ struct SeriesCommandLine {
 std::optional<SeriesCommandLine> ParseSeriesCommandLine(const std::vector<std::string>& args,
                                                         std::string* error);
 
+// Whether the option of a series called name (as "--jobs") takes a value.
+bool TakesValue(const std::string& name);
+
 // args without the options named (and their values), read as the parser
 // reads them.
 std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,

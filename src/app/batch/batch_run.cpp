@@ -139,7 +139,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return RunMapCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
-  const auto plan = PlanRun(args, &error);
+  const auto plan = PlanRun(args, false, &error);
+  if (plan && plan->map) return RunMapPlan(*plan, out, err);
   const auto options = plan ? ParseSeriesCommandLine(plan->args, &error) : std::nullopt;
   if (!options) {
     err << "encounter-batch: " << error << '\n';

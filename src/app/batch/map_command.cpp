@@ -102,6 +102,17 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
 
 int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string error;
+  const auto plan = PlanRun(args, true, &error);
+  if (!plan) {
+    err << kMe << "map: " << error << '\n';
+    return 2;
+  }
+  return RunMapPlan(*plan, out, err);
+}
+
+int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string>& args = plan.args;
+  std::string error;
   const auto options = ParseMapOptions(args, &error);
   if (!options) {
     err << kMe << "map: " << error << '\n';
@@ -118,6 +129,10 @@ int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::
     map.emplace(MakeMap(m, args));
   } catch (const encounter::InputError& e) {
     PrintRefusal(err, e.what());
+    return 2;
+  }
+  if (const std::string refusal = SeriesRefusal(plan, map->map_id()); !refusal.empty()) {
+    err << kMe << refusal << '\n';
     return 2;
   }
   MapGrid grid;

@@ -1,5 +1,6 @@
 #include "app/batch/map_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -99,60 +100,97 @@ bool Apply(MapCommandOptions& o, const std::string& name, const std::string& v, 
 
 }  // namespace
 
-std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error) {
+namespace {
+
+const std::vector<std::string> kMapFlags = {"--y-log", "--summary", "--help", "-h"};
+const std::vector<std::string> kMapWithValue = {"--y", "--map-png", "--map-svg", "--colour", "--refine"};
+
+bool OneOf(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// The option at args[*i] with its value, a map's own or a series'; *i moves
+// past both.
+struct MapWord {
+  std::string name;
+  std::optional<std::string> value;
+  bool own = false;
+};
+MapWord NextWord(const std::vector<std::string>& args, std::size_t* i) {
+  MapWord w{args[(*i)++], std::nullopt, false};
+  if (const auto eq = w.name.find('='); w.name.rfind("--", 0) == 0 && eq != std::string::npos) {
+    w.value = w.name.substr(eq + 1);
+    w.name.resize(eq);
+  }
+  w.own = OneOf(kMapFlags, w.name) || OneOf(kMapWithValue, w.name);
+  const bool takes = w.own ? OneOf(kMapWithValue, w.name) : TakesValue(w.name);
+  if (takes && !w.value && *i < args.size()) w.value = args[(*i)++];
+  return w;
+}
+
+}  // namespace
+
+std::optional<MapCommandOptions> ParseMapWords(const std::vector<std::string>& args,
+                                               std::string* error) {
   MapCommandOptions o;
   std::vector<std::string> series;
-  const std::vector<std::string> with_value = {"--y", "--map-png", "--map-svg", "--colour", "--refine"};
-  const std::vector<std::string> series_with_value = {
-      "--test", "--set", "--unit", "--max-steps", "--jobs", "--shard",
-      "--png", "--output", "--meta", "--integrator", "--lanes"};
-  auto one_of = [](const std::vector<std::string>& list, const std::string& name) {
-    for (const auto& n : list)
-      if (n == name) return true;
-    return false;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
+  for (std::size_t i = 0; i < args.size();) {
+    const std::size_t from = i;
+    const MapWord w = NextWord(args, &i);
+    if (!w.own) {
+      series.insert(series.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                    args.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
     }
-    if (name == "--y-log" || name == "--summary" || name == "--help" || name == "-h") {
-      if (value) {
-        *error = name + " takes no value, not " + Echo(*value);
+    o.given.push_back(w.name);
+    if (OneOf(kMapFlags, w.name)) {
+      if (w.value) {
+        *error = w.name + " takes no value, not " + Echo(*w.value);
         return std::nullopt;
       }
-      (name == "--y-log" ? o.axis.log : name == "--summary" ? o.summary : o.help) = true;
-    } else if (one_of(with_value, name)) {
-      if (!value && i + 1 >= args.size()) {
-        *error = name + " needs a value";
-        return std::nullopt;
-      }
-      if (!Apply(o, name, value ? *value : args[++i], error)) return std::nullopt;
-    } else {
-      // A series' option, with its value when it takes one.
-      series.push_back(args[i]);
-      if (!value && one_of(series_with_value, name) && i + 1 < args.size()) series.push_back(args[++i]);
+      (w.name == "--y-log" ? o.axis.log : w.name == "--summary" ? o.summary : o.help) = true;
+    } else if (!w.value) {
+      *error = w.name + " needs a value";
+      return std::nullopt;
+    } else if (!Apply(o, w.name, *w.value, error)) {
+      return std::nullopt;
     }
   }
   const auto given = ParseSeriesCommandLine(series, error);
   if (!given) return std::nullopt;
   o.series = *given;
-  if (o.help) return o;
-  if (o.series.png) {
+  o.given.insert(o.given.end(), o.series.given.begin(), o.series.given.end());
+  return o;
+}
+
+std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error) {
+  auto o = ParseMapWords(args, error);
+  if (!o || o->help) return o;
+  if (o->series.png) {
     *error = "--png draws the trajectories of one series; a map draws itself with --map-png";
     return std::nullopt;
   }
-  if (o.series.version || o.series.list_presets) {
+  if (o->series.version || o->series.list_presets) {
     *error = "map takes neither --version nor --list-presets (encounter-batch alone does)";
     return std::nullopt;
   }
-  if (o.axis.field.empty()) {
+  if (o->axis.field.empty()) {
     *error = "map needs its y axis: --y NAME=FROM:TO:COUNT (see map --help)";
     return std::nullopt;
   }
   return o;
+}
+
+std::vector<std::string> WithoutMapOptions(const std::vector<std::string>& args,
+                                           const std::vector<std::string>& names) {
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < args.size();) {
+    const std::size_t from = i;
+    if (OneOf(names, NextWord(args, &i).name)) continue;
+    kept.insert(kept.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                args.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  return kept;
 }
 
 }  // namespace lab

@@ -19,10 +19,20 @@ struct MapCommandOptions {
   bool colour_ratio = false;  // --colour ratio (default: end)
   bool summary = false;
   bool help = false;
+  std::vector<std::string> given;  // the options named: the map's own, then the series'
 };
+
+// The options after "map", read without asking for a complete map (a rerun
+// takes the rest from its record); on a mistake returns the one-line error.
+std::optional<MapCommandOptions> ParseMapWords(const std::vector<std::string>& args,
+                                               std::string* error);
 
 // Parses the arguments after "map"; on a mistake returns the one-line error.
 std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error);
+
+// args without the options named (and their values), a map's or a series'.
+std::vector<std::string> WithoutMapOptions(const std::vector<std::string>& args,
+                                           const std::vector<std::string>& names);
 
 extern const char* const kMapHelp;
 
