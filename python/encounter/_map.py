@@ -46,7 +46,14 @@ class Map:
     grid(c)     the column c as a 2-D array, y values x start angles
     summary()   per y value the fraction of each end and of v3_red, with errors
     plot()      the outcome over start angle and y
-    warnings    what the command line would have warned about
+    warnings    what the command line would have warned about (texts)
+    y, angles   the y values and the start angles (degrees), as NumPy arrays
+    y_column    the name of the y column: "dist2_au", "tdfact", ...
+    unit        "AU" or "km": the unit distances are shown in
+    map_id      the id that names the map
+    computed    cells integrated (with refine, fewer than the cells)
+    crosscheck, cross_rows, cross_differing
+                with crosscheck: the counts in words, the cells compared, those that differ
     """
 
     def __init__(self, result, prepared, scenario, y_log):
@@ -85,6 +92,8 @@ class Map:
 
     @property
     def df(self):
+        """The cells as a pandas DataFrame indexed by "cell" (a NumPy
+        structured array where pandas is not installed)."""
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self._names, index="cell")
@@ -93,10 +102,12 @@ class Map:
         return self._df
 
     def to_numpy(self):
+        """The cells as a NumPy structured array, a field per column."""
         return _table.structured(self._columns, self._names, index="cell")
 
     @property
     def csv(self):
+        """The CSV as text, byte for byte that of encounter-batch map."""
         return self._csv.decode()
 
     def to_csv(self, path=None):

@@ -174,7 +174,13 @@ class Series:
     to_csv(p)   the CSV, byte for byte that of encounter-batch
     plot()      speed / escape speed against the start angle
     picture()   the Trajectory Display at the end, as RGB pixels
-    warnings    what the command line would have warned about
+    warnings    what the command line would have warned about (texts)
+    columns     the names of the CSV columns, in order
+    series_id   the id that names the series (the CSV's and the record's)
+    crosscheck  with crosscheck: the counts in words, as the command line says them
+    cross_rows, cross_differing
+                with crosscheck: the rows compared, and those whose outcome differs
+    png         the picture as the bytes of a PNG file (None without a picture)
     """
 
     def __init__(self, columns, names, csv, record, warnings, *, series_id, crosscheck="",
@@ -210,6 +216,8 @@ class Series:
 
     @property
     def df(self):
+        """The rows as a pandas DataFrame indexed by "test", typed as the
+        columns are (a NumPy structured array where pandas is not installed)."""
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self.columns)
@@ -218,10 +226,12 @@ class Series:
         return self._df
 
     def to_numpy(self):
+        """The rows as a NumPy structured array, a field per column."""
         return _table.structured(self._columns, self.columns)
 
     @property
     def csv(self):
+        """The CSV as text, byte for byte that of encounter-batch."""
         return self._csv.decode()
 
     def to_csv(self, path=None):
@@ -243,6 +253,9 @@ class Series:
         return self._picture
 
     def plot(self, ax=None):
+        """Speed / escape speed (the column ratio) against the start angle,
+        the best tests marked, on matplotlib axes ax (new ones when None).
+        Returns the axes."""
         from ._plot import plot_series
 
         return plot_series(self, ax)
