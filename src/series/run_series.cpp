@@ -223,7 +223,7 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
       if (r.only) settings.only = *r.only;
       if (!fixed_only) {
         settings.run_test = [&](SimState& test, SeriesPort& test_port) {
-          RunBatchTest(integrator, r.crosscheck, r.max_steps, test, test_port);
+          RunSeriesTest(integrator, r.crosscheck, r.max_steps, test, test_port);
         };
       }
       messages = RunSeriesInParallel(s, settings, take_row);

@@ -177,7 +177,7 @@ Exit status:
 
 }  // namespace
 
-std::string BatchHelp() {
+std::string SeriesHelp() {
   std::string help = kHelpText;
   const std::string mark = "@SCENARIOS@";
   help.replace(help.find(mark), mark.size(), PresetList());

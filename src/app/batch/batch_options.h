@@ -43,6 +43,6 @@ std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,
                                         const std::vector<std::string>& names);
 
 // The text of --help, with the numbers of the scenarios.
-std::string BatchHelp();
+std::string SeriesHelp();
 
 }  // namespace lab

@@ -148,7 +148,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   const SeriesCommandLine& o = *options;
   if (o.help || o.version || o.list_presets) {
-    if (o.help) out << BatchHelp();
+    if (o.help) out << SeriesHelp();
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
     out.flush();
