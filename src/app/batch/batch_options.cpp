@@ -83,8 +83,11 @@ Every option that takes a value may also be written with "=" before it
   --rerun RECORD   run the series of a --meta record again, with the
                    arguments it holds (without its --output, --meta and
                    --png); only --output, --meta, --png, --jobs, --lanes,
-                   --quiet and --progress-every may be added. Refused for a
-                   record of another version or whose series differs
+                   --quiet and --progress-every may be added. A map's record
+                   runs that map (see map --help). Refused for a record of
+                   another version, whose series differs, or whose arguments
+                   hold an option that runs no series (--help, --version,
+                   --list-presets, --rerun)
   --list-presets   the twenty scenarios, one line each, with their regime
   --help           this text
   --version        the program's version

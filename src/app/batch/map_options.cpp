@@ -44,7 +44,8 @@ its unit AU, the only way the scenario reads it).
 Every option of a series works as for a series (--test --set --unit
 --max-steps --jobs --lanes --integrator --crosscheck --energy --full --meta
 --output --quiet); --jobs counts the threads of all rows together, as rows
-run side by side. --shard K/N runs the K-th of N interleaved parts of the
+run side by side. --rerun RECORD runs the map of a map --meta record again;
+--map-png, --map-svg, --colour and --summary may be added too. --shard K/N runs the K-th of N interleaved parts of the
 map's cells in map order (not with --refine); `encounter-batch merge` joins
 them. Exit statuses as for a series.
 )";
