@@ -225,108 +225,106 @@ bool Flag(bool* field) { return *field = true; }
 
 // The command line's own options, and those of the table whose text is the
 // command line's (--shard K/N, --png-size WxH, --png FILE).
-std::vector<KnownOption> OwnOptions() {
-  using O = SeriesCommandLine;
-  using E = std::string*;
-  return {
-      {"--help", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
-      {"-h", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
-      {"--version", false, [](O& o, const std::string&, E) { return Flag(&o.version); }},
-      {"--list-presets", false, [](O& o, const std::string&, E) { return Flag(&o.list_presets); }},
-      {"--quiet", false, [](O& o, const std::string&, E) { return Flag(&o.quiet); }},
-      {"--test", true,
-       [](O& o, const std::string& v, E) {
-         o.scenario.test = v;
-         return true;
-       }},
-      {"--set", true,
-       [](O& o, const std::string& v, E error) {
-         const auto eq = v.find('=');
-         if (eq == std::string::npos || eq == 0) {
-           *error = "--set takes NAME=TEXT, not " + Echo(v);
-           return false;
-         }
-         if (FieldOfName(v.substr(0, eq)) < 0) {
-           *error = "--set: unknown field " + Echo(v.substr(0, eq)) + " (" +
-                    std::string(kFieldNameList) + ")";
-           return false;
-         }
-         o.scenario.fields.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-         return true;
-       }},
-      {"--unit", true,
-       [](O& o, const std::string& v, E error) {
-         std::string lower = v;
-         std::transform(lower.begin(), lower.end(), lower.begin(),
-                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-         if (lower != "au" && lower != "km") {
-           *error = "--unit takes au or km, not " + Echo(v);
-           return false;
-         }
-         o.scenario.unit = lower == "au" ? encounter::Unit::kAU : encounter::Unit::kKm;
-         return true;
-       }},
-      {"--shard", true,
-       [](O& o, const std::string& v, E error) {
-         const auto slash = v.find('/');
-         int& k = o.series.shard;
-         int& n = o.series.shards;
-         if (slash != std::string::npos && ParseCount(std::string_view(v).substr(0, slash), &k) &&
-             ParseCount(std::string_view(v).substr(slash + 1), &n) && k >= 1 && k <= n &&
-             n <= 1000000) {
-           return true;
-         }
-         *error = "--shard takes K/N with 1 <= K <= N <= 1000000, not " + Echo(v);
+using O = SeriesCommandLine;
+using E = std::string*;
+const std::vector<KnownOption> kOwnOptions = {
+    {"--help", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
+    {"-h", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
+    {"--version", false, [](O& o, const std::string&, E) { return Flag(&o.version); }},
+    {"--list-presets", false, [](O& o, const std::string&, E) { return Flag(&o.list_presets); }},
+    {"--quiet", false, [](O& o, const std::string&, E) { return Flag(&o.quiet); }},
+    {"--test", true,
+     [](O& o, const std::string& v, E) {
+       o.scenario.test = v;
+       return true;
+     }},
+    {"--set", true,
+     [](O& o, const std::string& v, E error) {
+       const auto eq = v.find('=');
+       if (eq == std::string::npos || eq == 0) {
+         *error = "--set takes NAME=TEXT, not " + Echo(v);
          return false;
-       }},
-      {"--png", true,
-       [](O& o, const std::string& v, E) {
-         o.png = v;
-         o.series.picture = true;
-         return true;
-       }},
-      {"--png-size", true,
-       [](O& o, const std::string& v, E error) {
-         const auto x = v.find('x');
-         int& w = o.series.picture_width;
-         int& h = o.series.picture_height;
-         if (x != std::string::npos && ParseCount(std::string_view(v).substr(0, x), &w) &&
-             ParseCount(std::string_view(v).substr(x + 1), &h) && w >= 1 && h >= 1 &&
-             w <= kLargestPicture && h <= kLargestPicture) {
-           return true;
-         }
-         *error = "--png-size takes WIDTHxHEIGHT in pixels, each from 1 to " +
-                  std::to_string(kLargestPicture) + ", not " + Echo(v);
+       }
+       if (FieldOfName(v.substr(0, eq)) < 0) {
+         *error = "--set: unknown field " + Echo(v.substr(0, eq)) + " (" +
+                  std::string(kFieldNameList) + ")";
          return false;
-       }},
-      {"--output", true,
-       [](O& o, const std::string& v, E) {
-         o.output = v;
-         return true;
-       }},
-      {"--meta", true,
-       [](O& o, const std::string& v, E) {
-         o.meta = v;
-         return true;
-       }},
-      {"--rerun", true,
-       [](O& o, const std::string& v, E) {
-         o.rerun = v;
-         return true;
-       }},
-      {"--progress-every", true,
-       [](O& o, const std::string& v, E error) {
-         if (ParseCount(v, &o.progress_every) && o.progress_every <= 86400) return true;
-         *error = "--progress-every takes a number of seconds from 0 to 86400, not " + Echo(v);
+       }
+       o.scenario.fields.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+       return true;
+     }},
+    {"--unit", true,
+     [](O& o, const std::string& v, E error) {
+       std::string lower = v;
+       std::transform(lower.begin(), lower.end(), lower.begin(),
+                      [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+       if (lower != "au" && lower != "km") {
+         *error = "--unit takes au or km, not " + Echo(v);
          return false;
-       }},
-  };
-}
+       }
+       o.scenario.unit = lower == "au" ? encounter::Unit::kAU : encounter::Unit::kKm;
+       return true;
+     }},
+    {"--shard", true,
+     [](O& o, const std::string& v, E error) {
+       const auto slash = v.find('/');
+       int& k = o.series.shard;
+       int& n = o.series.shards;
+       if (slash != std::string::npos && ParseCount(std::string_view(v).substr(0, slash), &k) &&
+           ParseCount(std::string_view(v).substr(slash + 1), &n) && k >= 1 && k <= n &&
+           n <= 1000000) {
+         return true;
+       }
+       *error = "--shard takes K/N with 1 <= K <= N <= 1000000, not " + Echo(v);
+       return false;
+     }},
+    {"--png", true,
+     [](O& o, const std::string& v, E) {
+       o.png = v;
+       o.series.picture = true;
+       return true;
+     }},
+    {"--png-size", true,
+     [](O& o, const std::string& v, E error) {
+       const auto x = v.find('x');
+       int& w = o.series.picture_width;
+       int& h = o.series.picture_height;
+       if (x != std::string::npos && ParseCount(std::string_view(v).substr(0, x), &w) &&
+           ParseCount(std::string_view(v).substr(x + 1), &h) && w >= 1 && h >= 1 &&
+           w <= kLargestPicture && h <= kLargestPicture) {
+         return true;
+       }
+       *error = "--png-size takes WIDTHxHEIGHT in pixels, each from 1 to " +
+                std::to_string(kLargestPicture) + ", not " + Echo(v);
+       return false;
+     }},
+    {"--output", true,
+     [](O& o, const std::string& v, E) {
+       o.output = v;
+       return true;
+     }},
+    {"--meta", true,
+     [](O& o, const std::string& v, E) {
+       o.meta = v;
+       return true;
+     }},
+    {"--rerun", true,
+     [](O& o, const std::string& v, E) {
+       o.rerun = v;
+       return true;
+     }},
+    {"--progress-every", true,
+     [](O& o, const std::string& v, E error) {
+       if (ParseCount(v, &o.progress_every) && o.progress_every <= 86400) return true;
+       *error = "--progress-every takes a number of seconds from 0 to 86400, not " + Echo(v);
+       return false;
+     }},
+};
 
 // Each option once: the command line's own, then the rest of the table.
 const std::vector<KnownOption>& Options() {
   static const std::vector<KnownOption> options = [] {
-    std::vector<KnownOption> all = OwnOptions();
+    std::vector<KnownOption> all = kOwnOptions;
     for (const encounter::OptionInfo& info : encounter::SeriesOptionTable()) {
       bool own = false;
       for (const KnownOption& k : all) own = own || k.name == info.option;
