@@ -63,7 +63,9 @@ install(TARGETS encounter_library EXPORT EncounterLabTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime
         NAMELINK_COMPONENT Development)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/encounter
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development PATTERN "*.in" EXCLUDE)
+install(FILES ${CMAKE_BINARY_DIR}/generated/include/encounter/version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/encounter COMPONENT Development)
 install(EXPORT EncounterLabTargets NAMESPACE EncounterLab::
         DESTINATION ${LAB_CMAKE_DIR} COMPONENT Development)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/EncounterLabConfig.cmake.in

@@ -38,15 +38,20 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 # The Python module goes into a package of its own, python3-encounter-lab,
-# for the Python version it was built for; the engine is inside it.
+# for the Python version it was built for; the library is encounter-lab's.
 if(ENCOUNTER_PYTHON)
   list(APPEND CPACK_COMPONENTS_ALL python)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-encounter-lab)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
   set(lab_py ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR})
   math(EXPR lab_py_next "${Python3_VERSION_MINOR} + 1")
+  # The module links the library of encounter-lab: found here for the
+  # dependencies it brings, named as that package.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/src)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
-      "python3 (>= ${lab_py}), python3 (<< ${Python3_VERSION_MAJOR}.${lab_py_next}), python3-numpy")
+      "encounter-lab (= ${PROJECT_VERSION}), python3 (>= ${lab_py}), "
+      "python3 (<< ${Python3_VERSION_MAJOR}.${lab_py_next}), python3-numpy")
+  string(JOIN "" CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS ${CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS})
   set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "python3-pandas, python3-matplotlib, python3-tqdm")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-distributed")
   set(CPACK_COMPONENT_PYTHON_DESCRIPTION

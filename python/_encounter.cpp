@@ -9,14 +9,12 @@
 #include <pybind11/stl.h>
 
 #include <optional>
-#include <sstream>
 
 #include "engine_thread.h"
 #include "map_binding.h"
 #include "row_columns.h"
 #include "scenario_of.h"
 #include "encounter/encounter.h"
-#include "records/merge.h"
 
 namespace py = pybind11;
 
@@ -39,6 +37,8 @@ py::dict ResultOf(const encounter::Series& series, const encounter::Summary& sum
   r["warnings"] = summary.warnings;
   r["untrusted"] = columns.warnings();
   r["crosscheck"] = summary.crosscheck;
+  r["cross_rows"] = summary.cross_rows;
+  r["cross_differing"] = summary.cross_differing;
   r["series_id"] = summary.series_id;
   r["tests_in_series"] = summary.tests_in_series;
   r["picture"] = PictureOf(summary);
@@ -73,18 +73,17 @@ std::unique_ptr<encounter::Series> MakeSeries(
 }
 
 void BindSeries(py::module_& m) {
-  py::class_<encounter::SeriesOptions>(m, "SeriesOptions")
-      .def(py::init<>())
-      .def_readwrite("integrator", &encounter::SeriesOptions::integrator)
-      .def_readwrite("crosscheck", &encounter::SeriesOptions::crosscheck)
-      .def_readwrite("lanes", &encounter::SeriesOptions::lanes)
-      .def_readwrite("jobs", &encounter::SeriesOptions::jobs)
-      .def_readwrite("shard", &encounter::SeriesOptions::shard)
-      .def_readwrite("shards", &encounter::SeriesOptions::shards)
-      .def_readwrite("max_steps", &encounter::SeriesOptions::max_steps)
-      .def_readwrite("energy", &encounter::SeriesOptions::energy)
-      .def_readwrite("full", &encounter::SeriesOptions::full)
-      .def_readwrite("picture", &encounter::SeriesOptions::picture);
+  py::class_<encounter::SeriesOptions>(m, "SeriesOptions",
+                                        "The options of a series; set them with set_option.")
+      .def(py::init<>());
+  m.def(
+      "set_option",
+      [](encounter::SeriesOptions& options, const std::string& name, const std::string& text) {
+        encounter::SetOption(options, name, text);
+      },
+      py::arg("options"), py::arg("name"), py::arg("text"),
+      "Sets the option name of a series from its text as the command line reads it; raises "
+      "InputError naming the option for a value it does not take.");
 
   py::class_<encounter::Series>(m, "Series")
       .def(py::init(&MakeSeries), py::arg("test"), py::arg("fields"), py::arg("unit"),
@@ -97,6 +96,32 @@ void BindSeries(py::module_& m) {
       .def_property_readonly("first_lines", &encounter::Series::first_lines)
       .def_property_readonly("series_id", &encounter::Series::series_id)
       .def("run", &RunSeries, py::arg("progress"), py::arg("warn"), py::arg("poll") = 0.05);
+}
+
+const char* KindName(encounter::OptionKind kind) {
+  switch (kind) {
+    case encounter::OptionKind::kFlag: return "flag";
+    case encounter::OptionKind::kWhole: return "whole";
+    case encounter::OptionKind::kNumber: return "number";
+    case encounter::OptionKind::kChoice: return "choice";
+    case encounter::OptionKind::kText: return "text";
+  }
+  return "text";
+}
+
+py::list TableOf(const std::vector<encounter::OptionInfo>& table) {
+  py::list list;
+  for (const encounter::OptionInfo& o : table) {
+    py::dict d;
+    d["name"] = o.name;
+    d["option"] = o.option;
+    d["kind"] = KindName(o.kind);
+    d["takes"] = o.takes;
+    d["meaning"] = o.meaning;
+    d["default"] = o.default_text;
+    list.append(d);
+  }
+  return list;
 }
 
 void BindPresets(py::module_& m) {
@@ -163,15 +188,21 @@ PYBIND11_MODULE(_encounter, m) {
   BindPresets(m);
   BindSeries(m);
   lab::BindMap(m);
-  // Joins the outputs of all shards of a series as `encounter-batch merge`
-  // does: (status, merged CSV, messages naming the faulty shard files).
-  m.def("merge_shards", [](const std::vector<std::string>& files) {
-    std::ostringstream out, err;
-    int status = 0;
-    {
-      py::gil_scoped_release release;
-      status = lab::MergeShards(files, out, err);
-    }
-    return py::make_tuple(status, py::bytes(out.str()), err.str());
-  });
+  m.def("series_option_table", [] { return TableOf(encounter::SeriesOptionTable()); },
+        "The options of a series: dicts of name, option, kind, takes, meaning, default.");
+  m.def("map_option_table", [] { return TableOf(encounter::MapOptionTable()); },
+        "A map's own options (the axis and the refinement), as series_option_table.");
+  m.def(
+      "merge_shards",
+      [](const std::vector<std::string>& files) {
+        encounter::MergeResult merged;
+        {
+          py::gil_scoped_release release;
+          merged = encounter::MergeShards(files);
+        }
+        return py::make_tuple(merged.status, py::bytes(merged.csv), merged.messages);
+      },
+      py::arg("files"),
+      "Joins the outputs of all shards of a series as `encounter-batch merge` does: (status, "
+      "merged CSV, messages naming the faulty shard files).");
 }

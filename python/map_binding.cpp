@@ -25,13 +25,11 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 std::unique_ptr<encounter::Map> MakeMap(std::optional<std::string> test, const Fields& fields,
                                         const std::optional<std::string>& unit,
                                         const encounter::SeriesOptions& series,
-                                        const std::string& y, double from, double to, int count,
-                                        bool log, int refine) {
-  encounter::MapOptions options;
+                                        const encounter::MapAxis& axis,
+                                        const encounter::MapOptions& map) {
+  encounter::MapOptions options = map;
   options.series = series;
-  options.refine = refine;
-  return std::make_unique<encounter::Map>(ScenarioOf(std::move(test), fields, unit),
-                                          encounter::MapAxis{y, from, to, count, log}, options);
+  return std::make_unique<encounter::Map>(ScenarioOf(std::move(test), fields, unit), axis, options);
 }
 
 // Per y value: the value, its tests, the count of each end (a column per
@@ -65,6 +63,8 @@ py::dict ResultOf(const encounter::Map& map, const encounter::MapSummary& summar
   r["warnings"] = summary.warnings;
   r["untrusted"] = columns.warnings();
   r["crosscheck"] = summary.crosscheck;
+  r["cross_rows"] = summary.cross_rows;
+  r["cross_differing"] = summary.cross_differing;
   r["map_id"] = summary.map_id;
   r["cells_in_map"] = summary.cells_in_map;
   r["computed"] = summary.computed;
@@ -97,10 +97,19 @@ py::dict RunMap(encounter::Map& map, const py::object& progress, const py::objec
 }  // namespace
 
 void BindMap(py::module_& m) {
+  py::class_<encounter::MapAxis>(m, "MapAxis", "The y axis of a map; set it with set_map_option.")
+      .def(py::init<>());
+  py::class_<encounter::MapOptions>(m, "MapOptions", "A map's own options (the refinement).")
+      .def(py::init<>());
+  m.def(
+      "set_map_option",
+      [](encounter::MapAxis& axis, encounter::MapOptions& options, const std::string& name,
+         const std::string& text) { encounter::SetOption(axis, options, name, text); },
+      py::arg("axis"), py::arg("options"), py::arg("name"), py::arg("text"),
+      "Sets an option of map_option_table from its text; raises InputError naming it.");
   py::class_<encounter::Map>(m, "Map")
       .def(py::init(&MakeMap), py::arg("test"), py::arg("fields"), py::arg("unit"),
-           py::arg("options"), py::arg("y"), py::arg("y_from"), py::arg("y_to"),
-           py::arg("y_count"), py::arg("y_log"), py::arg("refine"))
+           py::arg("options"), py::arg("axis"), py::arg("map"))
       .def_property_readonly("setup_warnings", &encounter::Map::setup_warnings)
       .def_property_readonly("rows", &encounter::Map::rows)
       .def_property_readonly("columns", &encounter::Map::columns)

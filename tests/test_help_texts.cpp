@@ -47,7 +47,7 @@ std::string Completions(const std::vector<std::string>& words) {
 // The options the help lists, one per line "  --name ...".
 std::vector<std::string> HelpOptions() {
   std::vector<std::string> names;
-  std::istringstream help(lab::BatchHelp());
+  std::istringstream help(lab::SeriesHelp());
   for (std::string line; std::getline(help, line);) {
     if (line.rfind("  --", 0) != 0) continue;
     names.push_back(line.substr(2, line.find(' ', 2) - 2));
@@ -60,7 +60,7 @@ TEST(ScenarioNumbers, HelpReadmeAndCompletionNameExactlyThePresets) {
   for (double n : lab::PresetNumbers()) table += (table.empty() ? "" : " ") + lab::NumberText(n);
   EXPECT_EQ(table, kScenarios);
   EXPECT_EQ(lab::PresetList(), kScenarios);
-  EXPECT_NE(lab::BatchHelp().find(kScenarios), std::string::npos);
+  EXPECT_NE(lab::SeriesHelp().find(kScenarios), std::string::npos);
 #ifdef ENCOUNTER_PROGRAM
   EXPECT_NE(Output("\"" ENCOUNTER_PROGRAM "\" --help").find(std::string(kScenarios) + "."),
             std::string::npos);
@@ -104,7 +104,7 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
   };
   for (const std::string& o : options) {
     std::string error;
-    lab::ParseBatchOptions({o}, &error);
+    lab::ParseSeriesCommandLine({o}, &error);
     SCOPED_TRACE(o);
     ASSERT_NE(error.rfind("unknown option", 0), 0u) << error;
     if (error != o + " needs a value") continue;  // takes none

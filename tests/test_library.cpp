@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,106 @@ TEST(Library, RefusalsAreInputErrorsInTheCommandLinesWords) {
   encounter::SeriesOptions options;
   options.integrator = "rk4";
   EXPECT_THROW(encounter::Series(encounter::Scenario{}, options), encounter::InputError);
+}
+
+// Options outside what they take are refused before anything runs, naming
+// the field, with the words of the command line's refusals.
+TEST(Library, OptionsAreCheckedAgainstTheTableOfOptions) {
+  using Set = void (*)(encounter::SeriesOptions&);
+  const std::pair<Set, std::string> cases[] = {
+      {[](auto& o) { o.lanes = 3; }, "lanes takes 1, 2 or 4, not 3"},
+      {[](auto& o) { o.lanes = -1; }, "lanes takes 1, 2 or 4, not -1"},
+      {[](auto& o) { o.jobs = -1; }, "jobs takes a number of threads from 1 to 1024, not -1"},
+      {[](auto& o) { o.jobs = 1025; }, "jobs takes a number of threads from 1 to 1024, not 1025"},
+      {[](auto& o) { o.max_steps = -1; },
+       "max_steps takes a whole number from 0 to 9223372036854775807, not -1"},
+      {[](auto& o) { o.integrator = "rk4"; },
+       "integrator takes euler-sums, gauss-radau or bulirsch-stoer, not \"rk4\""},
+      {[](auto& o) { o.shard = 2; }, "shard and shards are given together, not 2 of 0"},
+      {[](auto& o) { o.shard = 3, o.shards = 2; }, "shard takes a part from 1 to shards, not 3 of 2"},
+      {[](auto& o) { o.picture_width = 9000, o.picture_height = 10; },
+       "picture_width takes a number of pixels from 1 to 8000, not 9000"},
+  };
+  for (const auto& [set, words] : cases) {
+    SCOPED_TRACE(words);
+    encounter::SeriesOptions options;
+    set(options);
+    try {
+      encounter::Series series(Preset2("0"), options);
+      ADD_FAILURE() << "no error";
+    } catch (const encounter::InputError& e) {
+      EXPECT_EQ(e.what(), words);
+    }
+  }
+}
+
+// An option set from its text is read as the command line reads it.
+TEST(Library, OptionsAreSetFromTheirTexts) {
+  encounter::SeriesOptions o;
+  encounter::SetOption(o, "lanes", "2");
+  encounter::SetOption(o, "max_steps", "0");
+  encounter::SetOption(o, "crosscheck", "true");
+  EXPECT_EQ(o.lanes, 2);
+  EXPECT_EQ(o.max_steps, 0);
+  EXPECT_TRUE(o.crosscheck);
+  const std::pair<std::pair<const char*, const char*>, const char*> refused[] = {
+      {{"lanes", "0"}, "lanes takes 1, 2 or 4, not \"0\""},
+      {{"jobs", "0"}, "jobs takes a number of threads from 1 to 1024, not \"0\""},
+      {{"jobs", "2x"}, "jobs takes a number of threads from 1 to 1024, not \"2x\""},
+      {{"max_steps", "9223372036854775808"},
+       "max_steps takes a whole number from 0 to 9223372036854775807, not \"9223372036854775808\""},
+      {{"energy", "yes"}, "energy takes true or false, not \"yes\""},
+      {{"speed", "1"}, "no option is called \"speed\""},
+  };
+  for (const auto& [option, words] : refused) {
+    SCOPED_TRACE(words);
+    try {
+      encounter::SetOption(o, option.first, option.second);
+      ADD_FAILURE() << "no error";
+    } catch (const encounter::InputError& e) {
+      EXPECT_EQ(e.what(), std::string(words));
+    }
+  }
+  encounter::MapAxis axis;
+  encounter::MapOptions map;
+  encounter::SetOption(axis, map, "y_from", "1.5");
+  encounter::SetOption(axis, map, "refine", "2");
+  encounter::SetOption(axis, map, "jobs", "3");  // a series' option of the map
+  EXPECT_EQ(axis.from, 1.5);
+  EXPECT_EQ(map.refine, 2);
+  EXPECT_EQ(map.series.jobs, 3);
+  EXPECT_THROW(encounter::SetOption(axis, map, "y_to", "inf"), encounter::InputError);
+  EXPECT_THROW(encounter::SetOption(axis, map, "refine", "21"), encounter::InputError);
+}
+
+// A shard of the coarse preset 111 holds the tests at 40 and 60 degrees, and
+// at 60 the two methods disagree.
+TEST(Library, SummaryCountsAreTyped) {
+  encounter::Scenario s;
+  s.test = "111";
+  s.fields = {{"tdfact", "0.05"}, {"start", "40"}, {"end", "70"}};
+  encounter::SeriesOptions options;
+  options.crosscheck = true;
+  options.shard = 1;
+  options.shards = 2;
+  const encounter::Summary summary = encounter::RunSeries(s, options, {});
+  EXPECT_EQ(summary.cross_rows, 2);
+  EXPECT_EQ(summary.cross_differing, 1);
+  EXPECT_EQ(summary.untrusted, 0);
+  ASSERT_TRUE(summary.frame);
+  EXPECT_EQ(summary.frame->shard, 1);
+  EXPECT_EQ(summary.frame->shards, 2);
+  EXPECT_EQ(summary.frame->tests, 2);
+  EXPECT_EQ(summary.frame->tests_in_series, 4);
+  EXPECT_EQ(summary.frame->version, encounter::Version());
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(summary.frame->crc32));
+  EXPECT_NE(summary.last_lines.find(std::string("crc32 ") + hex), std::string::npos)
+      << summary.last_lines;
+  const std::string version = std::to_string(ENCOUNTER_VERSION_MAJOR) + '.' +
+                              std::to_string(ENCOUNTER_VERSION_MINOR) + '.' +
+                              std::to_string(ENCOUNTER_VERSION_PATCH);
+  EXPECT_EQ(version, encounter::Version());
 }
 
 TEST(Library, AStopEndsTheSeriesWithWholeRows) {

@@ -275,6 +275,17 @@ TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
       {{"--rerun", dir_}, "is not a file one can read"},
       {{"--rerun", record_, "--set", "end=30"}, "--set cannot be added"},
       {{"--rerun", record_, "--shard", "1/2"}, "--shard cannot be added"},
+      // A record holds the arguments of a run, never an option that runs nothing.
+      {{"--rerun", Changed("\"--test\", \"2\"", "\"--help\", \"--test\", \"2\""), "--output",
+        dir_ + "o.csv", "--meta", dir_ + "o.json"},
+       "holds the option --help, which runs no series"},
+      {{"--rerun", Changed("\"--test\", \"2\"", "\"--test\", \"2\", \"--version\"")},
+       "holds the option --version, which runs no series"},
+      {{"--rerun", Changed("\"--test\", \"2\"", "\"--list-presets\", \"--test\", \"2\"")},
+       "holds the option --list-presets, which runs no series"},
+      {{"--rerun", Changed("\"--test\", \"2\"", "\"--rerun=x.json\", \"--test\", \"2\"")},
+       "holds the option --rerun, which runs no series"},
+      {{"map", "--rerun", record_}, "records a series, not a map"},
   };
   for (const auto& c : cases) {
     const Result r = Batch(c.args);
@@ -282,6 +293,40 @@ TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
     EXPECT_EQ(batch_test::Lines(r.err), 1) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ + "o.json"));
+  }
+}
+
+// A map's record reruns as a map, with or without the word map, and refuses
+// what a map's record cannot hold.
+TEST_F(Rerun, RerunsAMapFromItsRecord) {
+  const std::string record = dir_ + "map.json";
+  const Result made = Batch({"map", "--test", "2", "--y", "dist2=1.5:3:2", "--set", "end=10",
+                             "--max-steps", "300", "--quiet", "--map-png", dir_ + "map.png",
+                             "--meta", record});
+  ASSERT_EQ(made.status, 0) << made.err;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--rerun", record, "--quiet"},
+        std::vector<std::string>{"map", "--rerun", record, "--quiet", "--jobs", "2"}}) {
+    const Result r = Batch(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, made.out);
+  }
+  const std::string text = Read(record);
+  std::ofstream(dir_ + "help.json") << std::string(text).replace(text.find("\"map\", "), 7, "\"map\", \"--help\", ");
+  const struct {
+    std::vector<std::string> args;
+    const char* why;
+  } cases[] = {
+      {{"map", "--rerun", dir_ + "help.json"}, "holds the option --help, which runs no map"},
+      {{"--rerun", dir_ + "help.json"}, "holds the option --help, which runs no map"},
+      {{"map", "--rerun", record, "--refine", "1"}, "--refine cannot be added"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Batch(c.args);
+    EXPECT_EQ(r.status, 2) << c.why;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
   }
 }
 

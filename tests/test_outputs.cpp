@@ -140,7 +140,7 @@ TEST(ExitStatus, EveryRowOfTheTable) {
 // One exit-status table: the batch runner's page shows the one --help prints (and the
 // man page is made from --help).
 TEST(ExitStatus, OneTableInHelpAndDocs) {
-  const std::string help = lab::BatchHelp();
+  const std::string help = lab::SeriesHelp();
   const std::string table = help.substr(help.find("Exit status:\n"));
   EXPECT_NE(Read(LAB_SOURCE_DIR "/docs/batch.md").find("```text\n" + table + "```\n"), std::string::npos)
       << table;

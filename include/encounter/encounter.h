@@ -7,6 +7,8 @@
 #include "encounter/end.h"
 #include "encounter/errors.h"
 #include "encounter/map.h"
+#include "encounter/merge.h"
+#include "encounter/options.h"
 #include "encounter/presets.h"
 #include "encounter/scenario.h"
 #include "encounter/series.h"

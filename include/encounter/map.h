@@ -9,16 +9,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "encounter/scenario.h"
 #include "encounter/series.h"
-
-namespace lab {
-class PreparedMap;
-}
 
 namespace encounter {
 
@@ -70,11 +67,14 @@ struct MapSummary {
   std::int64_t cells_in_map = 0;  // y values x angles
   std::int64_t computed = 0;      // integrated: with refine, fewer than cells
   std::vector<std::string> warnings;
-  std::string first_lines;  // the shard's first line (when sharded) and the header
-  std::string last_lines;   // the shard's last line (when sharded)
+  std::int64_t untrusted = 0;     // tests whose result should not be trusted
+  // With crosscheck: the cells compared, and those whose outcome differs.
+  std::int64_t cross_rows = 0, cross_differing = 0;
+  std::optional<ShardFrame> frame;  // when sharded (tests: cells)
   std::string record_json;  // the record encounter-batch map --meta writes
   std::string map_id;       // names the map (every row's series and the axis)
-  std::string crosscheck;   // with crosscheck: how many rows differ
+  // As texts, as the command line prints them (see Summary).
+  std::string first_lines, last_lines, crosscheck;
   std::vector<MapTally> tallies;  // one per y value
 };
 
@@ -112,7 +112,8 @@ class Map {
                  const StopCallback& stop = {}, const WarningCallback& on_warning = {});
 
  private:
-  std::unique_ptr<lab::PreparedMap> impl_;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Map(scenario, axis, options).Run(...).

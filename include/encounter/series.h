@@ -17,10 +17,6 @@
 #include "encounter/errors.h"
 #include "encounter/scenario.h"
 
-namespace lab {
-class PreparedSeries;
-}
-
 namespace encounter {
 
 struct SeriesOptions {
@@ -90,15 +86,30 @@ struct Picture {
   std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes a pixel
 };
 
+// What a shard's first and last lines say: which part it is, how many rows
+// it must hold, and the checksum of everything above its last line.
+struct ShardFrame {
+  int shard = 0, shards = 0;         // the shard-th of shards
+  std::int64_t tests = 0;            // rows the shard holds
+  std::int64_t tests_in_series = 0;  // of the whole series (or map), all shards
+  std::string version;               // of the program that wrote it
+  std::uint32_t crc32 = 0;           // CRC-32 (as gzip) of every byte above the last line
+};
+
 struct Summary {
   std::int64_t tests = 0;            // rows handed out
   std::int64_t tests_in_series = 0;  // of the whole series, all shards
   std::vector<std::string> warnings;  // set-up warnings, then untrusted tests
-  std::string first_lines;  // the shard's first line (when sharded) and the header
-  std::string last_lines;   // the shard's last line (when sharded)
-  std::string record_json;  // the record encounter-batch --meta writes
+  std::int64_t untrusted = 0;         // tests whose result should not be trusted
+  // With crosscheck: the rows compared, and those whose outcome differs.
+  std::int64_t cross_rows = 0, cross_differing = 0;
+  std::optional<ShardFrame> frame;  // when sharded
   std::string series_id;
-  std::string crosscheck;   // with crosscheck: how many rows differ
+  std::string record_json;  // the record encounter-batch --meta writes
+  // The same as texts, as the command line prints them: the shard's first
+  // line (when sharded) and the header; the shard's last line; the counts
+  // of the cross-check in words.
+  std::string first_lines, last_lines, crosscheck;
   std::optional<Picture> picture;  // with picture
   std::string png;                 // with picture: the PNG file's bytes
 };
@@ -137,7 +148,8 @@ class Series {
               const StopCallback& stop = {}, const WarningCallback& on_warning = {});
 
  private:
-  std::unique_ptr<lab::PreparedSeries> impl_;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Series(scenario, options).Run(...).

@@ -17,6 +17,7 @@ cluster. See docs/python.md.
 from . import _encounter, dask
 from ._encounter import Error, InputError
 from ._errors import TrustWarning
+from . import _map as _map_module, _series
 from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
 from ._table import columns
@@ -26,6 +27,13 @@ field_names = _encounter.field_names
 
 for _cls in (Error, InputError):
     _cls.__module__ = __name__
+Error.__doc__ = """The engine could not finish: a picture that cannot be encoded, a series
+stopped (Stopped). The base of InputError."""
+InputError.__doc__ = """Input the command line refuses (a ValueError): an option's value it does
+not take, a field text it cannot read, a series that would never end; the
+message is the command line's, naming the keyword where it names an option."""
+SERIES_OPTIONS = _series.SERIES_OPTIONS
+MAP_OPTIONS = _map_module.MAP_OPTIONS
 
-__all__ = ["dask", "Error", "InputError", "Map", "Series", "TrustWarning", "columns", "field_names",
-           "map", "presets", "series"]
+__all__ = ["dask", "Error", "InputError", "MAP_OPTIONS", "Map", "SERIES_OPTIONS", "Series",
+           "TrustWarning", "columns", "field_names", "map", "presets", "series"]

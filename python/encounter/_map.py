@@ -2,29 +2,37 @@
 (the y axis), and what it leaves behind."""
 
 import json
-import numbers
 import warnings
 
 import numpy as np
 
-from . import _encounter, _fields, _series, _table
+from . import _encounter, _progress, _series, _table
 from ._errors import TrustWarning
 
 
+MAP_OPTIONS = {o["name"]: o for o in _encounter.map_option_table()}
+"""A map's own options as the engine lists them, by keyword (see SERIES_OPTIONS)."""
+
+
 def _axis(y, y_from, y_to, y_count):
-    """(name, from, to, count) of y=NAME with y_from, y_to, y_count, or of
+    """{y, y_from, y_to, y_count} of y=NAME with y_from, y_to, y_count, or of
     y=(NAME, FROM, TO, COUNT)."""
     if isinstance(y, (tuple, list)):
         if len(y) != 4 or any(v is not None for v in (y_from, y_to, y_count)):
             raise TypeError("y: (name, from, to, count), or a name with y_from, y_to and y_count")
         y, y_from, y_to, y_count = y
-    if not isinstance(y, str) or None in (y_from, y_to, y_count):
+    if y is None or None in (y_from, y_to, y_count):
         raise TypeError("y: (name, from, to, count), or a name with y_from, y_to and y_count")
-    for name, value in (("y_from", y_from), ("y_to", y_to)):
-        _fields.number_text(name, value)  # a finite number, else TypeError or InputError
-    if isinstance(y_count, bool) or not isinstance(y_count, numbers.Integral):
-        raise TypeError(f"y_count: a whole number, not {y_count!r}")
-    return y, float(y_from), float(y_to), int(y_count)
+    return {"y": y, "y_from": y_from, "y_to": y_to, "y_count": y_count}
+
+
+def _map_request(axis):
+    """The engine's MapAxis and MapOptions of the axis and the map's options,
+    each value read by the engine: InputError in the command line's words."""
+    engine_axis, options = _encounter.MapAxis(), _encounter.MapOptions()
+    for name, text in _series.options_of(axis, MAP_OPTIONS):
+        _encounter.set_map_option(engine_axis, options, name, text)
+    return engine_axis, options
 
 
 class Map:
@@ -38,7 +46,14 @@ class Map:
     grid(c)     the column c as a 2-D array, y values x start angles
     summary()   per y value the fraction of each end and of v3_red, with errors
     plot()      the outcome over start angle and y
-    warnings    what the command line would have warned about
+    warnings    what the command line would have warned about (texts)
+    y, angles   the y values and the start angles (degrees), as NumPy arrays
+    y_column    the name of the y column: "dist2_au", "tdfact", ...
+    unit        "AU" or "km": the unit distances are shown in
+    map_id      the id that names the map
+    computed    cells integrated (with refine, fewer than the cells)
+    crosscheck, cross_rows, cross_differing
+                with crosscheck: the counts in words, the cells compared, those that differ
     """
 
     def __init__(self, result, prepared, scenario, y_log):
@@ -51,6 +66,8 @@ class Map:
         self.warnings = list(result["warnings"])
         self.map_id = result["map_id"]
         self.crosscheck = result["crosscheck"]
+        self.cross_rows = result["cross_rows"]
+        self.cross_differing = result["cross_differing"]
         self.computed = result["computed"]
         self.y_column = prepared.y_column
         self.y = np.array(prepared.y)
@@ -75,6 +92,8 @@ class Map:
 
     @property
     def df(self):
+        """The cells as a pandas DataFrame indexed by "cell" (a NumPy
+        structured array where pandas is not installed)."""
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self._names, index="cell", unit=self.unit)
@@ -83,10 +102,12 @@ class Map:
         return self._df
 
     def to_numpy(self):
+        """The cells as a NumPy structured array, a field per column."""
         return _table.structured(self._columns, self._names, index="cell")
 
     @property
     def csv(self):
+        """The CSV as text, byte for byte that of encounter-batch map."""
         return self._csv.decode()
 
     def to_csv(self, path=None):
@@ -136,9 +157,12 @@ class Map:
         return plot_map(self, colour, ax)
 
 
-def map(test=None, y=None, *, y_from=None, y_to=None, y_count=None, y_log=False, refine=0,
-        unit=None, integrator="euler-sums", crosscheck=False, jobs=None, lanes=None,
-        max_steps=50_000_000, energy=False, full=False, progress=True, **fields):
+def map(test: str | float | None = None, y=None, *, y_from: float | None = None,
+        y_to: float | None = None, y_count: int | None = None, y_log: bool = False,
+        refine: int | None = None, unit: str | None = None, integrator: str | None = None,
+        crosscheck: bool = False, jobs: int | None = None, lanes: int | None = None,
+        max_steps: int | None = None, energy: bool = False, full: bool = False, progress=True,
+        **fields) -> "Map":
     """Runs a map as `encounter-batch map` does and returns its Map.
 
     test       the scenario, as typed into the field "test" (2, "3.5")
@@ -157,12 +181,14 @@ def map(test=None, y=None, *, y_from=None, y_to=None, y_count=None, y_log=False,
     the scenario does not read among them; its warnings become TrustWarnings.
     Ctrl-C stops the map and raises KeyboardInterrupt.
     """
-    name, first, last, count = _axis(y, y_from, y_to, y_count)
+    axis = dict(_axis(y, y_from, y_to, y_count), y_log=y_log, refine=refine)
+    engine_axis, options = _map_request(axis)
     request = _series.Request.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
-                           jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
-                           picture=False)
-    prepared = _encounter.Map(request.test, list(request.fields), request.unit, request.series_options(), name,
-                              first, last, count, bool(y_log), int(refine))
+                                 jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy,
+                                 full=full, picture=False)
+    _progress.reporter(progress, "")  # refuses what progress cannot be, before the run
+    prepared = _encounter.Map(request.test, list(request.fields), request.unit,
+                              request.series_options(), engine_axis, options)
     warn = lambda text: warnings.warn(text, TrustWarning, stacklevel=4)  # noqa: E731
     result = _series.run_prepared(prepared, f"scenario {request.test or 0}, map", progress=progress,
                                   warn=warn)

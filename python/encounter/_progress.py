@@ -1,5 +1,7 @@
 """progress=: a bar while a series runs, or the caller's own function."""
 
+from . import _encounter
+
 
 def reporter(progress, description):
     """(report(done, total, steps) or None, close()). progress: True for a
@@ -8,6 +10,9 @@ def reporter(progress, description):
     the tests done, the tests to run and the steps integrated so far."""
     if callable(progress):
         return progress, lambda: None
+    if progress is not None and not isinstance(progress, bool):
+        raise _encounter.InputError(f"progress takes True, False or a function f(done, total, "
+                                    f"steps), not {progress!r}")
     if not progress:
         return None, lambda: None
     try:

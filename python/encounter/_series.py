@@ -3,10 +3,100 @@ leaves behind."""
 
 import dataclasses
 import json
+import numbers
 import warnings
+
+import numpy as np
 
 from . import _encounter, _fields, _progress, _table
 from ._errors import TrustWarning
+
+
+SERIES_OPTIONS = {o["name"]: o for o in _encounter.series_option_table()}
+"""The options of a series as the engine lists them, by keyword: each a dict of
+name, option (the command line's), kind, takes, meaning and default."""
+
+
+def _utf8(name, text):
+    """text, refused as InputError when it cannot be UTF-8 (a lone surrogate)."""
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:
+        raise _encounter.InputError(f"{name}={text!r}: the text is not UTF-8 (a lone surrogate)") from None
+    return text
+
+
+def _shown(value):
+    """The value as a message shows it: its repr, or the size of a whole
+    number too long to print."""
+    try:
+        return repr(value)
+    except ValueError:
+        return f"a whole number of {int(value).bit_length()} bits"
+
+
+def option_text(info, value):
+    """The text of an option's value as the command line would carry it; the
+    engine reads it and refuses, in the command line's words, what the option
+    does not take."""
+    name = info["name"]
+    if info["kind"] == "flag":
+        if not isinstance(value, (bool, np.bool_)):
+            raise _encounter.InputError(f"{name} takes {info['takes']}, not {_shown(value)}")
+        return "true" if value else "false"
+    if isinstance(value, str):
+        try:
+            return _utf8(name, value)
+        except _encounter.InputError:
+            raise _encounter.InputError(f"{name} takes {info['takes']}, not {_shown(value)}") from None
+    if isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise _encounter.InputError(f"{name} takes {info['takes']}, not {_shown(value)}")
+    if isinstance(value, numbers.Integral):
+        try:
+            return str(int(value))
+        except ValueError:  # more digits than Python prints
+            raise _encounter.InputError(f"{name} takes {info['takes']}, not {_shown(value)}") from None
+    return repr(float(value))
+
+
+def options_of(options, table):
+    """[(name, text)] of the options given (None: the engine's default), each
+    checked by the engine."""
+    texts = []
+    for name, value in options.items():
+        if name not in table:
+            raise TypeError(f"unknown option {name!r}")
+        if value is not None:
+            texts.append((name, option_text(table[name], value)))
+    probe = _encounter.SeriesOptions()
+    for name, text in texts:
+        if name in SERIES_OPTIONS:
+            _encounter.set_option(probe, name, text)
+    return texts
+
+
+def _typed_value(name, value):
+    """Refuses as the command line would a value no field can be typed with:
+    not a text or a number, a text that is no UTF-8, a number beyond any
+    double."""
+    if isinstance(value, str):
+        _utf8(name, value)
+    elif isinstance(value, (bool, np.bool_)) or not isinstance(value, numbers.Real):
+        raise _encounter.InputError(f"{name} takes a text or a number, not {_shown(value)}")
+    elif isinstance(value, numbers.Integral):
+        try:
+            float(value)
+        except OverflowError:
+            raise _encounter.InputError(f"{name}: the number is not finite") from None
+
+
+def _field_values(fields):
+    """The fields' values checked (_typed_value); an unknown name is left for
+    the TypeError of the field edits."""
+    names = _encounter.field_names()
+    for name, value in fields.items():
+        if name in names:
+            _typed_value(name, value)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -15,24 +105,36 @@ class Request:
     options, as plain values (it travels to Dask workers)."""
 
     test: str | None
+    """The text typed into the field "test"; None: scenario 0."""
     fields: tuple
+    """(name, text) of each field edit, in order."""
     unit: str | None
-    options: tuple  # (name, value) of SeriesOptions
+    """"au", "km" or None (the scenario's own)."""
+    options: tuple
+    """(name, text) of each option given, as the command line carries it."""
 
     @classmethod
     def of(cls, test, fields, *, unit=None, picture=True, **options):
+        """The request of a series: refuses with InputError what the command line refuses."""
         if unit is not None and (not isinstance(unit, str) or unit.lower() not in ("au", "km")):
             raise _encounter.InputError(f"unknown unit {unit!r} (au or km)")
         unit = unit.lower() if unit else None
+        if test is not None:
+            _typed_value("test", test)
+        _field_values(fields)
         text = _fields.test_text(test)
         edits = _fields.field_edits(text, fields, unit)
-        return cls(text, tuple(edits), unit, tuple(dict(options, picture=picture).items()))
+        return cls(text, tuple(edits), unit, tuple(options_of(dict(options, picture=picture),
+                                                              SERIES_OPTIONS)))
 
     def series_options(self, **more):
-        """The engine's SeriesOptions of this series."""
+        """The engine's SeriesOptions of this series, with more options (by
+        name, as plain values) over those of the request."""
         o = _encounter.SeriesOptions()
-        for name, value in dict(self.options, **more).items():
-            setattr(o, name, 0 if value is None else value)
+        texts = dict(self.options)
+        texts.update(options_of(more, SERIES_OPTIONS))
+        for name, text in texts.items():
+            _encounter.set_option(o, name, text)
         return o
 
     def prepare(self, **more):
@@ -72,11 +174,17 @@ class Series:
     to_csv(p)   the CSV, byte for byte that of encounter-batch
     plot()      speed / escape speed against the start angle
     picture()   the Trajectory Display at the end, as RGB pixels
-    warnings    what the command line would have warned about
+    warnings    what the command line would have warned about (texts)
+    columns     the names of the CSV columns, in order
+    series_id   the id that names the series (the CSV's and the record's)
+    crosscheck  with crosscheck: the counts in words, as the command line says them
+    cross_rows, cross_differing
+                with crosscheck: the rows compared, and those whose outcome differs
+    png         the picture as the bytes of a PNG file (None without a picture)
     """
 
     def __init__(self, columns, names, csv, record, warnings, *, series_id, crosscheck="",
-                 picture=None, png=None):
+                 picture=None, png=None, cross_rows=0, cross_differing=0):
         self._columns = columns
         self.columns = list(names)
         self._csv = csv
@@ -84,6 +192,8 @@ class Series:
         self.warnings = list(warnings)
         self.series_id = series_id
         self.crosscheck = crosscheck
+        self.cross_rows = cross_rows
+        self.cross_differing = cross_differing
         self._picture = picture
         self.png = png
         self._df = None
@@ -93,7 +203,8 @@ class Series:
         return cls(result["columns"], header.split(","), result["csv"],
                    json.loads(result["record"]), result["warnings"],
                    series_id=result["series_id"], crosscheck=result["crosscheck"],
-                   picture=result["picture"], png=result["png"])
+                   picture=result["picture"], png=result["png"], cross_rows=result["cross_rows"],
+                   cross_differing=result["cross_differing"])
 
     def __len__(self):
         return len(self._columns["test"])
@@ -105,6 +216,8 @@ class Series:
 
     @property
     def df(self):
+        """The rows as a pandas DataFrame indexed by "test", typed as the
+        columns are (a NumPy structured array where pandas is not installed)."""
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self.columns, unit=self.meta.get("unit"))
@@ -113,10 +226,12 @@ class Series:
         return self._df
 
     def to_numpy(self):
+        """The rows as a NumPy structured array, a field per column."""
         return _table.structured(self._columns, self.columns)
 
     @property
     def csv(self):
+        """The CSV as text, byte for byte that of encounter-batch."""
         return self._csv.decode()
 
     def to_csv(self, path=None):
@@ -138,6 +253,9 @@ class Series:
         return self._picture
 
     def plot(self, ax=None):
+        """Speed / escape speed (the column ratio) against the start angle,
+        the best tests marked, on matplotlib axes ax (new ones when None).
+        Returns the axes."""
         from ._plot import plot_series
 
         return plot_series(self, ax)
@@ -148,9 +266,10 @@ class Series:
                 and self._csv == other._csv and _table.equal(self._columns, other._columns))
 
 
-def series(test=None, *, unit=None, integrator="euler-sums", crosscheck=False, jobs=None,
-           lanes=None, max_steps=50_000_000, energy=False, full=False, picture=True,
-           progress=True, **fields):
+def series(test: str | float | None = None, *, unit: str | None = None,
+           integrator: str | None = None, crosscheck: bool = False, jobs: int | None = None,
+           lanes: int | None = None, max_steps: int | None = None, energy: bool = False,
+           full: bool = False, picture: bool = True, progress=True, **fields) -> "Series":
     """Runs a series as encounter-batch does and returns its Series.
 
     test       the scenario, as typed into the field "test" (2, "3.5")
@@ -159,21 +278,26 @@ def series(test=None, *, unit=None, integrator="euler-sums", crosscheck=False, j
                stands ("2.5 AU"), a number as the text that reads back as it
                (a distance in the unit the fields show)
     unit       "au" or "km": the distance unit option, chosen after the fields
-    integrator "euler-sums" (the windows' fixed step), "gauss-radau" or "bulirsch-stoer"
+    integrator "euler-sums" (None: the windows' fixed step), "gauss-radau" or
+               "bulirsch-stoer"
     crosscheck every test under both methods, compared
-    jobs       threads (None: one per core); lanes: 1, 2, 4 (None: widest)
-    max_steps  Next is pressed once a test has run this many steps (0: never)
+    jobs       threads, 1 to 1024 (None: one per core); lanes: 1, 2, 4 (None: widest)
+    max_steps  Next is pressed once a test has run this many steps (0: never;
+               None: 50000000)
     energy     add energy_err; full: add the unrounded values
     picture    keep the Trajectory Display (Series.picture())
     progress   True: a progress bar (tqdm); False; or f(done, total, steps)
 
-    Raises TypeError for an unknown field name and InputError (a ValueError)
-    for a series the command line refuses; its warnings become TrustWarnings.
+    Every option is one of SERIES_OPTIONS, checked by the engine as the
+    command line checks it. Raises TypeError for an unknown field name and
+    InputError (a ValueError) for a value or a series the command line
+    refuses, in its words; its warnings become TrustWarnings.
     Ctrl-C stops the series and raises KeyboardInterrupt.
     """
     request = Request.of(test, fields, unit=unit, integrator=integrator, crosscheck=crosscheck,
-                   jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
-                   picture=picture)
+                         jobs=jobs, lanes=lanes, max_steps=max_steps, energy=energy, full=full,
+                         picture=picture)
+    _progress.reporter(progress, "")  # refuses what progress cannot be, before the run
     result, prepared = run(request, progress=progress,
                            warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=5))
     return Series._of_result(result, prepared.header)

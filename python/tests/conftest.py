@@ -16,3 +16,15 @@ def batch(*args):
                        check=False)
     assert r.returncode == 0, r.stderr.decode()
     return r.stdout
+
+
+def in_command_line_words(message):
+    """A refusal naming an option's field, with the command line's option in
+    its place ("lanes takes ..." -> "--lanes takes ...")."""
+    from encounter import _map, _series
+
+    for table in (_series.SERIES_OPTIONS, _map.MAP_OPTIONS):
+        for name, info in table.items():
+            if message.startswith((name + " ", name + ":")):
+                return info["option"] + message[len(name):]
+    return message

@@ -101,12 +101,12 @@ def test_a_distance_in_km_reads_back_as_those_km():
         encounter.series(1, dist1=1004, end=0, max_steps=100, progress=False)
 
 
-def test_unknown_names_and_values_that_are_no_numbers_are_type_errors():
+def test_unknown_names_are_type_errors_and_values_that_are_no_numbers_input_errors():
     with pytest.raises(TypeError, match="unknown field 'm4'"):
         encounter.series(2, m4=1)
-    with pytest.raises(TypeError):
+    with pytest.raises(encounter.InputError, match="end takes a text or a number, not True"):
         encounter.series(2, end=True)
-    with pytest.raises(TypeError):
+    with pytest.raises(encounter.InputError, match=r"end takes a text or a number, not \[30\]"):
         encounter.series(2, end=[30])
 
 

@@ -5,37 +5,25 @@
 #include <cstdlib>
 
 #include "api/api_rows.h"
+#include "series/request_options.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
+#include "version.h"
 
 namespace encounter {
 
 namespace {
 
 lab::MapRequest RequestOf(const Scenario& scenario, const MapAxis& axis, const MapOptions& o) {
+  if (const auto refusals = lab::MapOptionsRefusals(axis, o); !refusals.empty())
+    throw InputError(lab::JoinLines(refusals));
   lab::MapRequest r;
-  r.series.test = scenario.test;
-  for (const auto& [name, text] : scenario.fields) {
-    const int field = lab::FieldOfName(name);
-    if (field < 0)
-      throw InputError("unknown field \"" + name + "\" (" + lab::kFieldNameList + ")");
-    r.series.sets.emplace_back(field, text);
-  }
-  if (scenario.unit) r.series.unit_au = *scenario.unit == Unit::kAU;
-  const SeriesOptions& s = o.series;
-  r.series.max_steps = s.max_steps;
-  r.series.jobs = s.jobs;
-  r.series.lanes = s.lanes;
-  r.series.shard = s.shard;
-  r.series.shards = s.shards;
-  r.series.energy = s.energy;
-  r.series.full = s.full;
-  r.series.crosscheck = s.crosscheck;
-  r.series.integrator = s.integrator;
-  r.series.args = s.command_line;
+  r.series = lab::RequestOf(scenario, o.series);
+  r.series.picture = false;  // a map draws no trajectories
+  r.series.picture_width = r.series.picture_height = 0;
   r.axis.field = lab::FieldOfName(axis.field);
   if (r.axis.field < 0)
-    throw InputError("--y: unknown field \"" + axis.field + "\" (m1 m2 m3 dist1 dist2 tdfact)");
+    throw InputError("y: unknown field \"" + axis.field + "\" (m1 m2 m3 dist1 dist2 tdfact)");
   r.axis.from = axis.from;
   r.axis.to = axis.to;
   r.axis.count = axis.count;
@@ -52,9 +40,14 @@ void Count(MapTally& tally, const Row& row) {
 
 }  // namespace
 
+// The engine's prepared map behind the library's.
+struct Map::Impl : lab::PreparedMap {
+  using lab::PreparedMap::PreparedMap;
+};
+
 Map::Map(const Scenario& scenario, const MapAxis& axis, const MapOptions& options) {
   try {
-    impl_ = std::make_unique<lab::PreparedMap>(RequestOf(scenario, axis, options));
+    impl_ = std::make_unique<Impl>(RequestOf(scenario, axis, options));
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
   }
@@ -106,6 +99,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
   };
   events.warning = [&](const std::string& text) {
     summary.warnings.push_back(text);
+    ++summary.untrusted;
     if (on_warning) on_warning(text);
   };
   if (on_progress) {
@@ -129,6 +123,12 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
   summary.record_json = result.record_json;
   summary.map_id = impl_->id();
   summary.crosscheck = result.cross_summary;
+  summary.cross_rows = result.cross_rows;
+  summary.cross_differing = result.cross_differing;
+  const lab::SeriesRequest& r = impl_->request().series;
+  if (r.shards > 0)
+    summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->cells(), lab::kVersion,
+                               result.checksum.Value()};
   return summary;
 }
 

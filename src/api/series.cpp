@@ -10,36 +10,11 @@
 #include "series/crosscheck.h"
 #include "series/run_series.h"
 #include "setup/field_names.h"
+#include "version.h"
 
 namespace encounter {
 
 namespace {
-
-lab::SeriesRequest RequestOf(const Scenario& scenario, const SeriesOptions& o) {
-  lab::SeriesRequest r;
-  r.test = scenario.test;
-  for (const auto& [name, text] : scenario.fields) {
-    const int field = lab::FieldOfName(name);
-    if (field < 0)
-      throw InputError("unknown field \"" + name + "\" (" + lab::kFieldNameList + ")");
-    r.sets.emplace_back(field, text);
-  }
-  if (scenario.unit) r.unit_au = *scenario.unit == Unit::kAU;
-  r.max_steps = o.max_steps;
-  r.jobs = o.jobs;
-  r.lanes = o.lanes;
-  r.shard = o.shard;
-  r.shards = o.shards;
-  r.energy = o.energy;
-  r.full = o.full;
-  r.crosscheck = o.crosscheck;
-  r.picture = o.picture;
-  r.picture_width = o.picture_width;
-  r.picture_height = o.picture_height;
-  r.integrator = o.integrator;
-  r.args = o.command_line;
-  return r;
-}
 
 End EndOf(const std::string& word) { return EndOfName(word).value_or(End::kNone); }
 
@@ -99,9 +74,14 @@ Picture PictureOf(const lab::PixelLayer& layer) {
 
 }  // namespace
 
+// The engine's prepared series behind the library's.
+struct Series::Impl : lab::PreparedSeries {
+  using lab::PreparedSeries::PreparedSeries;
+};
+
 Series::Series(const Scenario& scenario, const SeriesOptions& options) {
   try {
-    impl_ = std::make_unique<lab::PreparedSeries>(RequestOf(scenario, options));
+    impl_ = std::make_unique<Impl>(lab::RequestOf(scenario, options));
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
   }
@@ -129,6 +109,7 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   };
   events.warning = [&](const std::string& text) {
     summary.warnings.push_back(text);
+    ++summary.untrusted;
     if (on_warning) on_warning(text);
   };
   const std::int64_t total = impl_->tests();
@@ -152,6 +133,11 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   summary.record_json = result.record_json;
   summary.series_id = impl_->id();
   summary.crosscheck = result.cross_summary;
+  summary.cross_rows = result.cross_rows;
+  summary.cross_differing = result.cross_differing;
+  const lab::SeriesRequest& r = impl_->request();
+  if (r.shards > 0)
+    summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->series_tests(), lab::kVersion, result.crc32};
   if (impl_->request().picture) {
     summary.picture = PictureOf(result.picture);
     summary.png = lab::EncodePng(result.picture);
@@ -176,6 +162,20 @@ namespace lab {
 
 encounter::Row ApiRow(std::int64_t test, const TestRow& row, const std::string& line) {
   return encounter::RowOf(test, row, line);
+}
+
+SeriesRequest RequestOf(const encounter::Scenario& scenario, const encounter::SeriesOptions& o) {
+  SeriesRequest r;
+  static_cast<encounter::SeriesOptions&>(r) = o;
+  r.test = scenario.test;
+  for (const auto& [name, text] : scenario.fields) {
+    const int field = FieldOfName(name);
+    if (field < 0)
+      throw encounter::InputError("unknown field \"" + name + "\" (" + kFieldNameList + ")");
+    r.sets.emplace_back(field, text);
+  }
+  if (scenario.unit) r.unit_au = *scenario.unit == encounter::Unit::kAU;
+  return r;
 }
 
 }  // namespace lab

@@ -13,7 +13,7 @@ std::optional<Integrator> IntegratorOfName(const std::string& name) {
   return std::nullopt;
 }
 
-void RunBatchTest(Integrator integrator, bool cross, std::int64_t max_steps, SimState& s,
+void RunSeriesTest(Integrator integrator, bool cross, std::int64_t max_steps, SimState& s,
                   SeriesPort& port) {
   if (cross) {
     // The same start, the same step limit; nothing drawn, no progress.

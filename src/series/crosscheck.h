@@ -20,7 +20,7 @@ std::optional<Integrator> IntegratorOfName(const std::string& name);
 // One test at the angle alpha0 of s, through port, with the integrator; with
 // cross, first the accurate method on a copy of the start, whose outcome the
 // port's row then carries.
-void RunBatchTest(Integrator integrator, bool cross, std::int64_t max_steps, SimState& s,
+void RunSeriesTest(Integrator integrator, bool cross, std::int64_t max_steps, SimState& s,
                   SeriesPort& port);
 
 }  // namespace lab

@@ -156,7 +156,7 @@ std::string PreparedMap::RecordJson(const MapResult& result) const {
   const SeriesRequest& r = request_.series;
   const MapAxisRequest& a = request_.axis;
   RunRecord m;
-  m.args = r.args.empty() ? ArgsOfMapRequest(request_) : r.args;
+  m.args = r.command_line.empty() ? ArgsOfMapRequest(request_) : r.command_line;
   m.fields = fields_;
   m.au = au_;
   m.scenario = scenario_;

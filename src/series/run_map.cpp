@@ -108,19 +108,19 @@ void PreparedMap::CheckAxis() {
   const MapAxisRequest& a = request_.axis;
   const SeriesRequest& r = request_.series;
   if (std::find(std::begin(kAxisFields), std::end(kAxisFields), a.field) == std::end(kAxisFields))
-    throw RefusedInput("--y takes one of m1 m2 m3 dist1 dist2 tdfact (the angles are the x axis)");
+    throw RefusedInput("y takes one of m1 m2 m3 dist1 dist2 tdfact (the angles are the x axis)");
   const std::string name = NameOfField(a.field);
   if (a.count < 1 || a.count > kMostMapRows)
-    throw RefusedInput("--y " + name + ": from 1 to " + std::to_string(kMostMapRows) + " values");
+    throw RefusedInput("y " + name + ": from 1 to " + std::to_string(kMostMapRows) + " values");
   if (!std::isfinite(a.from) || !std::isfinite(a.to) || (a.log && !(a.from > 0 && a.to > 0)))
-    throw RefusedInput("--y " + name + ": the range must be finite" +
-                       (a.log ? std::string(" and above 0 for --y-log") : ""));
+    throw RefusedInput("y " + name + ": the range must be finite" +
+                       (a.log ? std::string(" and above 0 on a logarithmic axis") : ""));
   for (const auto& [field, text] : r.sets)
-    if (field == a.field) throw RefusedInput("--set " + name + " and --y " + name + " name the same field");
+    if (field == a.field) throw RefusedInput("y " + name + ": a field set and the y axis name the same field");
   if (request_.refine < 0 || request_.refine > 20)
-    throw RefusedInput("--refine takes a number of levels from 0 to 20");
+    throw RefusedInput("refine takes a number of levels from 0 to 20");
   if (request_.refine > 0 && r.shards > 0)
-    throw RefusedInput("--refine decides level by level what to compute; it cannot run as shards");
+    throw RefusedInput("refine decides level by level what to compute; it cannot run as shards");
 
   // The fields as Start will read them, with the scenario and the edits.
   SimState s;
@@ -129,7 +129,7 @@ void PreparedMap::CheckAxis() {
   const double m3 = DECVAL(port.GetFieldText(2));
   const std::vector<int> moved = FieldsMoved(s.testno, m3);
   if (std::find(moved.begin(), moved.end(), a.field) == moved.end())
-    throw RefusedInput("--y " + name + ": " + WhyNotRead(a.field, s.testno, m3) +
+    throw RefusedInput("y " + name + ": " + WhyNotRead(a.field, s.testno, m3) +
                        "; a map of scenario " + NumberText(s.testno) + " runs over " + NamesOf(moved));
   const bool au = port.GetUnitOption();
   y_column_ = name + (IsDistance(a.field) ? (au ? "_au" : "_km") : "");

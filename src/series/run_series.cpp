@@ -11,6 +11,7 @@
 #include "port/control_flow.h"
 #include "records/csv.h"
 #include "records/shard_lines.h"
+#include "series/request_options.h"
 #include "records/run_record.h"
 #include "records/texts.h"
 #include "series/crosscheck.h"
@@ -128,13 +129,11 @@ struct PreparedSeries::Engine {
 PreparedSeries::PreparedSeries(SeriesRequest request)
     : request_(std::move(request)), engine_(std::make_unique<Engine>(request_.max_steps)) {
   const SeriesRequest& r = request_;
-  if (!IntegratorOfName(r.integrator))
-    throw RefusedInput("unknown integrator " + Echo(r.integrator));
+  if (const auto refusals = SeriesOptionsRefusals(r); !refusals.empty())
+    throw RefusedInput(JoinLines(refusals));
   lanes_ = r.lanes > 0 ? r.lanes : WidestLanes();
   if (!LanesSupported(lanes_))
-    throw RefusedInput("--lanes " + std::to_string(lanes_) + " needs a processor with AVX2");
-  if (r.shards < 0 || r.shard < 0 || (r.shards > 0 && (r.shard < 1 || r.shard > r.shards)))
-    throw RefusedInput("the shard must be K/N with 1 <= K <= N");
+    throw RefusedInput("lanes " + std::to_string(lanes_) + " needs a processor with AVX2");
   start_time_ = UtcNow();
 
   // The windows' start-up and what the user types.
@@ -224,7 +223,7 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
       if (r.only) settings.only = *r.only;
       if (!fixed_only) {
         settings.run_test = [&](SimState& test, SeriesPort& test_port) {
-          RunBatchTest(integrator, r.crosscheck, r.max_steps, test, test_port);
+          RunSeriesTest(integrator, r.crosscheck, r.max_steps, test, test_port);
         };
       }
       messages = RunSeriesInParallel(s, settings, take_row);
@@ -276,6 +275,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
     for (const std::string& m : messages) text += (text.empty() ? "" : "\n") + m;
     throw RefusedInput(text);
   }
+  result.crc32 = checksum.Value();
   if (layout.shard)
     result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
   if (r.crosscheck) {
@@ -290,7 +290,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
 RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
   const SeriesRequest& r = request_;
   RunRecord m;
-  m.args = r.args.empty() ? ArgsOfRequest(r) : r.args;
+  m.args = r.command_line.empty() ? ArgsOfRequest(r) : r.command_line;
   m.fields = fields_;
   m.au = au_;
   m.scenario = r.test.value_or("0");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "control/headless_port.h"
+#include "encounter/series.h"
 #include "simulation/pixel_layer.h"
 #include "setup/series_checks.h"
 #include "series/stop.h"
@@ -26,19 +27,12 @@ namespace lab {
 
 struct RunRecord;
 
-struct SeriesRequest {
+// A series as asked: the public options (whose command_line the record names;
+// empty: the arguments that run it) and the scenario as the fields take it.
+struct SeriesRequest : encounter::SeriesOptions {
   std::optional<std::string> test;                // text typed into "test"
   std::vector<std::pair<int, std::string>> sets;  // field index, text, in order
   std::optional<bool> unit_au;                    // the unit option, when chosen
-  std::int64_t max_steps = 50000000;              // 0: no limit
-  int jobs = 0;                                   // 0: one per core
-  int lanes = 0;                                  // 1, 2 or 4; 0: the widest
-  int shard = 0, shards = 0;                      // 0: the whole series
-  bool energy = false, full = false, crosscheck = false;
-  bool picture = false;  // keep the drawing of the series
-  int picture_width = 0, picture_height = 0;  // its pixels; 0: the window's first size
-  std::string integrator = kEulerSumsName;
-  std::vector<std::string> args;  // the command line, for the record
   // Only these tests of the series (ascending indices, not with a shard):
   // every start state is still prepared in series order, so each test runs
   // exactly as in the whole series; best is decided among these alone.
@@ -67,6 +61,7 @@ struct SeriesResult {
   std::int64_t written = 0;  // rows handed out
   int warnings = 0;          // set-up warnings and untrusted tests
   std::string last_lines;    // what follows the last row (the shard's last line)
+  std::uint32_t crc32 = 0;   // a shard's checksum, as its last line gives it
   std::string record_json;   // the record of the run
   PixelLayer picture;        // with request.picture
   std::int64_t trust_warnings = 0;

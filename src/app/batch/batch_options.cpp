@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <functional>
 #include <string_view>
 
 #include "app/batch/column_list.h"
 #include "encounter/units.h"
 #include "records/texts.h"
-#include "series/crosscheck.h"
+#include "encounter/options.h"
+#include "series/request_options.h"
 #include "setup/field_names.h"
 #include "setup/presets.h"
 
@@ -83,8 +85,11 @@ Every option that takes a value may also be written with "=" before it
   --rerun RECORD   run the series of a --meta record again, with the
                    arguments it holds (without its --output, --meta and
                    --png); only --output, --meta, --png, --jobs, --lanes,
-                   --quiet and --progress-every may be added. Refused for a
-                   record of another version or whose series differs
+                   --quiet and --progress-every may be added. A map's record
+                   runs that map (see map --help). Refused for a record of
+                   another version, whose series differs, or whose arguments
+                   hold an option that runs no series (--help, --version,
+                   --list-presets, --rerun)
   --list-presets   the twenty scenarios, one line each, with their regime
   --list-columns   the CSV's columns: name, unit, type, option and meaning
   --help           this text
@@ -139,7 +144,7 @@ Exit status:
 
 }  // namespace
 
-std::string BatchHelp() {
+std::string SeriesHelp() {
   std::string help = kHelpText;
   const std::string mark = "@SCENARIOS@";
   help.replace(help.find(mark), mark.size(), PresetList());
@@ -150,8 +155,7 @@ std::string BatchHelp() {
 
 namespace {
 
-// The widest and the highest picture --png-size draws (pixels): 256 MB of
-// pixels at most.
+// The widest and the highest picture --png-size draws (pixels).
 constexpr int kLargestPicture = 8000;
 
 template <typename T>
@@ -161,113 +165,98 @@ bool ParseCount(std::string_view text, T* value) {
   return ec == std::errc() && p == end && !text.empty() && *value >= 0;
 }
 
-using Apply = bool (*)(BatchOptions&, const std::string&, std::string* error);
+using Apply = std::function<bool(SeriesCommandLine&, const std::string&, std::string* error)>;
 
 struct KnownOption {
-  const char* name;
+  std::string name;
   bool takes_value;
   Apply apply;
 };
 
-// Each option once; a new one is one more line here and in the help text.
-const KnownOption kOptions[] = {
-    {"--help", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
-    {"-h", false, [](BatchOptions& o, const std::string&, std::string*) { return o.help = true; }},
-    {"--version", false, [](BatchOptions& o, const std::string&, std::string*) { return o.version = true; }},
-    {"--list-presets", false,
-     [](BatchOptions& o, const std::string&, std::string*) { return o.list_presets = true; }},
-    {"--list-columns", false,
-     [](BatchOptions& o, const std::string&, std::string*) { return o.list_columns = true; }},
-    {"--energy", false, [](BatchOptions& o, const std::string&, std::string*) { return o.energy = true; }},
-    {"--full", false, [](BatchOptions& o, const std::string&, std::string*) { return o.full = true; }},
-    {"--crosscheck", false,
-     [](BatchOptions& o, const std::string&, std::string*) { return o.crosscheck = true; }},
-    {"--lanes", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
-       if (v != "1" && v != "2" && v != "4") {
-         *error = "--lanes takes 1, 2 or 4, not " + Echo(v);
-         return false;
-       }
-       o.lanes = v[0] - '0';
-       return true;
-     }},
-    {"--integrator", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
-       if (!IntegratorOfName(v)) {
-         *error = "--integrator takes euler-sums, gauss-radau or bulirsch-stoer, not " + Echo(v);
-         return false;
-       }
-       o.integrator = v;
-       return true;
-     }},
-    {"--quiet", false, [](BatchOptions& o, const std::string&, std::string*) { return o.quiet = true; }},
+// An option of the request's table: its text read by the engine, a refusal
+// in the command line's words.
+KnownOption FromTable(const encounter::OptionInfo& info) {
+  const bool flag = info.kind == encounter::OptionKind::kFlag;
+  const std::string name = info.name;
+  return {info.option, !flag,
+          [flag, name](SeriesCommandLine& o, const std::string& v, std::string* error) {
+            *error = ReadSeriesOption(o.series, name, flag ? "true" : v);
+            if (error->empty()) return true;
+            *error = InCommandLineWords(*error);
+            return false;
+          }};
+}
+
+bool Flag(bool* field) { return *field = true; }
+
+// The command line's own options, and those of the table whose text is the
+// command line's (--shard K/N, --png-size WxH, --png FILE).
+using O = SeriesCommandLine;
+using E = std::string*;
+const std::vector<KnownOption> kOwnOptions = {
+    {"--help", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
+    {"-h", false, [](O& o, const std::string&, E) { return Flag(&o.help); }},
+    {"--version", false, [](O& o, const std::string&, E) { return Flag(&o.version); }},
+    {"--list-presets", false, [](O& o, const std::string&, E) { return Flag(&o.list_presets); }},
+    {"--list-columns", false, [](O& o, const std::string&, E) { return Flag(&o.list_columns); }},
+    {"--quiet", false, [](O& o, const std::string&, E) { return Flag(&o.quiet); }},
     {"--test", true,
-     [](BatchOptions& o, const std::string& v, std::string*) {
-       o.test = v;
+     [](O& o, const std::string& v, E) {
+       o.scenario.test = v;
        return true;
      }},
     {"--set", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
+     [](O& o, const std::string& v, E error) {
        const auto eq = v.find('=');
        if (eq == std::string::npos || eq == 0) {
          *error = "--set takes NAME=TEXT, not " + Echo(v);
          return false;
        }
-       const int field = FieldOfName(v.substr(0, eq));
-       if (field < 0) {
-         *error = "--set: unknown field " + Echo(v.substr(0, eq)) +
-                  " (" + std::string(kFieldNameList) + ")";
+       if (FieldOfName(v.substr(0, eq)) < 0) {
+         *error = "--set: unknown field " + Echo(v.substr(0, eq)) + " (" +
+                  std::string(kFieldNameList) + ")";
          return false;
        }
-       o.sets.emplace_back(field, v.substr(eq + 1));
+       o.scenario.fields.emplace_back(v.substr(0, eq), v.substr(eq + 1));
        return true;
      }},
     {"--unit", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
+     [](O& o, const std::string& v, E error) {
        const auto unit = encounter::UnitOfName(v);
        if (!unit) {
          *error = "--unit takes au or km, not " + Echo(v);
          return false;
        }
-       o.unit_au = *unit == encounter::Unit::kAU;
+       o.scenario.unit = *unit;
        return true;
      }},
-    {"--max-steps", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
-       if (ParseCount(v, &o.max_steps)) return true;
-       *error = "--max-steps takes a whole number from 0 to 9223372036854775807, not " + Echo(v);
-       return false;
-     }},
-    {"--jobs", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
-       if (ParseCount(v, &o.jobs) && o.jobs >= 1 && o.jobs <= 1024) return true;
-       *error = "--jobs takes a number of threads from 1 to 1024, not " + Echo(v);
-       return false;
-     }},
     {"--shard", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
+     [](O& o, const std::string& v, E error) {
        const auto slash = v.find('/');
-       if (slash != std::string::npos &&
-           ParseCount(std::string_view(v).substr(0, slash), &o.shard) &&
-           ParseCount(std::string_view(v).substr(slash + 1), &o.shards) && o.shard >= 1 &&
-           o.shard <= o.shards && o.shards <= 1000000) {
+       int& k = o.series.shard;
+       int& n = o.series.shards;
+       if (slash != std::string::npos && ParseCount(std::string_view(v).substr(0, slash), &k) &&
+           ParseCount(std::string_view(v).substr(slash + 1), &n) && k >= 1 && k <= n &&
+           n <= 1000000) {
          return true;
        }
        *error = "--shard takes K/N with 1 <= K <= N <= 1000000, not " + Echo(v);
        return false;
      }},
     {"--png", true,
-     [](BatchOptions& o, const std::string& v, std::string*) {
+     [](O& o, const std::string& v, E) {
        o.png = v;
+       o.series.picture = true;
        return true;
      }},
     {"--png-size", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
+     [](O& o, const std::string& v, E error) {
        const auto x = v.find('x');
-       if (x != std::string::npos &&
-           ParseCount(std::string_view(v).substr(0, x), &o.png_width) &&
-           ParseCount(std::string_view(v).substr(x + 1), &o.png_height) && o.png_width >= 1 &&
-           o.png_height >= 1 && o.png_width <= kLargestPicture && o.png_height <= kLargestPicture) {
+       int& w = o.series.picture_width;
+       int& h = o.series.picture_height;
+       if (x != std::string::npos && ParseCount(std::string_view(v).substr(0, x), &w) &&
+           ParseCount(std::string_view(v).substr(x + 1), &h) && w >= 1 && h >= 1 &&
+           w <= kLargestPicture && h <= kLargestPicture) {
          return true;
        }
        *error = "--png-size takes WIDTHxHEIGHT in pixels, each from 1 to " +
@@ -275,27 +264,41 @@ const KnownOption kOptions[] = {
        return false;
      }},
     {"--output", true,
-     [](BatchOptions& o, const std::string& v, std::string*) {
+     [](O& o, const std::string& v, E) {
        o.output = v;
        return true;
      }},
     {"--meta", true,
-     [](BatchOptions& o, const std::string& v, std::string*) {
+     [](O& o, const std::string& v, E) {
        o.meta = v;
        return true;
      }},
     {"--rerun", true,
-     [](BatchOptions& o, const std::string& v, std::string*) {
+     [](O& o, const std::string& v, E) {
        o.rerun = v;
        return true;
      }},
     {"--progress-every", true,
-     [](BatchOptions& o, const std::string& v, std::string* error) {
+     [](O& o, const std::string& v, E error) {
        if (ParseCount(v, &o.progress_every) && o.progress_every <= 86400) return true;
        *error = "--progress-every takes a number of seconds from 0 to 86400, not " + Echo(v);
        return false;
      }},
 };
+
+// Each option once: the command line's own, then the rest of the table.
+const std::vector<KnownOption>& Options() {
+  static const std::vector<KnownOption> options = [] {
+    std::vector<KnownOption> all = kOwnOptions;
+    for (const encounter::OptionInfo& info : encounter::SeriesOptionTable()) {
+      bool own = false;
+      for (const KnownOption& k : all) own = own || k.name == info.option;
+      if (!own) all.push_back(FromTable(info));
+    }
+    return all;
+  }();
+  return options;
+}
 
 // The option at args[*i] with its value (from "--option=VALUE" or the next
 // word); *i moves past both.
@@ -314,7 +317,7 @@ std::optional<GivenOption> NextOption(const std::vector<std::string>& args, std:
     name.resize(eq);
   }
   const KnownOption* option = nullptr;
-  for (const KnownOption& s : kOptions) {
+  for (const KnownOption& s : Options()) {
     if (name == s.name) option = &s;
   }
   if (option == nullptr) {
@@ -336,19 +339,25 @@ std::optional<GivenOption> NextOption(const std::vector<std::string>& args, std:
 
 }  // namespace
 
-std::optional<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args,
-                                              std::string* error) {
-  BatchOptions o;
+std::optional<SeriesCommandLine> ParseSeriesCommandLine(const std::vector<std::string>& args,
+                                                        std::string* error) {
+  SeriesCommandLine o;
   for (std::size_t i = 0; i < args.size();) {
     const auto option = NextOption(args, &i, error);
     if (!option || !option->known->apply(o, option->value, error)) return std::nullopt;
     o.given.push_back(option->known->name);
   }
-  if (o.png_width > 0 && !o.png) {
+  if (o.series.picture_width > 0 && !o.png) {
     *error = "--png-size sizes the picture of --png FILE, which is not asked for";
     return std::nullopt;
   }
   return o;
+}
+
+bool TakesValue(const std::string& name) {
+  for (const KnownOption& k : Options())
+    if (k.name == name) return k.takes_value;
+  return false;
 }
 
 std::vector<std::string> WithoutOptions(const std::vector<std::string>& args,

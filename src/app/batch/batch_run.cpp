@@ -34,7 +34,7 @@ void ListPresets(std::ostream& out) {
 
 // The last line of a run: how far it came, in how long, with how many
 // warnings; signal as for LastLineText.
-void SayLastLine(const BatchOptions& o, std::ostream& err, std::int64_t written,
+void SayLastLine(const SeriesCommandLine& o, std::ostream& err, std::int64_t written,
                  std::int64_t total, std::chrono::steady_clock::time_point started,
                  std::size_t warnings, int signal) {
   const double seconds =
@@ -47,14 +47,16 @@ void SayLastLine(const BatchOptions& o, std::ostream& err, std::int64_t written,
 }
 
 // One series, its rows to the CSV as they come, then its files.
-int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
+int RunOneSeries(const SeriesCommandLine& o, const RunPlan& plan, std::ostream& out,
                  std::ostream& err) {
   const auto started = std::chrono::steady_clock::now();
   std::optional<encounter::Series> series;
   try {
-    series.emplace(ScenarioOf(o), SeriesOptionsOf(o, plan.args));
+    encounter::SeriesOptions options = o.series;
+    options.command_line = plan.args;
+    series.emplace(o.scenario, options);
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what());
+    PrintRefusal(err, e.what());
     return 2;
   }
   if (const std::string refusal = SeriesRefusal(plan, series->series_id()); !refusal.empty()) {
@@ -96,7 +98,7 @@ int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
     };
     summary = series->Run(on_row, on_progress, stop, on_warning);
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what());
+    PrintRefusal(err, e.what());
     SayLastLine(o, err, written, series->tests(), started, warnings, -1);
     return 2;
   } catch (const encounter::Stopped&) {
@@ -122,7 +124,7 @@ int RunOneSeries(const BatchOptions& o, const RunPlan& plan, std::ostream& out,
   if (!files.Write("--png", summary->png, err) || !files.Write("--meta", summary->record_json, err))
     return 1;
   if (const int status = files.Commit(err)) return status;
-  if (o.crosscheck) err << "encounter-batch: " << summary->crosscheck << '\n';
+  if (o.series.crosscheck) err << "encounter-batch: " << summary->crosscheck << '\n';
   SayLastLine(o, err, written, series->tests(), started, summary->warnings.size(), 0);
   return 0;
 }
@@ -138,15 +140,16 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return RunMapCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
-  const auto plan = PlanRun(args, &error);
-  const auto options = plan ? ParseBatchOptions(plan->args, &error) : std::nullopt;
+  const auto plan = PlanRun(args, false, &error);
+  if (plan && plan->map) return RunMapPlan(*plan, out, err);
+  const auto options = plan ? ParseSeriesCommandLine(plan->args, &error) : std::nullopt;
   if (!options) {
     err << "encounter-batch: " << error << '\n';
     return 2;
   }
-  const BatchOptions& o = *options;
+  const SeriesCommandLine& o = *options;
   if (o.help || o.version || o.list_presets || o.list_columns) {
-    if (o.help) out << BatchHelp();
+    if (o.help) out << SeriesHelp();
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
     if (o.list_columns) out << ColumnTable();

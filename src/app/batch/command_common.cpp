@@ -5,48 +5,21 @@
 
 #include "records/signals.h"
 #include "records/texts.h"
-#include "setup/field_names.h"
+#include "series/request_options.h"
 
 namespace lab {
 
-encounter::Scenario ScenarioOf(const BatchOptions& o) {
-  encounter::Scenario scenario;
-  scenario.test = o.test;
-  for (const auto& [field, text] : o.sets) scenario.fields.emplace_back(NameOfField(field), text);
-  if (o.unit_au) scenario.unit = *o.unit_au ? encounter::Unit::kAU : encounter::Unit::kKm;
-  return scenario;
-}
-
-encounter::SeriesOptions SeriesOptionsOf(const BatchOptions& o,
-                                         const std::vector<std::string>& args) {
-  encounter::SeriesOptions options;
-  options.integrator = o.integrator;
-  options.crosscheck = o.crosscheck;
-  options.lanes = o.lanes;
-  options.jobs = o.jobs;
-  options.shard = o.shard;
-  options.shards = o.shards;
-  options.max_steps = o.max_steps;
-  options.energy = o.energy;
-  options.full = o.full;
-  options.picture = o.png.has_value();
-  options.picture_width = o.png_width;
-  options.picture_height = o.png_height;
-  options.command_line = args;
-  return options;
+void PrintRefusal(std::ostream& err, const std::string& text) {
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    err << kMe << InCommandLineWords(text.substr(start, end - start)) << '\n';
+  err << kMe << InCommandLineWords(text.substr(start)) << '\n';
 }
 
 int StoppedStatus(std::ostream& err) {
   if (const int signal = StopSignal()) return 128 + signal;  // SIGPIPE too: the reader left
   err << kMe << "cannot write the output: " << std::strerror(errno ? errno : EIO) << '\n';
   return 1;
-}
-
-void PrintLines(std::ostream& err, const std::string& text) {
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    err << kMe << text.substr(start, end - start) << '\n';
-  err << kMe << text.substr(start) << '\n';
 }
 
 OutputFiles::OutputFiles(std::vector<std::pair<std::string, std::optional<std::string>>> files) {

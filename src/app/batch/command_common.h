@@ -18,17 +18,13 @@ namespace lab {
 
 inline constexpr const char* kMe = "encounter-batch: ";
 
-encounter::Scenario ScenarioOf(const BatchOptions& o);
-// The series options of the command line; args: the arguments for the record.
-encounter::SeriesOptions SeriesOptionsOf(const BatchOptions& o,
-                                         const std::vector<std::string>& args);
+// An engine's refusal as the command line prints it: its option names
+// instead of the request's fields, each line after the program's name.
+void PrintRefusal(std::ostream& err, const std::string& text);
 
 // The status of a run that stopped early: the signal's, or 1 (with a
 // message) for output that could not be written.
 int StoppedStatus(std::ostream& err);
-
-// Each line of text, after the program's name.
-void PrintLines(std::ostream& err, const std::string& text);
 
 // The files of a run besides standard output, by option: each is checked and
 // its temporary made before the first step, and all appear together once the

@@ -27,13 +27,11 @@ namespace {
 constexpr double kMostPixels = 1e8;
 
 encounter::Map MakeMap(const MapCommandOptions& m, const std::vector<std::string>& args) {
-  encounter::MapOptions options;
-  std::vector<std::string> command_line = args;
-  command_line.insert(command_line.begin(), "map");
-  options.series = SeriesOptionsOf(m.batch, command_line);
-  options.refine = m.refine;
-  return encounter::Map(ScenarioOf(m.batch), {m.y_name, m.y_from, m.y_to, m.y_count, m.y_log},
-                        options);
+  encounter::MapOptions options = m.map;
+  options.series = m.series.series;
+  options.series.command_line = args;
+  options.series.command_line.insert(options.series.command_line.begin(), "map");
+  return encounter::Map(m.series.scenario, m.axis, options);
 }
 
 // The pictures and the record of a map, to their temporary files; then
@@ -46,9 +44,9 @@ int CommitMap(const MapCommandOptions& m, const encounter::Map& map, const MapGr
     if (!files.Write("--map-png", EncodeRgbPng(image.width, image.height, image.rgb), err))
       return 1;
   }
-  const std::string scenario = m.batch.test.value_or("0");
+  const std::string scenario = m.series.scenario.test.value_or("0");
   if (m.map_svg &&
-      !files.Write("--map-svg", MapSvg(grid, colouring, MapLabelsOf(map, scenario, m.y_log, m.colour_ratio)),
+      !files.Write("--map-svg", MapSvg(grid, colouring, MapLabelsOf(map, scenario, m.axis.log, m.colour_ratio)),
                    err))
     return 1;
   if (!files.Write("--meta", summary.record_json, err)) return 1;
@@ -62,8 +60,8 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
   bool write_failed = false, header_written = false;
   ProgressCounters counters(1);
   try {
-    const std::chrono::seconds every(m.batch.progress_every);
-    ProgressLine progress(counters, map.cells(), FaceOfStandardError(m.batch.quiet, every), every,
+    const std::chrono::seconds every(m.series.progress_every);
+    ProgressLine progress(counters, map.cells(), FaceOfStandardError(m.series.quiet, every), every,
                           err);
     auto on_cell = [&](const encounter::MapCell& cell) {
       csv << (header_written ? "" : map.first_lines()) << cell.row.csv;
@@ -91,7 +89,7 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
     }
     return summary;
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what());
+    PrintRefusal(err, e.what());
     *status = 2;
   } catch (const encounter::Stopped&) {
     if (write_failed) RequestStopForWriteError();
@@ -103,6 +101,17 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
 }  // namespace
 
 int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string error;
+  const auto plan = PlanRun(args, true, &error);
+  if (!plan) {
+    err << kMe << "map: " << error << '\n';
+    return 2;
+  }
+  return RunMapPlan(*plan, out, err);
+}
+
+int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string>& args = plan.args;
   std::string error;
   const auto options = ParseMapOptions(args, &error);
   if (!options) {
@@ -119,7 +128,11 @@ int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::
   try {
     map.emplace(MakeMap(m, args));
   } catch (const encounter::InputError& e) {
-    PrintLines(err, e.what());
+    PrintRefusal(err, e.what());
+    return 2;
+  }
+  if (const std::string refusal = SeriesRefusal(plan, map->map_id()); !refusal.empty()) {
+    err << kMe << refusal << '\n';
     return 2;
   }
   MapGrid grid;
@@ -133,10 +146,10 @@ int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::
     }
     grid.Resize(map->rows(), map->columns());
   }
-  OutputFiles files({{"--output", m.batch.output},
+  OutputFiles files({{"--output", m.series.output},
                      {"--map-png", m.map_png},
                      {"--map-svg", m.map_svg},
-                     {"--meta", m.batch.meta}});
+                     {"--meta", m.series.meta}});
   if (!files.Open(err)) return 2;
   std::ostream& csv = files.Csv(out);
   if (!csv) return StoppedStatus(err);
@@ -146,8 +159,8 @@ int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::
   const auto summary = RunCells(m, *map, csv, grid, err, &status);
   if (!summary) return status;
   if ((status = CommitMap(m, *map, grid, *summary, files, err)) != 0) return status;
-  if (m.batch.crosscheck) err << kMe << summary->crosscheck << '\n';
-  if (m.refine > 0)
+  if (m.series.series.crosscheck) err << kMe << summary->crosscheck << '\n';
+  if (m.map.refine > 0)
     err << kMe << "refined: " << summary->computed << " of " << summary->cells_in_map
         << " cells computed\n";
   if (m.summary) err << MapSummaryTable(*map, *summary);

@@ -1,10 +1,12 @@
 #include "app/batch/map_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
 #include "records/texts.h"
+#include "series/request_options.h"
 #include "series/run_map.h"
 
 namespace lab {
@@ -42,7 +44,8 @@ its unit AU, the only way the scenario reads it).
 Every option of a series works as for a series (--test --set --unit
 --max-steps --jobs --lanes --integrator --crosscheck --energy --full --meta
 --output --quiet); --jobs counts the threads of all rows together, as rows
-run side by side. --shard K/N runs the K-th of N interleaved parts of the
+run side by side. --rerun RECORD runs the map of a map --meta record again;
+--map-png, --map-svg, --colour and --summary may be added too. --shard K/N runs the K-th of N interleaved parts of the
 map's cells in map order (not with --refine); `encounter-batch merge` joins
 them. Exit statuses as for a series.
 )";
@@ -61,16 +64,16 @@ bool Axis(MapCommandOptions& o, const std::string& v, std::string* error) {
   int count = 0;
   const std::string_view sv(v);
   if (eq == std::string::npos || eq == 0 || c2 == std::string::npos ||
-      !Number(sv.substr(eq + 1, c1 - eq - 1), &o.y_from) ||
-      !Number(sv.substr(c1 + 1, c2 - c1 - 1), &o.y_to) ||
+      !Number(sv.substr(eq + 1, c1 - eq - 1), &o.axis.from) ||
+      !Number(sv.substr(c1 + 1, c2 - c1 - 1), &o.axis.to) ||
       std::from_chars(v.data() + c2 + 1, v.data() + v.size(), count).ptr != v.data() + v.size() ||
       c2 + 1 == v.size() || count < 1 || count > kMostMapRows) {
     *error = "--y takes NAME=FROM:TO:COUNT (numbers; COUNT from 1 to " +
              std::to_string(kMostMapRows) + "), not " + Echo(v);
     return false;
   }
-  o.y_name = v.substr(0, eq);
-  o.y_count = count;
+  o.axis.field = v.substr(0, eq);
+  o.axis.count = count;
   return true;
 }
 
@@ -87,9 +90,9 @@ bool Apply(MapCommandOptions& o, const std::string& name, const std::string& v, 
     o.colour_ratio = v == "ratio";
   }
   if (name == "--refine") {
-    const auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), o.refine);
-    if (ec != std::errc() || p != v.data() + v.size() || v.empty() || o.refine < 0 || o.refine > 20) {
-      *error = "--refine takes a number of levels from 0 to 20, not " + Echo(v);
+    *error = ReadMapOption(o.axis, o.map, "refine", v);
+    if (!error->empty()) {
+      *error = InCommandLineWords(*error);
       return false;
     }
   }
@@ -98,61 +101,98 @@ bool Apply(MapCommandOptions& o, const std::string& name, const std::string& v, 
 
 }  // namespace
 
-std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error) {
+namespace {
+
+const std::vector<std::string> kMapFlags = {"--y-log", "--summary", "--help", "-h"};
+const std::vector<std::string> kMapWithValue = {"--y", "--map-png", "--map-svg", "--colour", "--refine"};
+
+bool OneOf(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// The option at args[*i] with its value, a map's own or a series'; *i moves
+// past both.
+struct MapWord {
+  std::string name;
+  std::optional<std::string> value;
+  bool own = false;
+};
+MapWord NextWord(const std::vector<std::string>& args, std::size_t* i) {
+  MapWord w{args[(*i)++], std::nullopt, false};
+  if (const auto eq = w.name.find('='); w.name.rfind("--", 0) == 0 && eq != std::string::npos) {
+    w.value = w.name.substr(eq + 1);
+    w.name.resize(eq);
+  }
+  w.own = OneOf(kMapFlags, w.name) || OneOf(kMapWithValue, w.name);
+  const bool takes = w.own ? OneOf(kMapWithValue, w.name) : TakesValue(w.name);
+  if (takes && !w.value && *i < args.size()) w.value = args[(*i)++];
+  return w;
+}
+
+}  // namespace
+
+std::optional<MapCommandOptions> ParseMapWords(const std::vector<std::string>& args,
+                                               std::string* error) {
   MapCommandOptions o;
   std::vector<std::string> series;
-  const std::vector<std::string> with_value = {"--y", "--map-png", "--map-svg", "--colour", "--refine"};
-  const std::vector<std::string> series_with_value = {
-      "--test", "--set", "--unit", "--max-steps", "--jobs", "--shard",
-      "--png", "--output", "--meta", "--integrator", "--lanes"};
-  auto one_of = [](const std::vector<std::string>& list, const std::string& name) {
-    for (const auto& n : list)
-      if (n == name) return true;
-    return false;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.resize(eq);
+  for (std::size_t i = 0; i < args.size();) {
+    const std::size_t from = i;
+    const MapWord w = NextWord(args, &i);
+    if (!w.own) {
+      series.insert(series.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                    args.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
     }
-    if (name == "--y-log" || name == "--summary" || name == "--help" || name == "-h") {
-      if (value) {
-        *error = name + " takes no value, not " + Echo(*value);
+    o.given.push_back(w.name);
+    if (OneOf(kMapFlags, w.name)) {
+      if (w.value) {
+        *error = w.name + " takes no value, not " + Echo(*w.value);
         return std::nullopt;
       }
-      (name == "--y-log" ? o.y_log : name == "--summary" ? o.summary : o.help) = true;
-    } else if (one_of(with_value, name)) {
-      if (!value && i + 1 >= args.size()) {
-        *error = name + " needs a value";
-        return std::nullopt;
-      }
-      if (!Apply(o, name, value ? *value : args[++i], error)) return std::nullopt;
-    } else {
-      // A series' option, with its value when it takes one.
-      series.push_back(args[i]);
-      if (!value && one_of(series_with_value, name) && i + 1 < args.size()) series.push_back(args[++i]);
+      (w.name == "--y-log" ? o.axis.log : w.name == "--summary" ? o.summary : o.help) = true;
+    } else if (!w.value) {
+      *error = w.name + " needs a value";
+      return std::nullopt;
+    } else if (!Apply(o, w.name, *w.value, error)) {
+      return std::nullopt;
     }
   }
-  const auto batch = ParseBatchOptions(series, error);
-  if (!batch) return std::nullopt;
-  o.batch = *batch;
-  if (o.help) return o;
-  if (o.batch.png) {
+  const auto given = ParseSeriesCommandLine(series, error);
+  if (!given) return std::nullopt;
+  o.series = *given;
+  o.given.insert(o.given.end(), o.series.given.begin(), o.series.given.end());
+  return o;
+}
+
+std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error) {
+  auto o = ParseMapWords(args, error);
+  if (!o || o->help) return o;
+  if (o->series.png) {
     *error = "--png draws the trajectories of one series; a map draws itself with --map-png";
     return std::nullopt;
   }
-  if (o.batch.version || o.batch.list_presets || o.batch.list_columns) {
+  if (o->series.version || o->series.list_presets || o->series.list_columns) {
     *error = "map takes neither --version nor --list-presets nor --list-columns (encounter-batch "
              "alone does)";
     return std::nullopt;
   }
-  if (o.y_name.empty()) {
+  if (o->axis.field.empty()) {
     *error = "map needs its y axis: --y NAME=FROM:TO:COUNT (see map --help)";
     return std::nullopt;
   }
   return o;
+}
+
+std::vector<std::string> WithoutMapOptions(const std::vector<std::string>& args,
+                                           const std::vector<std::string>& names) {
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < args.size();) {
+    const std::size_t from = i;
+    if (OneOf(names, NextWord(args, &i).name)) continue;
+    kept.insert(kept.end(), args.begin() + static_cast<std::ptrdiff_t>(from),
+                args.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  return kept;
 }
 
 }  // namespace lab

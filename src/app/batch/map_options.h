@@ -7,24 +7,32 @@
 #include <vector>
 
 #include "app/batch/batch_options.h"
+#include "encounter/map.h"
 
 namespace lab {
 
 struct MapCommandOptions {
-  BatchOptions batch;  // the scenario, the fields and the options of each row's series
-  std::string y_name;  // --y NAME=FROM:TO:COUNT
-  double y_from = 0, y_to = 0;
-  int y_count = 0;
-  bool y_log = false;  // --y-log
+  SeriesCommandLine series;  // the scenario, the fields and the options of each row's series
+  encounter::MapAxis axis;   // --y NAME=FROM:TO:COUNT, --y-log
+  encounter::MapOptions map;  // --refine (its series: those of `series`)
   std::optional<std::string> map_png, map_svg;
   bool colour_ratio = false;  // --colour ratio (default: end)
-  int refine = 0;
   bool summary = false;
   bool help = false;
+  std::vector<std::string> given;  // the options named: the map's own, then the series'
 };
+
+// The options after "map", read without asking for a complete map (a rerun
+// takes the rest from its record); on a mistake returns the one-line error.
+std::optional<MapCommandOptions> ParseMapWords(const std::vector<std::string>& args,
+                                               std::string* error);
 
 // Parses the arguments after "map"; on a mistake returns the one-line error.
 std::optional<MapCommandOptions> ParseMapOptions(const std::vector<std::string>& args, std::string* error);
+
+// args without the options named (and their values), a map's or a series'.
+std::vector<std::string> WithoutMapOptions(const std::vector<std::string>& args,
+                                           const std::vector<std::string>& names);
 
 extern const char* const kMapHelp;
 

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "app/batch/batch_options.h"
+#include "app/batch/map_options.h"
 #include "records/json_reader.h"
 #include "records/texts.h"
 #include "version.h"
@@ -20,6 +21,47 @@ namespace {
 // spread, none of which changes a byte of the series.
 const std::vector<std::string> kMayBeAdded = {"--rerun", "--output",  "--meta",          "--png",
                                               "--jobs",  "--lanes",   "--quiet", "--progress-every"};
+// And to a map's: its pictures and its summary too.
+const std::vector<std::string> kMayBeAddedToMap = {
+    "--rerun", "--output", "--meta",  "--map-png", "--map-svg",       "--colour",
+    "--summary", "--jobs", "--lanes", "--quiet",   "--progress-every"};
+// The options that run no series: a record holding one was not made by a run.
+const std::vector<std::string> kRunNothing = {"--help", "-h", "--version", "--list-presets",
+                                              "--rerun"};
+
+bool OneOf(const std::vector<std::string>& list, const std::string& name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// The options named in args, read as the command of a series or a map reads
+// them; nothing when they cannot be read.
+std::optional<std::vector<std::string>> Given(const std::vector<std::string>& args, bool map,
+                                              std::optional<std::string>* rerun) {
+  std::string ignored;  // the run itself reports mistakes in the options
+  if (map) {
+    const auto o = ParseMapWords(args, &ignored);
+    if (!o) return std::nullopt;
+    *rerun = o->series.rerun;
+    return o->given;
+  }
+  const auto o = ParseSeriesCommandLine(args, &ignored);
+  if (!o) return std::nullopt;
+  *rerun = o->rerun;
+  return o->given;
+}
+
+// Refuses a record whose arguments hold an option that runs nothing.
+bool RecordRuns(const RunPlan& plan, const std::string& what, std::string* error) {
+  std::optional<std::string> rerun;
+  const auto given = Given(plan.args, plan.map, &rerun);
+  for (const std::string& name : given.value_or(std::vector<std::string>{})) {
+    if (!OneOf(kRunNothing, name)) continue;
+    *error = what + "holds the option " + name + ", which runs no " +
+             (plan.map ? "map" : "series") + "; the record was changed";
+    return false;
+  }
+  return true;
+}
 
 // A record is a few kilobytes; a file far larger is something else.
 constexpr std::streamsize kLargestRecord = 1 << 20;
@@ -91,24 +133,35 @@ bool TakeRecord(const JsonValue& record, const std::string& what, RunPlan* plan,
 
 }  // namespace
 
-std::optional<RunPlan> PlanRun(const std::vector<std::string>& args, std::string* error) {
-  std::string ignored;  // the run itself reports mistakes in the options
-  const auto given = ParseBatchOptions(args, &ignored);
-  if (!given || !given->rerun) return RunPlan{args, "", ""};
-  for (const std::string& name : given->given) {
-    if (std::find(kMayBeAdded.begin(), kMayBeAdded.end(), name) != kMayBeAdded.end()) continue;
-    *error = "--rerun takes the series from its record; " + name +
-             " cannot be added (only --output, --meta, --png, --jobs, --lanes, --quiet and "
-             "--progress-every)";
+std::optional<RunPlan> PlanRun(const std::vector<std::string>& args, bool map, std::string* error) {
+  std::optional<std::string> rerun;
+  const auto given = Given(args, map, &rerun);
+  if (!given || !rerun) return RunPlan{args, "", "", map};
+  const auto& may_be_added = map ? kMayBeAddedToMap : kMayBeAdded;
+  for (const std::string& name : *given) {
+    if (OneOf(may_be_added, name)) continue;
+    *error = "--rerun takes the " + std::string(map ? "map" : "series") + " from its record; " +
+             name + " cannot be added (only " +
+             (map ? "--output, --meta, --map-png, --map-svg, --colour, --summary, --jobs, "
+                    "--lanes, --quiet and --progress-every)"
+                  : "--output, --meta, --png, --jobs, --lanes, --quiet and --progress-every)");
     return std::nullopt;
   }
-  const auto record = ReadRecord(*given->rerun, error);
+  const auto record = ReadRecord(*rerun, error);
   if (!record) return std::nullopt;
-  RunPlan plan{{}, *given->rerun, ""};
-  if (!TakeRecord(*record, "--rerun: " + Echo(*given->rerun) + " ", &plan, error))
+  const std::string what = "--rerun: " + Echo(*rerun) + " ";
+  RunPlan plan{{}, *rerun, "", false};
+  if (!TakeRecord(*record, what, &plan, error)) return std::nullopt;
+  plan.map = !plan.args.empty() && plan.args.front() == "map";
+  if (plan.map) plan.args.erase(plan.args.begin());
+  if (map && !plan.map) {
+    *error = what + "records a series, not a map: rerun it with encounter-batch --rerun";
     return std::nullopt;
-  plan.args = WithoutOptions(plan.args, {"--output", "--meta", "--png", "--rerun"});
-  const auto added = WithoutOptions(args, {"--rerun"});
+  }
+  if (!RecordRuns(plan, what, error)) return std::nullopt;
+  plan.args = plan.map ? WithoutMapOptions(plan.args, {"--output", "--meta", "--map-png", "--map-svg"})
+                       : WithoutOptions(plan.args, {"--output", "--meta", "--png"});
+  const auto added = map ? WithoutMapOptions(args, {"--rerun"}) : WithoutOptions(args, {"--rerun"});
   plan.args.insert(plan.args.end(), added.begin(), added.end());
   return plan;
 }

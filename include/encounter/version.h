@@ -1,9 +1,0 @@
-// The library's version, the same as the programs'.
-#pragma once
-
-namespace encounter {
-
-// "MAJOR.MINOR.PATCH".
-const char* Version();
-
-}  // namespace encounter
