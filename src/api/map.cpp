@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "api/api_rows.h"
+#include "series/ordered_pool.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
 
@@ -119,6 +120,8 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
     result = impl_->Run(events, run_stop);
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
+  } catch (const lab::ThreadsUnavailable& e) {
+    throw Error(e.what());
   }
   if (result.stopped) throw Stopped("stopped before the map was complete");
   summary.cells = result.written;
