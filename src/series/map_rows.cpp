@@ -1,3 +1,5 @@
+// The tests of a map's rows as one stream on the pool, and their outcomes taken
+// back row by row.
 #include "series/map_rows.h"
 
 #include <atomic>

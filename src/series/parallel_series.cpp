@@ -1,3 +1,5 @@
+// The workers of the pool running tests, one at a time or in lanes, and the
+// tests of one series prepared in order.
 #include "series/parallel_series.h"
 
 #include <utility>
