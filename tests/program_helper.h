@@ -35,7 +35,8 @@ struct Child {
   int out, err;  // -1 when not a pipe
 };
 
-inline Child SpawnWith(const Launch& l) {
+// memory_limit: of the address space, as on a small machine.
+inline Child SpawnWith(const Launch& l, rlim_t memory_limit = RLIM_INFINITY) {
   int out[2], err[2];
   EXPECT_EQ(pipe(out), 0);
   EXPECT_EQ(pipe(err), 0);
@@ -56,6 +57,8 @@ inline Child SpawnWith(const Launch& l) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{l.file_size_limit, l.file_size_limit};
     setrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit memory{memory_limit, memory_limit};
+    setrlimit(RLIMIT_AS, &memory);
     for (int fd : {out[1], err[0], err[1]}) close(fd);
     if (!gone) close(out[0]);
     execv(argv[0], argv.data());
@@ -96,8 +99,8 @@ inline int Wait(pid_t pid, int seconds = 60) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-inline batch_test::Result RunWith(const Launch& l) {
-  const Child c = SpawnWith(l);
+inline batch_test::Result RunWith(const Launch& l, rlim_t memory_limit = RLIM_INFINITY) {
+  const Child c = SpawnWith(l, memory_limit);
   std::string out = ReadAll(c.out);
   std::string err = ReadAll(c.err);
   return {Wait(c.pid), out, err};

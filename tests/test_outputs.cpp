@@ -356,4 +356,62 @@ TEST(Targets, WhatAppearsDuringTheRunIsReplacedOnlyWhenARegularFile) {
   }
 }
 
+// A map stops on SIGINT or SIGTERM in every phase: while its rows are set
+// up (ten thousand of them) and while they run. The time limit only guards
+// against a hang.
+TEST(Interruption, StopsAMapWhileItsRowsAreSetUpAndWhileTheyRun) {
+  for (const auto& [sig, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    for (const int after_ms : {200, 2500}) {
+      SCOPED_TRACE(std::to_string(sig) + " after " + std::to_string(after_ms) + " ms");
+      const std::string dir = Dir("map-signal" + std::to_string(sig) + "-" + std::to_string(after_ms));
+      const Child c = Spawn({"map", "--quiet", "--test", "2", "--set", "dalpha=1", "--y",
+                             "dist2=2:3:10000", "--meta", dir + "m.json"});
+      usleep(after_ms * 1000);
+      kill(c.pid, sig);
+      EXPECT_EQ(Wait(c.pid, 30), status);
+      const std::string out = ReadAll(c.out);
+      ReadAll(c.err);
+      EXPECT_TRUE(out.empty() || out.back() == '\n');
+      EXPECT_TRUE(fs::is_empty(dir));
+    }
+  }
+}
+
+// What the machine will not give ends the run with status 1 and one line,
+// never an abort: under a small address space the threads asked for cannot
+// all start. Nothing is left behind.
+TEST(Resources, ThreadsThatCannotStartEndTheRunWithOneLine) {
+  if (golden::kSanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+  const std::vector<std::string> run = {"--quiet",     "--test", "2",         "--set",
+                                        "dalpha=0.1",  "--max-steps", "1000", "--jobs",
+                                        "1000",        "--output",    "@out.csv"};
+  for (const bool map : {false, true}) {
+    SCOPED_TRACE(map ? "map" : "series");
+    const std::string dir = Dir(map ? "threads-map" : "threads-series");
+    const auto args = In(dir, map ? Plus(Plus({"map"}, run), {"--y", "dist2=2:3:3"}) : run);
+    const Result r = RunWith(Launch{args, Stdout::kPipe, "", "", RLIM_INFINITY}, rlim_t{1} << 30);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("encounter-batch: cannot start ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" threads: Resource temporarily unavailable\n"), std::string::npos) << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(fs::is_empty(dir));
+  }
+}
+
+// A refined map keeps a little for every cell: one too large for the memory
+// the process may have is refused before it takes any, naming the size.
+TEST(Resources, ARefinedMapTooLargeForTheMemoryIsRefusedFirst) {
+  if (golden::kSanitized) GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+  const std::string dir = Dir("refine-memory");
+  const auto args = In(dir, {"map", "--quiet", "--test", "2", "--set", "dalpha=0.01", "--y",
+                            "dist2=2:3:10000", "--refine", "3", "--output", "@out.csv"});
+  const Result r = RunWith(Launch{args, Stdout::kPipe, "", "", RLIM_INFINITY}, rlim_t{1} << 30);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "encounter-batch: --refine keeps 20 bytes for each of the 180010000 cells: 3.6 GB, more "
+            "than the 1.1 GB this process may use\n");
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
 }  // namespace

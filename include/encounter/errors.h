@@ -6,6 +6,8 @@
 
 namespace encounter {
 
+// Any failure; itself when the machine would not give the run what it needs
+// (the threads asked for).
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -91,6 +91,8 @@ def test_an_axis_the_scenario_does_not_read_is_refused_as_the_command_line_refus
         encounter.map(2, y="dist2", y_from=1.5, y_to=3, y_count=2.5)
 
 
+# The map warns of each untrusted test as it is found, before Ctrl-C comes.
+@pytest.mark.filterwarnings("ignore::encounter.TrustWarning")
 def test_ctrl_c_stops_a_long_map_and_progress_counts_cells():
     threads = len(os.listdir("/proc/self/task"))
     timer = threading.Timer(0.3, _thread.interrupt_main)

@@ -4,6 +4,9 @@ order."""
 
 import _thread
 import os
+import resource
+import subprocess
+import sys
 import threading
 import time
 
@@ -66,3 +69,21 @@ def test_two_series_in_two_threads_are_those_run_one_after_the_other():
         time.sleep(0.01)
     assert ticks > 5
     assert all(a.equals(b) for a, b in zip(alone, together))
+
+
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizers reserve more address space than the limit")
+def test_threads_that_cannot_start_raise_an_error_and_the_interpreter_lives_on():
+    script = ("import encounter\n"
+              "try:\n"
+              "    encounter.series(2, dalpha=0.1, max_steps=1000, jobs=1000, progress=False)\n"
+              "except encounter.Error as e:\n"
+              "    print(e)\n"
+              "print('alive')\n")
+    limit = 3 << 30  # a small machine's address space: not 1000 threads' stacks
+    r = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=False,
+                       preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
+    assert r.returncode == 0, r.stderr
+    error, alive = r.stdout.splitlines()
+    assert error.startswith("cannot start ") and error.endswith(" threads: Resource temporarily unavailable")
+    assert alive == "alive"

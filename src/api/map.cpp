@@ -6,6 +6,7 @@
 
 #include "api/api_rows.h"
 #include "series/request_options.h"
+#include "series/ordered_pool.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
 #include "version.h"
@@ -113,6 +114,8 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
     result = impl_->Run(events, run_stop);
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
+  } catch (const lab::ThreadsUnavailable& e) {
+    throw Error(e.what());
   }
   if (result.stopped) throw Stopped("stopped before the map was complete");
   summary.cells = result.written;

@@ -8,6 +8,7 @@
 #include "api/api_rows.h"
 #include "records/png_encode.h"
 #include "series/crosscheck.h"
+#include "series/ordered_pool.h"
 #include "series/run_series.h"
 #include "setup/field_names.h"
 #include "version.h"
@@ -124,6 +125,8 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
     result = impl_->Run(events, run_stop);
   } catch (const lab::RefusedInput& e) {
     throw InputError(e.what());
+  } catch (const lab::ThreadsUnavailable& e) {
+    throw Error(e.what());
   }
   if (result.stopped) throw Stopped("stopped before the series ended");
   summary.tests = result.written;

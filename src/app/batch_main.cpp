@@ -1,5 +1,7 @@
 // encounter-batch: one series of tests without windows, results as CSV.
 #include <exception>
+#include <new>
+#include <system_error>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -42,6 +44,12 @@ int main(int argc, char** argv) {
   // an unforeseen failure (out of memory, say).
   try {
     return lab::RunBatch(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "encounter-batch: out of memory\n";
+    return 1;
+  } catch (const std::system_error& e) {  // a thread of the program's own
+    std::cerr << "encounter-batch: cannot start a thread: " << e.code().message() << '\n';
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "encounter-batch: " << e.what() << '\n';
     return 2;

@@ -60,7 +60,11 @@ std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool
   key += '\x1f' + std::to_string(max_steps) + '\x1f' + header + '\x1f' + kVersion;
   if (integrator != kEulerSumsName) key += '\x1f' + integrator;
   if (crosscheck) key += std::string("\x1f" "crosscheck ") + kFastestAccurateName;
-  std::uint64_t h = 1469598103934665603ull;
+  return IdOfKey(key);
+}
+
+std::string IdOfKey(const std::string& key) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a, 64 bits
   for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));

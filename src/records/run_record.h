@@ -20,6 +20,10 @@ std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool
                      std::int64_t max_steps, const std::string& integrator, bool crosscheck,
                      const std::string& header);
 
+// The id of a run named by the text key: its hash (FNV-1a, 64 bits) as 16
+// hex digits. The series id and the map id both are one.
+std::string IdOfKey(const std::string& key);
+
 struct RunRecord {
   std::vector<std::string> args;  // the command line, without the program name
   std::array<std::string, kControlFields> fields;  // as the first test used them

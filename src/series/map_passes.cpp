@@ -11,6 +11,8 @@
 #include "series/crosscheck.h"
 #include "series/map_refine.h"
 #include "series/map_rows.h"
+#include "series/ordered_pool.h"
+#include "series/progress_counters.h"
 #include "series/run_map.h"
 #include "setup/field_names.h"
 #include "setup/number_text.h"
@@ -24,16 +26,6 @@ namespace {
 int OutcomeOf(const TestRow& t) {
   const auto end = encounter::EndOfName(t.end);
   return (end ? static_cast<int>(*end) : encounter::kEndCount) * 2 + (t.v3_red ? 1 : 0);
-}
-
-// The tests of row `row` that belong to shard K of N, the cells of the map
-// dealt out in map order.
-std::vector<std::int64_t> ShardColumns(int row, std::int64_t columns, int shard, int shards) {
-  std::vector<std::int64_t> only;
-  const std::int64_t first = row * columns;
-  std::int64_t c = ((shard - 1 - first) % shards + shards) % shards;
-  for (; c < columns; c += shards) only.push_back(c);
-  return only;
 }
 
 // The number as the shortest text that reads back as it, as --y takes it.
@@ -57,76 +49,85 @@ std::vector<std::string> ArgsOfMapRequest(const MapRequest& r) {
 
 }  // namespace
 
+// What every pass does with the rows: set up each when reached, name it,
+// pass on its warnings.
+RowEvents PreparedMap::EventsOfRows(const MapEvents& events, MapResult& result) const {
+  RowEvents rows;
+  rows.crosscheck = request_.series.crosscheck;
+  rows.start = [this](int row) { return StartOfRow(row); };
+  rows.label = [this](int row) { return Label(row); };
+  rows.warning = [this, &events, &result](int row, const std::string& text) {
+    ++result.warnings;
+    if (events.warning) events.warning(Label(row) + ": " + text);
+  };
+  return rows;
+}
+
+bool PreparedMap::RunPlan(const std::vector<RowPlan>& plan, const RowEvents& row_events,
+                          const MapEvents& events, const RunStop& stop, std::int64_t planned,
+                          std::int64_t tests_before, std::int64_t steps_before) const {
+  std::int64_t tests = 0;
+  for (const RowPlan& p : plan) tests += p.choice.only ? static_cast<std::int64_t>(p.choice.only->size()) : columns_;
+  ProgressCounters counters(jobs_);
+  ProgressTicker ticker(counters, !events.progress ? ProgressTicker::Report() :
+      [&](std::int64_t done, std::int64_t steps) {
+        events.progress(tests_before + done, planned, steps_before + steps);
+      });
+  ParallelSettings settings = SettingsOfRequest(request_.series, first_row_->lanes());
+  settings.progress = &counters;
+  settings.stop = &stop;
+  settings.workers = WorkersFor(jobs_, tests, settings.TestsPerWorker());
+  return RunRows(plan, settings, row_events);
+}
+
 bool PreparedMap::RunWhole(const MapEvents& events, const RunStop& stop, MapResult& result) {
   const SeriesRequest& r = request_.series;
-  std::vector<RowJob> jobs;
-  for (int row = 0; row < rows(); ++row) {
-    if (r.shards == 0) {
-      jobs.push_back({row, std::nullopt});
-    } else if (auto only = ShardColumns(row, columns_, r.shard, r.shards); !only.empty()) {
-      jobs.push_back({row, std::move(only)});
-    }
-  }
-  RowsProgress progress;
-  if (events.progress)
-    progress.report = [&](std::int64_t done, std::int64_t steps) { events.progress(done, tests_, steps); };
-  auto make = [this](const RowJob& job, int threads) { return RowSeries(job.row, job.only, threads); };
-  auto label = [this](int row) { return Label(row); };
-  return RunRows(jobs, jobs_, make, label, progress, stop, [&](std::size_t k, RowDone& done) {
-    const int row = jobs[k].row;
-    for (const std::string& w : done.warnings) {
-      ++result.warnings;
-      if (events.warning) events.warning(Label(row) + ": " + w);
-    }
-    for (auto& [test, t] : done.tests) {
-      MapCell cell{row, test, row * columns_ + test, std::move(t), true, {}};
-      cell.line = LineOf(cell);
-      result.checksum.Add(cell.line);
-      ++result.written;
-      ++result.computed;
-      if (events.cell) events.cell(cell);
-    }
-    result.cross_differing += done.cross_differing;
-    result.cross_rows += done.cross_rows;
-  });
+  std::vector<RowPlan> plan;
+  for (int row = 0; row < rows(); ++row)
+    plan.push_back({row, TestChoice{r.shard, r.shards, row * columns_, std::nullopt}});
+  RowEvents each = EventsOfRows(events, result);
+  each.test = [&](int row, std::int64_t test, TestRow& t) {
+    MapCell cell{row, test, row * columns_ + test, std::move(t), true, {}};
+    cell.line = LineOf(cell);
+    result.checksum.Add(cell.line);
+    ++result.written;
+    ++result.computed;
+    if (events.cell) events.cell(cell);
+  };
+  each.row_end = [&result](int, const CrossTally& tally) {
+    result.cross_differing += tally.differing();
+    result.cross_rows += tally.rows();
+  };
+  return RunPlan(plan, each, events, stop, tests_, 0, 0);
 }
 
 bool PreparedMap::RunRefined(const MapEvents& events, const RunStop& stop, MapResult& result) {
   RefinePlan plan(rows(), columns_, request_.refine);
   std::vector<std::unique_ptr<TestRow>> computed(static_cast<std::size_t>(cells()));
-  RowsProgress progress;
-  auto make = [this](const RowJob& job, int threads) { return RowSeries(job.row, job.only, threads); };
-  auto label = [this](int row) { return Label(row); };
+  std::int64_t tests_done = 0, steps_done = 0;
+  RowEvents each = EventsOfRows(events, result);
+  each.test = [&](int row, std::int64_t test, TestRow& t) {
+    plan.Set(row, test, OutcomeOf(t));
+    ++tests_done;
+    steps_done += t.steps;
+    computed[row * columns_ + test] = std::make_unique<TestRow>(std::move(t));
+  };
   for (auto batch = plan.Next(); !batch.empty(); batch = plan.Next()) {
-    std::vector<RowJob> jobs;
-    std::int64_t planned = progress.tests_before;
+    std::vector<RowPlan> pass;
+    std::int64_t planned = tests_done;
     for (int row = 0; row < rows(); ++row) {
       if (batch[row].empty()) continue;
       planned += static_cast<std::int64_t>(batch[row].size());
-      jobs.push_back({row, std::move(batch[row])});
+      pass.push_back({row, TestChoice{0, 0, 0, std::move(batch[row])}});
     }
-    if (events.progress)
-      progress.report = [&, planned](std::int64_t done, std::int64_t steps) { events.progress(done, planned, steps); };
-    const bool whole = RunRows(jobs, jobs_, make, label, progress, stop, [&](std::size_t k, RowDone& done) {
-      const int row = jobs[k].row;
-      for (const std::string& w : done.warnings) {
-        ++result.warnings;
-        if (events.warning) events.warning(Label(row) + ": " + w);
-      }
-      for (auto& [test, t] : done.tests) {
-        plan.Set(row, test, OutcomeOf(t));
-        ++progress.tests_before;
-        progress.steps_before += t.steps;
-        computed[row * columns_ + test] = std::make_unique<TestRow>(std::move(t));
-      }
-    });
-    if (!whole) return false;
+    if (!RunPlan(pass, each, events, stop, planned, tests_done, steps_done)) return false;
   }
   result.computed = plan.computed();
 
   // Every cell, its value its own or its coarse parent's; best decided along
   // each row as the series would decide it.
   const bool cross = request_.series.crosscheck;
+  const std::vector<double>& angles = this->angles();
   for (int row = 0; row < rows(); ++row) {
     BestSoFar best;
     CrossTally tally;
@@ -138,7 +139,7 @@ bool PreparedMap::RunRefined(const MapEvents& events, const RunStop& stop, MapRe
       const std::int64_t source = plan.Source(row, c);
       cell.test = *computed[source];
       cell.computed = source == cell.index;
-      if (!cell.computed) cell.test.row1[0] = NumberText(angles_[c]);
+      if (!cell.computed) cell.test.row1[0] = NumberText(angles[c]);
       cell.test.best = cell.test.candidate && best.Takes(cell.test.ratio);
       if (cross) tally.Decide(cell.test);
       cell.line = LineOf(cell);
@@ -155,24 +156,10 @@ bool PreparedMap::RunRefined(const MapEvents& events, const RunStop& stop, MapRe
 std::string PreparedMap::RecordJson(const MapResult& result) const {
   const SeriesRequest& r = request_.series;
   const MapAxisRequest& a = request_.axis;
-  RunRecord m;
-  m.args = r.command_line.empty() ? ArgsOfMapRequest(request_) : r.command_line;
-  m.fields = fields_;
-  m.au = au_;
-  m.scenario = scenario_;
-  m.series = id_;
-  m.header = header_;
-  m.start_time = start_time_;
-  m.integrator = r.integrator;
-  m.crosscheck = r.crosscheck;
-  m.max_steps = r.max_steps;
-  m.series_tests = cells();
-  m.tests = tests_;
-  m.written = result.written;
-  m.jobs = jobs_;
-  m.warnings = result.warnings;
-  m.shard = r.shard;
-  m.shards = r.shards;
+  RunRecord m = RecordOfRun(r,
+                            {fields_, au_, id_, header_, start_time_, cells(), tests_,
+                             result.written, jobs_, result.warnings},
+                            ArgsOfMapRequest(request_));
   std::ostringstream j;
   j << ",\n  \"map\": {\n    \"y\": " << JsonString(NameOfField(a.field))
     << ",\n    \"column\": " << JsonString(y_column_) << ",\n    \"from\": " << JsonString(NumberText(a.from))

@@ -1,175 +1,138 @@
+// The tests of a map's rows as one stream on the pool, and their outcomes taken
+// back row by row.
 #include "series/map_rows.h"
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
-#include <thread>
+#include <memory>
+
+#include "control/headless_port.h"
 
 namespace lab {
 
 namespace {
 
-using std::chrono::milliseconds;
+using FailedAt = std::atomic<std::size_t>;  // the first row (of the plan) that failed
 
-// What the workers share with the thread that hands the rows out.
-struct Shared {
-  explicit Shared(std::size_t jobs, int workers)
-      : outcomes(jobs), done_now(workers), steps_now(workers) {}
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::optional<RowDone>> outcomes;
-  std::size_t next_job = 0, next_out = 0;
-  int running = 0;
-  std::atomic<bool> abandoned{false};  // the caller left early (its done threw)
-  // The first failing row and its message: rows after it are not run.
-  std::atomic<std::size_t> failed_at{std::numeric_limits<std::size_t>::max()};
-  std::string failure;
-  // Progress: of finished rows, and of each worker's present row.
-  std::atomic<std::int64_t> tests_done{0}, steps_done{0};
-  std::vector<std::atomic<std::int64_t>> done_now, steps_now;
+void LowerTo(FailedAt& failed_at, std::size_t k) {
+  std::size_t now = failed_at.load();
+  while (k < now && !failed_at.compare_exchange_weak(now, k)) {
+  }
+}
+
+// Hands out the tests of the planned rows, one row after another, each row
+// set up when its first test is taken. After a row that failed, no further
+// row is begun. Runs under the pool's lock.
+class RowTests {
+ public:
+  RowTests(const std::vector<RowPlan>& plan, const RowEvents& events,
+           std::vector<std::string>& tdfacts, FailedAt& failed_at)
+      : plan_(plan), events_(events), tdfacts_(tdfacts), failed_at_(failed_at) {}
+
+  std::optional<TestJob> Next() {
+    while (k_ < plan_.size() && k_ <= failed_at_.load()) {
+      if (!tests_) {
+        RowStart start = events_.start(plan_[k_].row);
+        tdfacts_[k_] = start.tdfact;
+        if (!start.refusal.empty()) {
+          LowerTo(failed_at_, k_);
+          const int k = static_cast<int>(k_++);
+          return TestJob{k, 0, std::move(start.s), std::move(start.refusal)};
+        }
+        if (start.ended) {
+          ++k_;
+          continue;
+        }
+        tests_ = std::make_unique<SeriesTests>(start.s, plan_[k_].choice, kHeadlessTrajectorySize,
+                                               static_cast<int>(k_));
+      }
+      if (auto job = tests_->Next()) {
+        if (!job->refusal.empty()) LowerTo(failed_at_, k_);
+        return job;
+      }
+      tests_.reset();
+      ++k_;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  const std::vector<RowPlan>& plan_;
+  const RowEvents& events_;
+  std::vector<std::string>& tdfacts_;
+  FailedAt& failed_at_;
+  std::size_t k_ = 0;
+  std::unique_ptr<SeriesTests> tests_;
 };
 
-// One row's series, its tests collected in order.
-bool RunOneRow(Shared& sh, int worker, std::size_t k, const RowJob& job, int threads,
-               const MakeRowSeries& make, const std::function<std::string(int)>& label,
-               bool progress, const RunStop& stop) {
-  RowDone row;
-  const RunStop row_stop([&sh, &stop, k] {
-    return k > sh.failed_at.load() || sh.abandoned.load() || stop.Requested();
-  });
-  SeriesEvents events;
-  events.row = [&row](std::int64_t test, const TestRow& t, const std::string&) {
-    row.tests.emplace_back(test, t);
-    row.steps += t.steps;
-  };
-  events.warning = [&row](const std::string& text) { row.warnings.push_back(text); };
-  if (progress) {
-    events.progress = [&sh, worker](std::int64_t done, std::int64_t steps) {
-      sh.done_now[worker].store(done);
-      sh.steps_now[worker].store(steps);
-    };
-  }
-  try {
-    const SeriesResult result = make(job, threads)->Run(events, row_stop);
-    if (result.stopped) return false;
-    row.cross_differing = result.cross_differing;
-    row.cross_rows = result.cross_rows;
-  } catch (const std::exception& e) {
-    // Refused input, or no memory left: the row fails, and with it the map.
-    std::lock_guard lock(sh.mutex);
-    if (k < sh.failed_at.load()) {
-      sh.failed_at.store(k);
-      sh.failure = label(job.row) + ": " + e.what();
-    }
-    sh.changed.notify_all();
-    return false;
-  }
-  sh.tests_done += static_cast<std::int64_t>(row.tests.size());
-  sh.steps_done += row.steps;
-  sh.done_now[worker].store(0);
-  sh.steps_now[worker].store(0);
-  std::lock_guard lock(sh.mutex);
-  sh.outcomes[k] = std::move(row);
-  sh.changed.notify_all();
-  return true;
-}
+// Takes the outcomes in map order: the rows' judges, the first failing
+// row's messages.
+class RowOutcomes {
+ public:
+  RowOutcomes(const std::vector<RowPlan>& plan, const RowEvents& events, const RunStop& stop,
+              const std::vector<std::string>& tdfacts, FailedAt& failed_at)
+      : plan_(plan), events_(events), stop_(stop), tdfacts_(tdfacts), failed_at_(failed_at) {}
 
-// Takes rows while there are any, no further ahead of the caller than
-// `ahead` rows, so that finished rows do not pile up.
-void Work(Shared& sh, int worker, int threads, std::size_t ahead, const std::vector<RowJob>& jobs,
-          const MakeRowSeries& make, const std::function<std::string(int)>& label, bool progress,
-          const RunStop& stop) {
-  for (;;) {
-    std::size_t k = 0;
-    {
-      std::unique_lock lock(sh.mutex);
-      auto over = [&] {
-        return sh.abandoned || stop.Requested() || sh.next_job >= jobs.size() ||
-               sh.next_job > sh.failed_at.load();
-      };
-      while (!over() && sh.next_job >= sh.next_out + ahead)
-        sh.changed.wait_for(lock, milliseconds(100));
-      if (over()) break;
-      k = sh.next_job++;
+  void Take(TestOutcome& o) {
+    const std::size_t k = static_cast<std::size_t>(o.row);
+    if (k > failed_at_.load() || stop_.Requested()) return;
+    if (!judge_ || k != k_) {
+      EndRow();
+      k_ = k;
+      judge_.emplace(events_.crosscheck);
     }
-    if (!RunOneRow(sh, worker, k, jobs[k], threads, make, label, progress, stop)) break;
+    if (!o.messages.empty()) {
+      LowerTo(failed_at_, k);
+      messages_.insert(messages_.end(), o.messages.begin(), o.messages.end());
+    }
+    if (!o.result) return;
+    const int row = plan_[k].row;
+    if (const std::string w = judge_->Take(*o.result, tdfacts_[k]); !w.empty() && events_.warning)
+      events_.warning(row, w);
+    if (events_.test) events_.test(row, o.test, *o.result);
   }
-  std::lock_guard lock(sh.mutex);
-  --sh.running;
-  sh.changed.notify_all();
-}
+
+  // After the last outcome: throws for a failed row.
+  void Finish() {
+    if (stop_.Requested()) return;
+    if (messages_.empty()) {
+      EndRow();
+      return;
+    }
+    std::string text;
+    for (const std::string& m : messages_) text += (text.empty() ? "" : "\n") + m;
+    throw RefusedInput(events_.label(plan_[k_].row) + ": " + text);
+  }
+
+ private:
+  void EndRow() {
+    if (judge_ && events_.row_end) events_.row_end(plan_[k_].row, judge_->tally());
+  }
+
+  const std::vector<RowPlan>& plan_;
+  const RowEvents& events_;
+  const RunStop& stop_;
+  const std::vector<std::string>& tdfacts_;
+  FailedAt& failed_at_;
+  std::size_t k_ = 0;
+  std::optional<RowJudge> judge_;
+  std::vector<std::string> messages_;
+};
 
 }  // namespace
 
-bool RunRows(const std::vector<RowJob>& jobs, int threads, const MakeRowSeries& make,
-             const std::function<std::string(int row)>& label, const RowsProgress& progress,
-             const RunStop& stop, const std::function<void(std::size_t k, RowDone& row)>& done) {
-  if (jobs.empty()) return !stop.Requested();
-  const int workers = static_cast<int>(std::min<std::size_t>(std::max(threads, 1), jobs.size()));
-  const int per_row = std::max(1, threads / workers);
-  Shared sh(jobs.size(), workers);
-  sh.running = workers;
-  std::vector<std::thread> pool;
-  bool ticking = static_cast<bool>(progress.report);
-  std::thread ticker;
-  // However the caller leaves, the threads end first.
-  struct Join {
-    Shared& sh;
-    std::vector<std::thread>& pool;
-    std::thread& ticker;
-    bool& ticking;
-    ~Join() {
-      {
-        std::lock_guard lock(sh.mutex);
-        sh.abandoned = true;
-        ticking = false;
-        sh.changed.notify_all();
-      }
-      for (auto& t : pool) t.join();
-      if (ticker.joinable()) ticker.join();
-    }
-  } join{sh, pool, ticker, ticking};
-  for (int w = 0; w < workers; ++w)
-    pool.emplace_back(Work, std::ref(sh), w, per_row, 2 * static_cast<std::size_t>(workers),
-                      std::cref(jobs), std::cref(make), std::cref(label), ticking, std::cref(stop));
-  if (ticking) {
-    ticker = std::thread([&] {
-      for (;;) {
-        {
-          std::unique_lock lock(sh.mutex);
-          if (sh.changed.wait_for(lock, milliseconds(250), [&] { return !ticking; })) return;
-        }
-        std::int64_t tests = progress.tests_before + sh.tests_done.load();
-        std::int64_t steps = progress.steps_before + sh.steps_done.load();
-        for (int w = 0; w < workers; ++w) tests += sh.done_now[w].load(), steps += sh.steps_now[w].load();
-        progress.report(tests, steps);
-      }
-    });
-  }
-
-  for (std::size_t k = 0; k < jobs.size(); ++k) {
-    std::optional<RowDone> row;
-    {
-      std::unique_lock lock(sh.mutex);
-      sh.changed.wait(lock, [&] { return sh.outcomes[k].has_value() || sh.running == 0; });
-      if (!sh.outcomes[k]) break;
-      row = std::move(sh.outcomes[k]);
-      sh.outcomes[k].reset();
-      sh.next_out = k + 1;
-      sh.changed.notify_all();
-    }
-    done(k, *row);
-  }
-  {
-    std::unique_lock lock(sh.mutex);
-    sh.changed.wait(lock, [&] { return sh.running == 0; });
-  }
-  if (stop.Requested()) return false;
-  if (!sh.failure.empty()) throw RefusedInput(sh.failure);
-  return true;
+bool RunRows(const std::vector<RowPlan>& plan, const ParallelSettings& settings,
+             const RowEvents& events) {
+  static const RunStop kNever;
+  const RunStop& stop = settings.stop ? *settings.stop : kNever;
+  FailedAt failed_at{std::numeric_limits<std::size_t>::max()};
+  std::vector<std::string> tdfacts(plan.size());
+  RowTests tests(plan, events, tdfacts, failed_at);
+  RowOutcomes outcomes(plan, events, stop, tdfacts, failed_at);
+  RunTestsInParallel(settings, [&tests] { return tests.Next(); },
+                     [&outcomes](TestOutcome& o) { outcomes.Take(o); });
+  outcomes.Finish();
+  return !stop.Requested();
 }
 
 }  // namespace lab

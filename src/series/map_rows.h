@@ -1,48 +1,56 @@
-// The rows of a map, several series at once: each row is a series of its
-// own, run on its own threads, so that while one row finishes its last long
-// tests the next rows keep the other cores busy. Rows are handed back in the
-// order asked, on the calling thread.
+// The rows of a map run as one stream of tests: each row is a series of its
+// own, its start state prepared only when its first test is taken, and the
+// tests of all rows share the threads and lanes, so that while one row
+// finishes its last long tests the next rows keep the cores busy. Tests are
+// handed back in map order, on the calling thread.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "series/parallel_series.h"
 #include "series/run_series.h"
 
 namespace lab {
 
-struct RowJob {
+// A row to run and which of its tests.
+struct RowPlan {
   int row = 0;
-  std::optional<std::vector<std::int64_t>> only;  // the tests to run; none: all
+  TestChoice choice;
 };
 
-struct RowDone {
-  std::vector<std::pair<std::int64_t, TestRow>> tests;  // (test index, row), in order
-  std::vector<std::string> warnings;                    // untrusted tests, in order
-  std::int64_t steps = 0;                               // integrated in this row
-  std::int64_t cross_differing = 0, cross_rows = 0;
+// A row's series at its start: the state after Start, its "t d fact" text
+// (for warnings), or why it cannot start.
+struct RowStart {
+  SimState s;
+  std::string tdfact;
+  std::string refusal;
+  bool ended = false;  // Start ended the program: the row has no tests
 };
 
-// Makes the series of a row, run on `threads` threads.
-using MakeRowSeries = std::function<std::unique_ptr<PreparedSeries>(const RowJob&, int threads)>;
-
-struct RowsProgress {
-  // Tests finished and steps integrated so far, a few times a second.
-  std::function<void(std::int64_t tests_done, std::int64_t steps)> report;
-  std::int64_t tests_before = 0, steps_before = 0;  // of earlier passes
+struct RowEvents {
+  bool crosscheck = false;  // tally the cross-check along each row
+  // The state a row's tests start from (called on a worker, one row at a time).
+  std::function<RowStart(int row)> start;
+  // What names the row in a message.
+  std::function<std::string(int row)> label;
+  // Each test in map order, best decided along its row among the row's
+  // tests handed out.
+  std::function<void(int row, std::int64_t test, TestRow& result)> test;
+  // A test whose result should not be trusted, as it is found.
+  std::function<void(int row, const std::string& text)> warning;
+  // After the last test of a row, with the row's cross-check tally.
+  std::function<void(int row, const CrossTally& tally)> row_end;
 };
 
-// Runs the jobs on `threads` threads in all; done(k, row) follows in job
-// order. Returns false when stop was asked (rows may be missing). A row that
-// fails ends the run with RefusedInput, its message led by what names the
-// row (label(row)), after the rows before it were handed out.
-bool RunRows(const std::vector<RowJob>& jobs, int threads, const MakeRowSeries& make,
-             const std::function<std::string(int row)>& label, const RowsProgress& progress,
-             const RunStop& stop, const std::function<void(std::size_t k, RowDone& row)>& done);
+// Runs the rows' tests in plan order. Returns false when stop was asked
+// (tests may be missing). A row whose set-up or a test fails ends the run
+// with RefusedInput, its message led by label(row), after the rest of that
+// row's tests were handed out; later rows are not run. Throws
+// ThreadsUnavailable when a worker cannot be started.
+bool RunRows(const std::vector<RowPlan>& plan, const ParallelSettings& settings,
+             const RowEvents& events);
 
 }  // namespace lab

@@ -1,9 +1,11 @@
 #include "series/run_map.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 #include "port/control_flow.h"
 #include "records/columns.h"
@@ -14,6 +16,7 @@
 #include "series/crosscheck.h"
 #include "series/map_refine.h"
 #include "series/map_rows.h"
+#include "series/ordered_pool.h"
 #include "setup/field_names.h"
 #include "setup/initial_conditions.h"
 #include "setup/number_text.h"
@@ -71,12 +74,25 @@ std::string FirstTestRefusal(const SeriesRequest& r) {
   return "";
 }
 
-std::string HexOf(const std::string& key) {
-  std::uint64_t h = 1469598103934665603ull;  // FNV-1a, 64 bits
-  for (unsigned char c : key) h = (h ^ c) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-  return hex;
+// The memory this process may take: the machine's, or less under a limit
+// on its address space.
+double MemoryForRun() {
+  double bytes = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    bytes = std::min(bytes, static_cast<double>(limit.rlim_cur));
+  return bytes;
+}
+
+// Bytes as a person reads them: 7.2 GB, 512 MB.
+std::string BytesText(double bytes) {
+  char text[32];
+  if (bytes >= 1e9) {
+    std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f MB", bytes / 1e6);
+  }
+  return text;
 }
 
 }  // namespace
@@ -96,7 +112,7 @@ PreparedMap::PreparedMap(MapRequest request) : request_(std::move(request)) {
   const SeriesRequest& r = request_.series;
   start_time_ = UtcNow();
   scenario_ = r.test.value_or("0");
-  jobs_ = r.jobs > 0 ? r.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  jobs_ = ThreadsOfJobs(r.jobs);
   CheckAxis();
   SetUpRows();
 }
@@ -146,56 +162,89 @@ std::string PreparedMap::Label(int row) const {
   return std::string(NameOfField(request_.axis.field)) + "=" + Echo(field_texts_[row]);
 }
 
-std::unique_ptr<PreparedSeries> PreparedMap::RowSeries(
-    int row, std::optional<std::vector<std::int64_t>> only, int threads) const {
+// The request of a row's series: the field typed last with the row's value.
+SeriesRequest PreparedMap::RowRequest(int row) const {
   SeriesRequest r = request_.series;
   r.sets.emplace_back(request_.axis.field, field_texts_[row]);
   r.shard = r.shards = 0;
-  r.jobs = threads;
+  r.jobs = 1;
   r.picture = false;
-  r.only = std::move(only);
-  return std::make_unique<PreparedSeries>(std::move(r));
+  r.only.reset();
+  return r;
 }
 
-// Every row set up before the first test: a value the set-up refuses is
-// found now, not after hours of other rows.
-void PreparedMap::SetUpRows() {
-  const SeriesRequest& r = request_.series;
-  std::string key = "map\x1f" + y_column_;
-  for (int row = 0; row < rows(); ++row) {
-    std::unique_ptr<PreparedSeries> series;
-    try {
-      series = RowSeries(row, std::nullopt, 1);
-      if (const std::string refusal = FirstTestRefusal(series->request()); !refusal.empty())
-        throw RefusedInput(refusal);
-    } catch (const RefusedInput& e) {
-      throw RefusedInput(Label(row) + ": " + e.what());
-    }
-    if (row == 0) {
-      columns_ = series->series_tests();
-      angles_ = series->TestAngles();
-      fields_ = series->fields();
-      au_ = series->au();
-      row_header_ = series->header();
-    }
-    for (const std::string& w : series->setup_warnings())
-      if (std::find(warnings_.begin(), warnings_.end(), w) == warnings_.end()) warnings_.push_back(w);
-    key += '\x1f' + field_texts_[row] + '\x1f' + series->id();
+// The state of a row's series once Start was pressed, as a series run on
+// threads begins.
+RowStart PreparedMap::StartOfRow(int row) const {
+  const SeriesRequest r = RowRequest(row);
+  RowStart start;
+  SeriesPort port(start.s, r.max_steps, [](const TestRow&) {});
+  LoadAsUser(r, start.s, port);
+  start.tdfact = port.GetFieldText(13);
+  try {
+    start.s.runstate = 0;
+    StartSeries(start.s, port);
+  } catch (const ProgramEnded&) {
+    start.ended = true;
   }
+  for (const std::string& m : port.messages) start.refusal += (start.refusal.empty() ? "" : "\n") + m;
+  return start;
+}
+
+// The size of the map before any row but the first is looked at: its cells,
+// and what refinement keeps for each.
+void PreparedMap::CheckSize() const {
   if (static_cast<double>(columns_) * rows() > static_cast<double>(kMostTests))
     throw RefusedInput("the map would have more than 1000000000 cells");
+  if (request_.refine == 0) return;
+  const double needed = static_cast<double>(cells()) * kRefineBytesPerCell;
+  const double room = MemoryForRun();
+  if (needed > room)
+    throw RefusedInput("--refine keeps " + NumberText(kRefineBytesPerCell) + " bytes for each of the " +
+                       std::to_string(cells()) + " cells: " + BytesText(needed) + ", more than the " +
+                       BytesText(room) + " this process may use");
+}
+
+// The first row counts the tests of every row (the angles are no axis); then
+// each row's first test is set up: a value the set-up refuses is found now,
+// not after hours of other rows.
+void PreparedMap::SetUpRows() {
+  const SeriesRequest& r = request_.series;
+  try {
+    first_row_ = std::make_unique<PreparedSeries>(RowRequest(0));
+  } catch (const RefusedInput& e) {
+    throw RefusedInput(Label(0) + ": " + e.what());
+  }
+  columns_ = first_row_->series_tests();
+  fields_ = first_row_->fields();
+  au_ = first_row_->au();
+  row_header_ = first_row_->header();
+  CheckSize();
+  std::string key = "map\x1f" + y_column_;
+  for (int row = 0; row < rows(); ++row) {
+    const SeriesRequest row_request = RowRequest(row);
+    SeriesIdentity identity = IdentifySeries(row_request, row_header_);
+    if (identity.refusal.empty()) identity.refusal = FirstTestRefusal(row_request);
+    if (!identity.refusal.empty()) throw RefusedInput(Label(row) + ": " + identity.refusal);
+    for (const std::string& w : identity.warnings)
+      if (std::find(warnings_.begin(), warnings_.end(), w) == warnings_.end()) warnings_.push_back(w);
+    key += '\x1f' + field_texts_[row] + '\x1f' + identity.id;
+  }
   const bool sharded = r.shards > 0;
   header_ = (sharded ? "test," : "") + y_column_ + ',' + row_header_ +
             (request_.refine > 0 ? std::string(",") + RefinedColumnName() : "");
   key += '\x1f' + header_ + '\x1f' + std::to_string(request_.refine);
-  id_ = HexOf(key);
-  tests_ = cells();
-  if (sharded) {
-    tests_ = tests_ >= r.shard ? (tests_ - r.shard) / r.shards + 1 : 0;
+  id_ = IdOfKey(key);
+  tests_ = TestsOfShard(cells(), r.shard, r.shards);
+  if (sharded)
     first_lines_ = ShardLine(r.shard, r.shards, id_, kVersion, tests_, cells()) + " rows " +
                    std::to_string(rows()) + '\n';
-  }
   first_lines_ += header_ + '\n';
+}
+
+const std::vector<double>& PreparedMap::angles() const {
+  std::call_once(angles_made_, [this] { angles_ = first_row_->TestAngles(); });
+  return angles_;
 }
 
 std::string PreparedMap::LineOf(const MapCell& cell) const {

@@ -1,7 +1,7 @@
 // A map: the outcome of the encounter over two parameters at once, the start
 // angle of the series (x) and one field the scenario reads (y). Each row of
 // the map is exactly the series that the field, typed with the row's value,
-// gives; the rows run side by side so that the cores stay busy. With
+// gives; the tests of all rows share the threads so that the cores stay busy. With
 // refinement only the cells where the outcome changes are computed.
 #pragma once
 
@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "records/shard_lines.h"
+#include "series/map_rows.h"
 #include "series/run_series.h"
 
 namespace lab {
@@ -33,6 +35,10 @@ struct MapRequest {
 // More y values than this is a mistake, not a map (each is set up before the
 // first test).
 inline constexpr int kMostMapRows = 10000;
+
+// What refinement keeps for every cell of the map while it runs: the cell
+// whose value it takes, its outcome, and where its computed row lies.
+inline constexpr double kRefineBytesPerCell = 20;
 
 struct MapCell {
   int row = 0;              // index of the y value
@@ -69,12 +75,12 @@ std::vector<double> AxisValues(const MapAxisRequest& axis);
 
 class PreparedMap {
  public:
-  // Checks the axis against what the scenario reads and sets up every row
-  // as a user would; throws RefusedInput.
+  // Checks the axis against what the scenario reads, the size of the map
+  // against the memory it needs, then sets up the first test of every row as
+  // a user would (each row's series itself is prepared as its tests are
+  // reached); throws RefusedInput.
   explicit PreparedMap(MapRequest request);
-  ~PreparedMap();
-  PreparedMap(const PreparedMap&) = delete;
-  PreparedMap& operator=(const PreparedMap&) = delete;
+  ~PreparedMap();  // not copied: it holds its first row's series
 
   const MapRequest& request() const { return request_; }
   int rows() const { return static_cast<int>(ys_.size()); }
@@ -87,7 +93,8 @@ class PreparedMap {
   const std::vector<std::string>& y_texts() const { return y_texts_; }
   const std::vector<std::string>& field_texts() const { return field_texts_; }
   const std::string& y_column() const { return y_column_; }
-  const std::vector<double>& angles() const { return angles_; }
+  // The start angles of the tests (x), made when first asked for.
+  const std::vector<double>& angles() const;
   const std::vector<std::string>& setup_warnings() const { return warnings_; }
   const std::string& header() const { return header_; }
   const std::string& first_lines() const { return first_lines_; }
@@ -102,17 +109,26 @@ class PreparedMap {
 
  private:
   void CheckAxis();
+  void CheckSize() const;
   void SetUpRows();
-  std::unique_ptr<PreparedSeries> RowSeries(int row, std::optional<std::vector<std::int64_t>> only,
-                                            int threads) const;
+  SeriesRequest RowRequest(int row) const;
+  RowStart StartOfRow(int row) const;
   std::string Label(int row) const;
   std::string LineOf(const MapCell& cell) const;
+  RowEvents EventsOfRows(const MapEvents& events, MapResult& result) const;
+  // planned: of every pass so far; before: tests and steps of earlier passes.
+  bool RunPlan(const std::vector<RowPlan>& plan, const RowEvents& row_events,
+               const MapEvents& events, const RunStop& stop, std::int64_t planned,
+               std::int64_t tests_before, std::int64_t steps_before) const;
   bool RunWhole(const MapEvents& events, const RunStop& stop, MapResult& result);
   bool RunRefined(const MapEvents& events, const RunStop& stop, MapResult& result);
   std::string RecordJson(const MapResult& result) const;
 
   MapRequest request_;
-  std::vector<double> ys_, angles_;
+  std::unique_ptr<PreparedSeries> first_row_;  // counts the tests of every row
+  mutable std::once_flag angles_made_;
+  mutable std::vector<double> angles_;
+  std::vector<double> ys_;
   std::vector<std::string> y_texts_, field_texts_, warnings_, row_ids_;
   std::string y_column_, header_, row_header_, first_lines_, id_, start_time_, scenario_;
   std::array<std::string, kControlFields> fields_;

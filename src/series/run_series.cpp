@@ -1,12 +1,8 @@
 #include "series/run_series.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 #include "port/control_flow.h"
 #include "records/csv.h"
@@ -15,6 +11,7 @@
 #include "records/run_record.h"
 #include "records/texts.h"
 #include "series/crosscheck.h"
+#include "series/ordered_pool.h"
 #include "series/parallel_series.h"
 #include "series/progress_counters.h"
 #include "series/series_port.h"
@@ -61,41 +58,6 @@ std::string EnergyWarning(const TestRow& row, const std::string& tdfact) {
          " %; the time step is too coarse for this encounter: try a larger \"t d fact\" (now " +
          Echo(tdfact) + ")";
 }
-
-// Calls report a few times a second from a thread of its own while it lives.
-class ProgressTicker {
- public:
-  ProgressTicker(const ProgressCounters& counters,
-                 const std::function<void(std::int64_t, std::int64_t)>& report)
-      : counters_(counters), report_(report) {
-    if (report_) thread_ = std::thread([this] { Loop(); });
-  }
-  ~ProgressTicker() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  void Loop() {
-    std::unique_lock lock(mutex_);
-    while (!cv_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stop_; })) {
-      std::int64_t steps = counters_.steps_done.load();
-      for (const auto& r : counters_.running) steps += r.load();
-      report_(counters_.tests_done.load(), steps);
-    }
-  }
-  const ProgressCounters& counters_;
-  const std::function<void(std::int64_t, std::int64_t)>& report_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool stop_ = false;
-  std::thread thread_;
-};
 
 // What the scenario text and the field texts ask for that the set-up will not
 // do as the user may think. Refusals (a number that is not finite) go to
@@ -149,8 +111,7 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   angles_ = AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), port.GetFieldText(14));
   if (refusal.empty()) series_tests_ = CountSeries(angles_, Echo(port.GetFieldText(14)), &refusal);
   if (!refusal.empty()) throw RefusedInput(refusal);
-  tests_ = series_tests_;
-  if (r.shards > 0) tests_ = tests_ >= r.shard ? (tests_ - r.shard) / r.shards + 1 : 0;
+  tests_ = TestsOfShard(series_tests_, r.shard, r.shards);
   if (r.only) {
     const auto& only = *r.only;
     for (std::size_t k = 0; k < only.size(); ++k) {
@@ -159,7 +120,7 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
     }
     tests_ = static_cast<std::int64_t>(only.size());
   }
-  jobs_ = r.jobs > 0 ? r.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  jobs_ = ThreadsOfJobs(r.jobs);
 
   CsvLayout layout{r.shards > 0, r.energy, r.full};
   layout.crosscheck = r.crosscheck;
@@ -194,13 +155,12 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
   const SeriesRequest& r = request_;
   SimState& s = engine_->s;
   SeriesPort& port = engine_->port;
-  const Integrator integrator = *IntegratorOfName(r.integrator);
   std::vector<std::string> messages;
   try {
     ProgressCounters counters(jobs_);
     ProgressTicker ticker(counters, events.progress);
     PixelLayer* picture = r.picture ? &engine_->picture : nullptr;
-    const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck;
+    const bool fixed_only = r.integrator == kEulerSumsName && !r.crosscheck;
     port.stop = &stop;
     if (r.only && r.only->empty()) {
       // Nothing chosen: nothing to run.
@@ -216,17 +176,13 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
     } else {
       s.runstate = 0;
       StartSeries(s, port);
-      ParallelSettings settings{jobs_,     r.shard, r.shards, r.max_steps, picture,
-                                &counters, {},      1,        nullptr,     {}};
-      settings.lanes = lanes_;
+      ParallelSettings settings = SettingsOfRequest(r, lanes_);
+      settings.picture = picture;
+      settings.progress = &counters;
       settings.stop = &stop;
-      if (r.only) settings.only = *r.only;
-      if (!fixed_only) {
-        settings.run_test = [&](SimState& test, SeriesPort& test_port) {
-          RunSeriesTest(integrator, r.crosscheck, r.max_steps, test, test_port);
-        };
-      }
-      messages = RunSeriesInParallel(s, settings, take_row);
+      settings.workers = WorkersFor(jobs_, tests_, settings.TestsPerWorker());
+      const TestChoice choice{r.shard, r.shards, 0, r.only};
+      messages = RunSeriesInParallel(s, settings, choice, take_row);
     }
   } catch (const ProgramEnded&) {
   } catch (const Interrupted&) {
@@ -242,20 +198,17 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   SeriesResult result;
   result.warnings = static_cast<int>(warnings_.size());
   const CsvLayout layout{r.shards > 0, r.energy, r.full, r.crosscheck};
-  CrossTally tally;
 
   // Rows in series order: row 2's rule, the energy check, one whole line.
-  BestSoFar best;
+  RowJudge judge(r.crosscheck);
   ShardChecksum checksum;  // of a shard's lines, for its last one
   checksum.Add(first_lines_);
   auto take_row = [&](std::int64_t test, TestRow row) {
     if (stop.Requested()) return;
-    row.best = row.candidate && best.Takes(row.ratio);
-    if (r.crosscheck) tally.Decide(row);
-    if (row.energy_err && std::abs(*row.energy_err) > 0.01) {
+    if (const std::string warning = judge.Take(row, engine_->tdfact); !warning.empty()) {
       ++result.warnings;
       ++result.trust_warnings;
-      if (events.warning) events.warning(EnergyWarning(row, engine_->tdfact));
+      if (events.warning) events.warning(warning);
     }
     ++result.written;
     const std::string line = CsvRow(layout, test, row);
@@ -279,35 +232,65 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   if (layout.shard)
     result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
   if (r.crosscheck) {
-    result.cross_differing = tally.differing();
-    result.cross_rows = tally.rows();
-    result.cross_summary = CrossSummary(tally);
+    result.cross_differing = judge.tally().differing();
+    result.cross_rows = judge.tally().rows();
+    result.cross_summary = CrossSummary(judge.tally());
   }
   result.record_json = RunRecordJson(RecordOf(result));
   return result;
 }
 
 RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
-  const SeriesRequest& r = request_;
-  RunRecord m;
-  m.args = r.command_line.empty() ? ArgsOfRequest(r) : r.command_line;
-  m.fields = fields_;
-  m.au = au_;
-  m.scenario = r.test.value_or("0");
-  m.series = id_;
-  m.header = header_;
-  m.start_time = start_time_;
-  m.integrator = r.integrator;
-  m.crosscheck = r.crosscheck;
-  m.max_steps = r.max_steps;
-  m.series_tests = series_tests_;
-  m.tests = tests_;
-  m.written = result.written;
-  m.jobs = jobs_;
-  m.warnings = result.warnings;
-  m.shard = r.shard;
-  m.shards = r.shards;
-  return m;
+  return RecordOfRun(request_,
+                     {fields_, au_, id_, header_, start_time_, series_tests_, tests_, result.written,
+                      jobs_, result.warnings},
+                     ArgsOfRequest(request_));
+}
+
+RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& f, std::vector<std::string> args) {
+  return RunRecord{r.command_line.empty() ? std::move(args) : r.command_line,
+                   f.fields, f.au, r.test.value_or("0"), f.id, f.header, f.start_time,
+                   r.integrator, r.crosscheck, r.max_steps,
+                   f.series_tests, f.tests, f.written, f.jobs, f.warnings,
+                   r.shard, r.shards, ""};
+}
+
+std::int64_t TestsOfShard(std::int64_t tests, int shard, int shards) {
+  if (shards == 0) return tests;
+  return tests >= shard ? (tests - shard) / shards + 1 : 0;
+}
+
+SeriesIdentity IdentifySeries(const SeriesRequest& r, const std::string& header) {
+  SeriesIdentity identity;
+  SimState s;
+  SeriesPort port(s, r.max_steps, [](const TestRow&) {});
+  LoadAsUser(r, s, port);
+  identity.warnings = SetUpWarnings(r, s, port, &identity.refusal);
+  if (!identity.refusal.empty()) return identity;
+  identity.id = SeriesId(FieldsOfFirstTest(s, port), port.GetUnitOption(), r.max_steps,
+                         r.integrator, r.crosscheck, header);
+  return identity;
+}
+
+ParallelSettings SettingsOfRequest(const SeriesRequest& r, int lanes) {
+  ParallelSettings settings;
+  settings.max_steps = r.max_steps;
+  settings.lanes = lanes;
+  const Integrator integrator = *IntegratorOfName(r.integrator);
+  if (integrator != Integrator::kEulerSums || r.crosscheck) {
+    settings.run_test = [integrator, cross = r.crosscheck, steps = r.max_steps](SimState& test,
+                                                                               SeriesPort& port) {
+      RunSeriesTest(integrator, cross, steps, test, port);
+    };
+  }
+  return settings;
+}
+
+std::string RowJudge::Take(TestRow& row, const std::string& tdfact) {
+  row.best = row.candidate && best_.Takes(row.ratio);
+  if (crosscheck_) tally_.Decide(row);
+  if (row.energy_err && std::abs(*row.energy_err) > 0.01) return EnergyWarning(row, tdfact);
+  return "";
 }
 
 void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port) {

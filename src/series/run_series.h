@@ -17,11 +17,14 @@
 
 #include "control/headless_port.h"
 #include "encounter/series.h"
+#include "series/parallel_series.h"
 #include "simulation/pixel_layer.h"
 #include "setup/series_checks.h"
 #include "series/stop.h"
 #include "simulation/test_row.h"
 #include "simulation/accurate_test.h"
+#include "simulation/cross_outcome.h"
+#include "records/csv.h"
 
 namespace lab {
 
@@ -82,6 +85,7 @@ class PreparedSeries {
   std::int64_t series_tests() const { return series_tests_; }
   std::int64_t tests() const { return tests_; }  // of this shard
   int jobs() const { return jobs_; }
+  int lanes() const { return lanes_; }
   const std::string& header() const { return header_; }
   // The lines before the first row: the shard's first line and the header.
   const std::string& first_lines() const { return first_lines_; }
@@ -112,11 +116,58 @@ class PreparedSeries {
   SeriesAngles angles_{};
 };
 
+// How the request's tests run on the workers: the step limit, and the lanes
+// (the fixed step alone) or each test's integrator and cross-check.
+ParallelSettings SettingsOfRequest(const SeriesRequest& r, int lanes);
+
+// A series without a picture as far as the set-up of its first test shows
+// it, its tests not counted: the warnings about its texts, why it cannot run
+// (or ""), and its id (header: its CSV header).
+struct SeriesIdentity {
+  std::vector<std::string> warnings;
+  std::string refusal;
+  std::string id;
+};
+SeriesIdentity IdentifySeries(const SeriesRequest& r, const std::string& header);
+
+// A series' rows as they come, in series order: best by row 2's rule among
+// them, the cross-check tallied, and the energy checked.
+class RowJudge {
+ public:
+  explicit RowJudge(bool crosscheck) : crosscheck_(crosscheck) {}
+  // Decides row.best; returns the warning for a test whose total energy
+  // changed by more than 1 % (tdfact: the text of "t d fact"), or "".
+  std::string Take(TestRow& row, const std::string& tdfact);
+  const CrossTally& tally() const { return tally_; }
+
+ private:
+  bool crosscheck_;
+  BestSoFar best_;
+  CrossTally tally_;
+};
+
 // The fields as a user leaves them before Start: the scenario loaded, the
 // texts typed, the unit chosen.
 void LoadAsUser(const SeriesRequest& r, SimState& s, HeadlessPort& port);
 
 // The command-line arguments that run the request's series again.
 std::vector<std::string> ArgsOfRequest(const SeriesRequest& request);
+
+// What a run's record states besides its request.
+struct RunFacts {
+  std::array<std::string, kControlFields> fields;  // as the first test used them
+  bool au = false;
+  std::string id, header, start_time;
+  std::int64_t series_tests = 0, tests = 0, written = 0;
+  int jobs = 0, warnings = 0;
+};
+
+// The record of a run of the request; args: the arguments that run it
+// again, for a request that names none of its own.
+RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& facts, std::vector<std::string> args);
+
+// The tests of shard K of N of so many (all of them without shards): every
+// N-th from the K-th.
+std::int64_t TestsOfShard(std::int64_t tests, int shard, int shards);
 
 }  // namespace lab

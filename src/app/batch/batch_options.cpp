@@ -132,7 +132,8 @@ Exit status:
   0    done: every output written
   1    an output could not be written: a file or a stream, a full disk, a
        reader that went away (| head), a target that stopped being a
-       regular file during the run
+       regular file during the run; or the machine would not give the run
+       the threads or the memory it needs
   2    refused: bad options, a set-up that cannot run, a shard merge does
        not take, a file that cannot be read, a target that is not a regular
        file, a new name or a stream, two outputs in one file (all before the

@@ -107,7 +107,7 @@ int RunOneSeries(const SeriesCommandLine& o, const RunPlan& plan, std::ostream& 
     SayLastLine(o, err, written, series->tests(), started, warnings,
                 StopSignal() ? StopSignal() : -1);
     return status;
-  } catch (const encounter::Error& e) {  // the picture could not be made
+  } catch (const encounter::Error& e) {  // no threads, or the picture could not be made
     err << "encounter-batch: " << e.what() << '\n';
     return 1;
   }

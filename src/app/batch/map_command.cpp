@@ -94,6 +94,9 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
   } catch (const encounter::Stopped&) {
     if (write_failed) RequestStopForWriteError();
     *status = StoppedStatus(err);
+  } catch (const encounter::Error& e) {  // the threads could not be started
+    err << kMe << e.what() << '\n';
+    *status = 1;
   }
   return std::nullopt;
 }
