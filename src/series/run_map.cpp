@@ -183,6 +183,9 @@ void PreparedMap::SetUpRows() {
   }
   if (static_cast<double>(columns_) * rows() > static_cast<double>(kMostTests))
     throw RefusedInput("the map would have more than 1000000000 cells");
+  if (request_.refine > 0)
+    if (std::string w = RefineLevelsWarning(rows(), columns_, request_.refine); !w.empty())
+      warnings_.push_back(std::move(w));
   const bool sharded = r.shards > 0;
   header_ = (sharded ? "test," : "") + y_column_ + ',' + row_header_ +
             (request_.refine > 0 ? ",computed" : "");
