@@ -171,13 +171,14 @@ TEST(Map, PictureColoursEachCellByItsOutcome) {
   EXPECT_EQ(q.At(2 * 120, 150), (std::array<int, 3>{200, 200, 200}));  // absorbed
 }
 
-// The plot parses as XML and names its axes with their units.
+// The plot parses as XML and names its axes with their units; bytes of a
+// field text that are not UTF-8 show as U+FFFD.
 TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
   const std::string dir = Dir("svg");
-  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg"})).status, 0);
+  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg", "--set", "dist1=1 AU\xff\xfe<&"})).status, 0);
   const std::string texts = dir + "texts";
   const std::string command =
-      "/usr/bin/python3 -c \"import sys, xml.etree.ElementTree as E; "
+      "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
       "r = E.parse(sys.argv[1]).getroot(); "
       "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
       dir + "map.svg > " + texts;
@@ -185,7 +186,7 @@ TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
   const std::string text = golden::Read(texts);
   for (const char* expected :
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
-        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40"})
+        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
 }
 
