@@ -269,6 +269,23 @@ bool ParseMergeArgs(const std::vector<std::string>& args, std::vector<std::strin
   return !files->empty();
 }
 
+// The first shard that is also where merge writes (the --output file, or the
+// file a redirected standard output or standard error goes to), refused
+// before any shard is read or anything written: "" when there is none.
+// Appending the merge, or a message, to a shard would damage it.
+std::string ShardThatIsAnOutput(const std::vector<std::string>& files,
+                                const std::vector<std::pair<std::string, FileIdentity>>& outputs) {
+  for (const std::string& file : files) {
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    for (const auto& [where, id] : outputs) {
+      if (id.known && id.name.empty() && id.dev == st.st_dev && id.ino == st.st_ino)
+        return Echo(file, 120) + " is also " + where + ": merge never writes over a shard it reads";
+    }
+  }
+  return "";
+}
+
 // Every shard read, in the order given; the faults said on err as they are found.
 class ShardSet {
  public:
@@ -448,6 +465,14 @@ int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::os
       err << kMe << error << '\n';
       return 2;
     }
+  }
+  std::vector<std::pair<std::string, FileIdentity>> outputs = {
+      {"the file standard error goes to", IdentityOfDescriptor(2)}};
+  if (output) outputs.emplace_back("the output (--output)", output_file.Identity());
+  else outputs.emplace_back("the file standard output goes to", IdentityOfDescriptor(1));
+  if (const std::string why = ShardThatIsAnOutput(files, outputs); !why.empty()) {
+    err << kMe << why << '\n';
+    return 2;
   }
   ShardSet set(err, output_file.Identity());
   const bool readable = set.Read(files);
