@@ -156,9 +156,11 @@ TEST(RunRecord, ShellWordsReadBackAsTheyWere) {
 
 TEST(RunRecord, JsonReaderTakesOurRecordsAndRefusesTheRest) {
   std::string error;
-  // Every byte a record may hold comes back as it was written.
-  std::string all = "\xc3\xa9 \xf0\x9d\x84\x9e";
-  for (int c = 1; c < 128; ++c) all += static_cast<char>(c);
+  // Every byte a record may hold comes back as it was written, those that
+  // are no part of UTF-8 too (alone, a surrogate, a sequence cut short).
+  std::string all = "\xc3\xa9 \xf0\x9d\x84\x9e \xed\xa0\x80 \xe2\x82 \xc0\xaf";
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  EXPECT_EQ(lab::JsonString("1 AU\xff\xfe\xe2\x82"), "\"1 AU\\udcff\\udcfe\\udce2\\udc82\"");
   const auto doc = lab::ReadJson("{\"a\": [" + lab::JsonString(all) +
                                      ", -1.5e+3, true, false, null, {}], \"a\": \"\\ud834\\udd1e\\/\"}",
                                  &error);
@@ -187,6 +189,7 @@ TEST(RunRecord, JsonReaderTakesOurRecordsAndRefusesTheRest) {
       {"\"a\nb\"", "a control character"},
       {"\"\\ud800x\"", "a lone surrogate"},
       {"\"\\udc00\"", "a lone surrogate"},
+      {"\"\\udd00\"", "a lone surrogate"},
       {"\"\\x41\"", "an unknown escape"},
       {"\"\\u00g1\"", "four hex digits"},
       {"\"abc", "ends inside a string"},
@@ -206,7 +209,7 @@ class Rerun : public testing::Test {
     dir_ = Dir(testing::UnitTest::GetInstance()->current_test_info()->name());
     record_ = dir_ + "run.json";
     const Result r = Batch({"--test", "2", "--set", "end=20", "--max-steps", "500", "--quiet",
-                            "--set", "tdfact=2 it's\n\"x\"\x01", "--shard", "2/2", "--jobs", "1", "--output",
+                            "--set", "tdfact=2 it's\n\"x\"\x01\xff\xfe", "--shard", "2/2", "--jobs", "1", "--output",
                             dir_ + "out.csv", "--meta=" + record_});
     ASSERT_EQ(r.status, 0) << r.err;
     csv_ = Read(dir_ + "out.csv");

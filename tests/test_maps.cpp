@@ -171,13 +171,14 @@ TEST(Map, PictureColoursEachCellByItsOutcome) {
   EXPECT_EQ(q.At(2 * 120, 150), (std::array<int, 3>{200, 200, 200}));  // absorbed
 }
 
-// The plot parses as XML and names its axes with their units.
+// The plot parses as XML and names its axes with their units; bytes of a
+// field text that are not UTF-8 show as U+FFFD.
 TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
   const std::string dir = Dir("svg");
-  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg"})).status, 0);
+  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg", "--set", "dist1=1 AU\xff\xfe<&"})).status, 0);
   const std::string texts = dir + "texts";
   const std::string command =
-      "/usr/bin/python3 -c \"import sys, xml.etree.ElementTree as E; "
+      "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
       "r = E.parse(sys.argv[1]).getroot(); "
       "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
       dir + "map.svg > " + texts;
@@ -185,7 +186,7 @@ TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
   const std::string text = golden::Read(texts);
   for (const char* expected :
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
-        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40"})
+        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
 }
 
@@ -275,6 +276,43 @@ TEST(Map, RefinementSplitsEveryBlockBesideADifferingCorner) {
   std::size_t split = 0;
   for (const auto& row : plan.Next()) split += row.size();
   EXPECT_EQ(split, 12u);
+}
+
+// The coarse grid keeps two cells each way that has more than one: levels
+// that would leave it one cell across are cut to those that fit, with a
+// warning naming them, so that an absorbed cell is not painted over.
+TEST(Map, RefinementKeepsTwoCoarseCellsEachWay) {
+  const struct {
+    int rows;
+    std::int64_t columns;
+    int levels, usable;
+  } cases[] = {{100, 360, 3, 3}, {3, 12, 3, 1}, {3, 2, 3, 0}, {1, 360, 20, 8},
+               {5, 40, 2, 2},    {64, 64, 6, 5}, {12, 3, 4, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " x " + std::to_string(c.columns));
+    EXPECT_EQ(lab::UsableRefineLevels(c.rows, c.columns, c.levels), c.usable);
+    EXPECT_EQ(lab::RefineLevelsWarning(c.rows, c.columns, c.levels).empty(), c.usable == c.levels);
+  }
+  lab::RefinePlan plan(3, 12, 3);  // every second cell of rows 0 and 2
+  const auto coarse = plan.Next();
+  EXPECT_EQ(coarse[0], (std::vector<std::int64_t>{0, 2, 4, 6, 8, 10}));
+  EXPECT_TRUE(coarse[1].empty());
+  EXPECT_EQ(coarse[2], coarse[0]);
+
+  // 3 x 7 cells, one of them absorbed (at 2 AU): refined by the one level
+  // that fits, the map still has it.
+  const std::vector<std::string> map = {"map", "--quiet", "--jobs", "2", "--test", "2", "--set",
+                                        "dalpha=30", "--y", "dist2=2:3:3", "--summary"};
+  const std::string absorbed = "\n2         7       0.857 \u00b1 0.132   0.143 \u00b1 0.132   ";
+  const Result full = Batch(map);
+  EXPECT_NE(full.err.find(absorbed), std::string::npos) << full.err;
+  const Result refined = Batch(With(map, {"--refine", "3"}));
+  ASSERT_EQ(refined.status, 0) << refined.err;
+  EXPECT_NE(refined.err.find(absorbed), std::string::npos) << refined.err;
+  EXPECT_NE(refined.err.find("warning: refinement by 3 levels would leave a coarse grid of one cell "
+                             "across a map of 3 x 7 cells; refining by 1 level instead"),
+            std::string::npos)
+      << refined.err;
 }
 
 // The fractions of each end and of v3_red per y value, with their standard

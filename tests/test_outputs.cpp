@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -272,6 +273,93 @@ TEST(Targets, OneFileForTwoOutputsIsRefused) {
     EXPECT_EQ(Read(dir + "r.csv"), "old");
     EXPECT_EQ(Read(dir + "s1.csv"), s1);
     EXPECT_FALSE(fs::exists(dir + "new.png"));
+    EXPECT_EQ(Temporaries(dir), 0);
+  }
+}
+
+// A shard that merge's standard output or error is redirected to
+// (`merge s1.csv s2.csv >> s2.csv`) would take the merge or the messages:
+// refused before anything is read or written. Standard output unused
+// (--output) is no clash.
+TEST(Targets, MergeWritesIntoNoShardItReads) {
+  const std::string dir = Dir("merge-streams");
+  std::string shards[2];
+  for (int k = 0; k < 2; ++k) shards[k] = Batch(Plus(kShort, {"--shard", std::to_string(k + 1) + "/2"})).out;
+  const std::string whole = Batch(kShort).out;
+  const struct {
+    const char *out, *err;  // the files standard output and error are appended to
+    std::vector<std::string> output;
+    int status;
+    const char* message;
+  } cases[] = {
+      {"s2.csv", "err.log", {}, 2, "\"@s2.csv\" is also the file standard output goes to"},
+      {"out.log", "s1.csv", {}, 2, "\"@s1.csv\" is also the file standard error goes to"},
+      {"s2.csv", "err.log", {"--output", "@merged.csv"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    for (const char* name : {"s1.csv", "s2.csv", "out.log", "err.log", "merged.csv"}) fs::remove(dir + name);
+    for (int k = 0; k < 2; ++k) std::ofstream(dir + "s" + std::to_string(k + 1) + ".csv") << shards[k];
+    const Result r = RunWith(Launch{In(dir, Plus({"merge", "@s1.csv", "@s2.csv"}, c.output)), Stdout::kFile,
+                                    dir + c.out, dir + c.err, RLIM_INFINITY});
+    EXPECT_EQ(r.status, c.status);
+    std::string message = c.message;
+    if (const auto at = message.find('@'); at != std::string::npos) message.replace(at, 1, dir);
+    const std::string said = Read(dir + c.err);
+    EXPECT_NE(said.find(message), std::string::npos) << said;
+    // Where standard error is a shard, the one line of the refusal follows it.
+    const std::string s1 = Read(dir + "s1.csv");
+    const bool err_in_s1 = c.err == std::string("s1.csv");
+    EXPECT_EQ(s1.substr(0, shards[0].size()), shards[0]);
+    EXPECT_EQ(std::count(s1.begin() + static_cast<std::ptrdiff_t>(shards[0].size()), s1.end(), '\n'),
+              err_in_s1 ? 1 : 0);
+    EXPECT_EQ(Read(dir + "s2.csv"), shards[1]);
+    EXPECT_EQ(c.status == 0 ? Read(dir + "merged.csv") : "", c.status == 0 ? whole : "");
+  }
+}
+
+// An output that is a symbolic link stays one: the file behind it is
+// replaced and keeps its mode. The folder is opened at the start: renamed
+// during the run, it receives the file under its new name.
+TEST(Targets, ALinkStaysALinkAndItsFileKeepsItsMode) {
+  const std::string dir = Dir("link");
+  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  for (const char* option : {"--output", "--meta"}) {
+    SCOPED_TRACE(option);
+    fs::remove(dir + "link");
+    fs::remove(dir + "behind");
+    std::ofstream(dir + "behind") << "old";
+    fs::permissions(dir + "behind", mode);
+    fs::create_symlink("behind", dir + "link");
+    ASSERT_EQ(Batch(Plus(kShort, {option, dir + "link"})).status, 0);
+    EXPECT_TRUE(fs::is_symlink(dir + "link"));
+    EXPECT_EQ(fs::read_symlink(dir + "link"), "behind");
+    EXPECT_EQ(Read(dir + "behind").substr(0, 1), option == std::string("--meta") ? "{" : "a");
+    EXPECT_EQ(fs::status(dir + "behind").permissions(), mode);
+    EXPECT_EQ(Temporaries(dir), 0);
+  }
+}
+
+TEST(Targets, AFolderRenamedDuringTheRunReceivesTheFile) {
+  enum Target { kNewName, kExisting, kDiscarded };
+  for (Target target : {kNewName, kExisting, kDiscarded}) {
+    SCOPED_TRACE(target);
+    const std::string dir = Dir("renamed");
+    fs::create_directory(dir + "d");
+    if (target == kExisting) std::ofstream(dir + "d/x.csv") << "old";
+    lab::ReplacingFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(dir + "d/x.csv", &error)) << error;
+    EXPECT_TRUE(file.Write("new\n"));
+    fs::rename(dir + "d", dir + "d-old");
+    if (target == kDiscarded) {
+      file.Discard();
+    } else {
+      EXPECT_TRUE(file.Commit(&error)) << error;
+    }
+    EXPECT_EQ(fs::exists(dir + "d-old/x.csv") ? Read(dir + "d-old/x.csv") : "none",
+              target == kDiscarded ? "none" : "new\n");
+    EXPECT_FALSE(fs::exists(dir + "d"));
     EXPECT_EQ(Temporaries(dir), 0);
   }
 }

@@ -233,6 +233,52 @@ TEST(ShardBytes, MergeRefusesEveryOneByteChange) {
   }
 }
 
+// A map's shards edited as by hand, the checksum made anew: a sign on a y
+// value, a y value that changes along a row of the map within one shard or
+// between two. 15 cells, 5 a row: shard 1/2 holds the tests 0 2 4 | 6 8 |
+// 10 12 14, shard 2/2 the tests 1 3 | 5 7 9 | 11 13.
+TEST(ShardBytes, MergeRefusesAMapShardWhoseYChangesAlongARow) {
+  const std::string dir = Dir("map-y");
+  std::string shards[2];
+  for (int k = 0; k < 2; ++k) {
+    shards[k] = Batch({"map", "--quiet", "--test", "2", "--set", "end=40", "--set", "dalpha=10", "--y",
+                       "dist2=2:3:3", "--max-steps", "3000", "--shard", std::to_string(k + 1) + "/2"})
+                    .out;
+    ASSERT_NE(shards[k].find(" rows 3\n"), std::string::npos) << shards[k];
+  }
+  const struct {
+    int shard;  // 1 or 2
+    std::vector<std::pair<std::string, std::string>> edits;
+    std::string fault;
+  } cases[] = {
+      {1, {{"\n0,2,", "\n0,-2,"}}, "s1.csv\" has an unreadable dist2_au \"-2\" in line 3"},
+      {1, {{"\n2,2,", "\n2,2.5,"}}, "s1.csv\" has dist2_au \"2.5\" in line 4 where its row of the map has \"2\""},
+      {2, {{"\n1,2,", "\n1,2.5,"}, {"\n3,2,", "\n3,2.5,"}},
+       "s2.csv\" has dist2_au \"2.5\" in test 1 where \"" + dir + "s1.csv\" has \"2\" in the same row of the map\n"
+       "encounter-batch merge: run again: --shard K/2 for K = 1-2\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    std::string texts[2] = {shards[0], shards[1]};
+    std::string& text = texts[c.shard - 1];
+    for (const auto& [from, to] : c.edits) {
+      ASSERT_NE(text.find(from), std::string::npos) << from;
+      text.replace(text.find(from), from.size(), to);
+    }
+    text = Reseal(text);
+    std::vector<std::string> merge = {"merge"};
+    for (int k = 0; k < 2; ++k) {
+      merge.push_back(dir + "s" + std::to_string(k + 1) + ".csv");
+      fs::remove(merge.back());
+      std::ofstream(merge.back(), std::ios::binary) << texts[k];
+    }
+    const Result r = Batch(merge);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.fault), std::string::npos) << r.err;
+  }
+}
+
 // The series id changes with everything that changes a row, so that merge
 // refuses shards of two series; what changes no row leaves it as it is.
 TEST(ShardBytes, SeriesIdCoversEveryInputOfARow) {

@@ -142,6 +142,11 @@ class Reader {
     }
     unsigned code = 0;
     if (c != 'u' || !Hex4(&code)) return Fail("an unknown escape in a string");
+    if (code >= 0xdc80 && code <= 0xdcff) {
+      // A byte of a text that was not UTF-8, as JsonString writes it.
+      *out += static_cast<char>(code - 0xdc00);
+      return true;
+    }
     if (code >= 0xdc00 && code <= 0xdfff) return Fail("a lone surrogate in a string");
     if (code >= 0xd800 && code <= 0xdbff) {
       unsigned low = 0;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "records/cross_columns.h"
 #include "records/csv.h"
 #include "records/replacing_file.h"
+#include "records/shard_row_rules.h"
 #include "records/shard_rows.h"
 #include "records/texts.h"
 #include "records/signals.h"
@@ -191,6 +193,7 @@ void ReadShard(int fd, Shard* s) {
   std::optional<ShardRows> rows = ShardRows::ForHeader(s->header, s->map_rows, s->total);
   if (!rows) return fault("has no CSV header in line 2 that this version prints for a shard");
   const std::size_t columns = Split(s->header, ',').size();
+  ShardRowRules rules(s->header, s->map_rows, s->total);
 
   std::int64_t expected = s->k - 1;
   while (in.Next(&line)) {
@@ -219,6 +222,7 @@ void ReadShard(int fd, Shard* s) {
                    std::to_string(expected) + " belongs");
     const std::string why = rows->Check(values, where);
     if (!why.empty()) return fault(why);
+    if (const std::string across = rules.Check(values, where); !across.empty()) return fault(across);
     s->rows.push_back(line.substr(values[0].size() + 1));
     expected += s->n;
   }
@@ -268,6 +272,23 @@ bool ParseMergeArgs(const std::vector<std::string>& args, std::vector<std::strin
   }
   if (files->empty()) err << kMe << "name the shard files to merge\n";
   return !files->empty();
+}
+
+// The first shard that is also where merge writes (the --output file, or the
+// file a redirected standard output or standard error goes to), refused
+// before any shard is read or anything written: "" when there is none.
+// Appending the merge, or a message, to a shard would damage it.
+std::string ShardThatIsAnOutput(const std::vector<std::string>& files,
+                                const std::vector<std::pair<std::string, FileIdentity>>& outputs) {
+  for (const std::string& file : files) {
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    for (const auto& [where, id] : outputs) {
+      if (id.known && id.name.empty() && id.dev == st.st_dev && id.ino == st.st_ino)
+        return Echo(file, 120) + " is also " + where + ": merge never writes over a shard it reads";
+    }
+  }
+  return "";
 }
 
 // Every shard read, in the order given; the faults said on err as they are found.
@@ -392,6 +413,34 @@ std::optional<std::vector<const Shard*>> ShardSet::Whole() {
   return by_k;
 }
 
+// In a map, every cell of a row of the map has the row's y value, whichever
+// shard holds it; false after naming the first shard that says otherwise
+// and the one it disagrees with.
+bool MapRowsAgree(const std::vector<const Shard*>& by_k, std::ostream& err) {
+  const Shard& first = *by_k[1];
+  if (first.map_rows == 0) return true;
+  const std::int64_t n = static_cast<std::int64_t>(by_k.size()) - 1;
+  const std::int64_t per_row = first.total / first.map_rows;
+  auto at = [&](std::int64_t test) -> std::pair<const Shard*, std::string_view> {
+    const Shard* s = by_k[test % n + 1];
+    const std::string_view row = s->rows[static_cast<std::size_t>(test / n)];
+    return {s, row.substr(0, row.find(','))};
+  };
+  for (std::int64_t test = 0; test < first.total; ++test) {
+    const auto [row_shard, row_y] = at(test - test % per_row);
+    const auto [shard, y] = at(test);
+    if (y == row_y) continue;
+    const std::string column(Split(first.header, ',')[1]);
+    err << kMe << Echo(shard->file, 120) << " has " << column << ' ' << Echo(y, 24) << " in test "
+        << test << " where " << Echo(row_shard->file, 120) << " has " << Echo(row_y, 24)
+        << " in the same row of the map\n"
+        << kMe << "run again: --shard K/" << n << " for K = "
+        << Ranges({std::min(row_shard->k, shard->k), std::max(row_shard->k, shard->k)}) << '\n';
+    return false;
+  }
+  return true;
+}
+
 // The rows in series order, row 2 decided again (and with --crosscheck the
 // accurate method's best and the flag); false at a failed write or a stop.
 bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, std::ostream& err) {
@@ -448,12 +497,20 @@ int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::os
       return 2;
     }
   }
+  std::vector<std::pair<std::string, FileIdentity>> outputs = {
+      {"the file standard error goes to", IdentityOfDescriptor(2)}};
+  if (output) outputs.emplace_back("the output (--output)", output_file.Identity());
+  else outputs.emplace_back("the file standard output goes to", IdentityOfDescriptor(1));
+  if (const std::string why = ShardThatIsAnOutput(files, outputs); !why.empty()) {
+    err << kMe << why << '\n';
+    return 2;
+  }
   ShardSet set(err, output_file.Identity());
   const bool readable = set.Read(files);
   if (StopRequested()) return StopStatus();
   if (!readable) return 2;
   const auto by_k = set.Whole();
-  if (!by_k) return 2;
+  if (!by_k || !MapRowsAgree(*by_k, err)) return 2;
 
   std::ostream& merged = output ? output_file.Stream() : out;
   if (WriteMerged(*by_k, merged, err) && (!output || output_file.Commit(&error))) return 0;

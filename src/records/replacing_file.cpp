@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <ranges>
 #include <vector>
 
@@ -77,6 +78,25 @@ bool FollowLinks(std::string path, std::string* target, int* stream, std::string
   return false;
 }
 
+// A new file ".NAME.partial-XXXXXX" in the folder, readable and writable by
+// its owner only: its descriptor (its name in *temp), or -1 with errno set.
+int MakeTemporary(int dir, std::string base, std::string* temp) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  if (base.size() > 200) base.resize(200);
+  std::random_device random;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string name = "." + base + ".partial-";
+    for (int k = 0; k < 6; ++k) name += kLetters[random() % (sizeof kLetters - 1)];
+    const int fd = openat(dir, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) {
+      if (fd >= 0) *temp = name;
+      return fd;
+    }
+  }
+  errno = EEXIST;
+  return -1;
+}
+
 const char* KindOf(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO";
   if (S_ISDIR(mode)) return "a directory";
@@ -114,13 +134,21 @@ bool ReplacingFile::Open(const std::string& path, std::string* error) {
     stream_.Reset(stream_fd_);
     return true;
   }
-  const std::string dir = DirectoryOf(target_);
-  std::string base = target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
+  // Everything from here on is relative to the folder opened now: should the
+  // folder be renamed or moved during the run, the output still ends up in
+  // it, under its name there, and no temporary file is left anywhere.
+  dir_fd_ = open(DirectoryOf(target_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd_ < 0) {
+    *error = what + std::strerror(errno);
+    return false;
+  }
+  base_ = target_.substr(target_.rfind('/') == std::string::npos ? 0 : target_.rfind('/') + 1);
   struct stat st {};
-  replaces_ = stat(target_.c_str(), &st) == 0;
+  replaces_ = fstatat(dir_fd_, base_.c_str(), &st, 0) == 0;
   if (replaces_) {
     if (!S_ISREG(st.st_mode)) {
       *error = what + "it is not a regular file (write to a regular file or a new name)";
+      Discard();
       return false;
     }
     identity_ = {st.st_dev, st.st_ino, "", true, false};
@@ -128,19 +156,17 @@ bool ReplacingFile::Open(const std::string& path, std::string* error) {
     owner_ = st.st_uid;
     group_ = st.st_gid;
   } else {
-    if (stat(dir.c_str(), &st) == 0) identity_ = {st.st_dev, st.st_ino, base, true, false};
+    if (fstat(dir_fd_, &st) == 0) identity_ = {st.st_dev, st.st_ino, base_, true, false};
     const mode_t mask = umask(0);
     umask(mask);
     mode_ = 0666 & ~mask;
   }
-  if (base.size() > 200) base.resize(200);
-  std::string name = dir + "/." + base + ".partial-XXXXXX";
-  fd_ = mkstemp(name.data());
+  fd_ = MakeTemporary(dir_fd_, base_, &temp_);
   if (fd_ < 0) {
     *error = what + std::strerror(errno);
+    Discard();
     return false;
   }
-  temp_ = name;
   stream_.Reset(fd_);
   return true;
 }
@@ -155,7 +181,7 @@ bool ReplacingFile::Write(std::string_view data) {
 // made there during the run (a FIFO, a device, a link) stays as it is.
 bool ReplacingFile::CheckTargetBeforeRename(std::string* why) const {
   struct stat st {};
-  if (lstat(target_.c_str(), &st) != 0) {
+  if (fstatat(dir_fd_, base_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return true;
     *why = std::strerror(errno);
     return false;
@@ -192,22 +218,24 @@ bool ReplacingFile::Commit(std::string* error) {
   // looked at once more just before the rename.
   int renamed = -1;
   if (!replaces_) {
-    renamed = renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE);
+    renamed = renameat2(dir_fd_, temp_.c_str(), dir_fd_, base_.c_str(), RENAME_NOREPLACE);
     if (renamed != 0 && errno != EEXIST && errno != EINVAL && errno != ENOSYS)
       return fail(std::strerror(errno));
   }
   if (renamed != 0) {
     std::string why;
     if (!CheckTargetBeforeRename(&why)) return fail(why);
-    if (rename(temp_.c_str(), target_.c_str()) != 0) return fail(std::strerror(errno));
+    if (renameat(dir_fd_, temp_.c_str(), dir_fd_, base_.c_str()) != 0) return fail(std::strerror(errno));
   }
   temp_.clear();
-  // The rename itself lasts once the directory is on disk.
-  const int dir = open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY);
+  // The rename itself lasts once the folder is on disk.
+  const int dir = openat(dir_fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
   }
+  close(dir_fd_);
+  dir_fd_ = -1;
   return true;
 }
 
@@ -216,8 +244,10 @@ void ReplacingFile::Discard() {
   stream_fd_ = -1;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
-  if (!temp_.empty()) unlink(temp_.c_str());
+  if (!temp_.empty() && dir_fd_ >= 0) unlinkat(dir_fd_, temp_.c_str(), 0);
   temp_.clear();
+  if (dir_fd_ >= 0) close(dir_fd_);
+  dir_fd_ = -1;
 }
 
 std::string ClashingTargets(const std::vector<NamedTarget>& outputs, bool stdout_used) {

@@ -1,6 +1,7 @@
 // A file that appears whole under its name or not at all: written under a
 // temporary name in the target's directory, synced, given the mode of the
-// file it replaces, and renamed over it. A symbolic link is followed to its
+// file it replaces, and renamed over it. The directory is opened once, at
+// the start: renamed or moved during the run, it still receives the file. A symbolic link is followed to its
 // target; anything there that is not a regular file (a device, a FIFO, a
 // directory) is refused without being opened, so nothing blocks or gets
 // replaced, and the target is looked at again just before the rename: only
@@ -63,8 +64,9 @@ class ReplacingFile {
 
  private:
   bool CheckTargetBeforeRename(std::string* why) const;
-  std::string path_, target_, temp_;
-  int fd_ = -1, stream_fd_ = -1;
+  std::string path_, target_;
+  std::string base_, temp_;  // the target's name and the temporary one, in the folder dir_fd_
+  int fd_ = -1, stream_fd_ = -1, dir_fd_ = -1;
   unsigned mode_ = 0644;
   bool replaces_ = false;
   unsigned owner_ = 0, group_ = 0;

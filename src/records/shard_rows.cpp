@@ -82,8 +82,9 @@ std::string ShardRows::Check(const std::vector<std::string_view>& cells, const s
     acc_best_ratio_ = 0;
   }
   for (std::size_t c = 1; c < cells.size() && c < columns_.size(); ++c) {
-    if (columns_[c] && !CellReadsBack(*columns_[c], cells[c]))
-      return "has an unreadable " + names_[c] + " " + Echo(cells[c], 24) + where;
+    if (!columns_[c] || CellReadsBack(*columns_[c], cells[c])) continue;
+    if (cells[c].empty()) return "has no " + names_[c] + where + " (the program always fills it)";
+    return "has an unreadable " + names_[c] + " " + Echo(cells[c], 24) + where;
   }
   return Compare(cells, where);
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "records/texts.h"
+
 namespace lab {
 
 namespace {
@@ -32,7 +34,18 @@ std::string Hex(const RgbColour& c) {
 
 std::string XmlEscaped(std::string_view text) {
   std::string s;
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8Length(text, i);
+    if (n != 1) {
+      // A byte that is no part of UTF-8, and the two characters XML forbids
+      // (U+FFFE, U+FFFF), are shown as the replacement character U+FFFD.
+      const std::string_view character = text.substr(i, n);
+      const bool shown = n > 1 && character != "\xef\xbf\xbe" && character != "\xef\xbf\xbf";
+      s += shown ? character : "\xef\xbf\xbd";
+      i += n > 1 ? n : 1;
+      continue;
+    }
+    const char c = text[i++];
     switch (c) {
       case '&': s += "&amp;"; break;
       case '<': s += "&lt;"; break;

@@ -31,7 +31,8 @@ class SvgWriter {
   std::string out_;
 };
 
-// The text with & < > " escaped.
+// The text with & < > " escaped, control characters left out and bytes
+// that are not UTF-8 shown as U+FFFD: always well-formed XML text.
 std::string XmlEscaped(std::string_view text);
 
 }  // namespace lab

@@ -34,7 +34,8 @@ std::string Escaped(std::string_view text) {
   return e;
 }
 
-// Length of the UTF-8 sequence at text[i], or 0 when it is not one.
+}  // namespace
+
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char c = b(i);
@@ -54,8 +55,6 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     return 0;
   return n;
 }
-
-}  // namespace
 
 std::string Echo(std::string_view text, std::size_t max) {
   if (text.size() > max) {
@@ -83,7 +82,12 @@ std::string JsonString(std::string_view text) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const std::size_t n = Utf8Length(text, i);
     if (n == 0) {
-      j += "\\ufffd";
+      // A byte that is no part of UTF-8 (always 0x80 or above) as the lone
+      // low surrogate U+DC80..U+DCFF, the way POSIX file names and arguments
+      // are carried in Unicode text: read back, it is the byte again.
+      char u[7];
+      std::snprintf(u, sizeof u, "\\udc%02x", c);
+      j += u;
       ++i;
       continue;
     }

@@ -4,11 +4,27 @@
 
 namespace lab {
 
+int UsableRefineLevels(int rows, std::int64_t columns, int levels) {
+  // A spacing of 2^L leaves two cells, 0 and 2^L, in a direction of n > 1
+  // cells as long as 2^L < n.
+  int usable = 0;
+  for (std::int64_t stride = 2; usable < levels; stride *= 2, ++usable) {
+    if ((rows > 1 && stride >= rows) || (columns > 1 && stride >= columns)) break;
+  }
+  return usable;
+}
+
+std::string RefineLevelsWarning(int rows, std::int64_t columns, int levels) {
+  const int usable = UsableRefineLevels(rows, columns, levels);
+  if (usable == levels) return "";
+  return "refinement by " + std::to_string(levels) + " levels would leave a coarse grid of one cell "
+         "across a map of " + std::to_string(rows) + " x " + std::to_string(columns) +
+         " cells; refining by " + std::to_string(usable) + " level" + (usable == 1 ? "" : "s") +
+         " instead (a grid " + std::to_string(1 << usable) + " times coarser)";
+}
+
 RefinePlan::RefinePlan(int rows, std::int64_t columns, int levels)
-    : rows_(rows), columns_(columns), stride_(1) {
-  // No coarser than one cell for the whole grid.
-  const std::int64_t longest = std::max<std::int64_t>(rows_, columns_);
-  for (int l = 0; l < levels && stride_ < longest; ++l) stride_ *= 2;
+    : rows_(rows), columns_(columns), stride_(std::int64_t{1} << UsableRefineLevels(rows, columns, levels)) {
   source_.assign(static_cast<std::size_t>(rows_ * columns_), -1);
   outcome_.assign(source_.size(), 0);
 }

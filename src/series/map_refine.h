@@ -13,15 +13,27 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace lab {
 
+// The levels of refinement a grid of rows x columns cells can take: at most
+// `levels`, and few enough that the coarse grid keeps at least two cells in
+// each direction that has more than one (a coarse grid of a single cell would
+// give its outcome to every cell without looking further).
+int UsableRefineLevels(int rows, std::int64_t columns, int levels);
+
+// The warning that the levels asked for were too many for the grid, naming
+// the levels used instead; "" when they fit.
+std::string RefineLevelsWarning(int rows, std::int64_t columns, int levels);
+
 class RefinePlan {
  public:
-  // A grid of rows x columns cells; the coarse grid takes every 2^levels-th
-  // cell in both directions, starting with cell (0, 0).
+  // A grid of rows x columns cells; the coarse grid takes every 2^L-th cell
+  // in both directions, starting with cell (0, 0), where L is the usable
+  // number of the levels asked for.
   RefinePlan(int rows, std::int64_t columns, int levels);
 
   // The cells to compute next, row by row (each row's columns ascending); the

@@ -240,6 +240,9 @@ void PreparedMap::SetUpRows() {
     first_lines_ = ShardLine(r.shard, r.shards, id_, kVersion, tests_, cells()) + " rows " +
                    std::to_string(rows()) + '\n';
   first_lines_ += header_ + '\n';
+  if (request_.refine > 0)
+    if (std::string w = RefineLevelsWarning(rows(), columns_, request_.refine); !w.empty())
+      warnings_.push_back(std::move(w));
 }
 
 const std::vector<double>& PreparedMap::angles() const {
