@@ -190,4 +190,9 @@ encounter::Row ApiRow(std::int64_t test, const TestRow& row, const std::string& 
   return encounter::RowOf(test, row, line);
 }
 
+SeriesRequest RequestOfScenario(const encounter::Scenario& scenario,
+                                const encounter::SeriesOptions& options) {
+  return encounter::RequestOf(scenario, options);
+}
+
 }  // namespace lab

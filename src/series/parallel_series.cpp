@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "series/lane_series.h"
+#include "series/series_starts.h"
 #include "series/stop.h"
-#include "setup/initial_conditions.h"
 #include "simulation/run_loop.h"
 #include "control/headless_port.h"
 
@@ -40,12 +40,11 @@ class Tests {
     while (!done_) {
       const std::int64_t test = test_++;
       SimState start = next_;
-      if (!INITIALISE(next_, port_)) {
+      if (!PrepareNextStart(next_, port_)) {
         done_ = true;
         refusal_ = {test, port_.messages.back()};
         return std::nullopt;
       }
-      next_.alpha0 = next_.alpha0 + next_.dalpha;
       if (!(next_.alpha0 <= next_.alphaend)) done_ = true;
       if (Chosen(test)) return Job{seq_++, test, start};
     }

@@ -201,7 +201,7 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
     ProgressCounters counters(jobs_);
     ProgressTicker ticker(counters, events.progress);
     PixelLayer* picture = r.picture ? &engine_->picture : nullptr;
-    const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck;
+    const bool fixed_only = integrator == Integrator::kEulerSums && !r.crosscheck && !r.run_test;
     port.stop = &stop;
     if (r.only && r.only->empty()) {
       // Nothing chosen: nothing to run.
@@ -222,7 +222,9 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
       settings.lanes = lanes_;
       settings.stop = &stop;
       if (r.only) settings.only = *r.only;
-      if (!fixed_only) {
+      if (r.run_test) {
+        settings.run_test = r.run_test;
+      } else if (!fixed_only) {
         settings.run_test = [&](SimState& test, SeriesPort& test_port) {
           RunBatchTest(integrator, r.crosscheck, r.max_steps, test, test_port);
         };

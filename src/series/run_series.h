@@ -25,6 +25,7 @@
 namespace lab {
 
 struct RunRecord;
+class SeriesPort;
 
 struct SeriesRequest {
   std::optional<std::string> test;                // text typed into "test"
@@ -43,6 +44,9 @@ struct SeriesRequest {
   // every start state is still prepared in series order, so each test runs
   // exactly as in the whole series; best is decided among these alone.
   std::optional<std::vector<std::int64_t>> only;
+  // Runs each test in place of the integrator's own runner (a trajectory
+  // follows its test so): s is the test's start as the series prepares it.
+  std::function<void(SimState& s, SeriesPort& port)> run_test;
 };
 
 // Input the series cannot run with: the message says why, in one line per
