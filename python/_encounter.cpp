@@ -13,6 +13,7 @@
 
 #include "engine_thread.h"
 #include "map_binding.h"
+#include "trajectory_binding.h"
 #include "row_columns.h"
 #include "scenario_of.h"
 #include "encounter/encounter.h"
@@ -135,6 +136,7 @@ PYBIND11_MODULE(_encounter, m) {
   BindPresets(m);
   BindSeries(m);
   lab::BindMap(m);
+  lab::BindTrajectory(m);
   // Joins the outputs of all shards of a series as `encounter-batch merge`
   // does: (status, merged CSV, messages naming the faulty shard files).
   m.def("merge_shards", [](const std::vector<std::string>& files) {

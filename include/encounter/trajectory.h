@@ -48,6 +48,7 @@ struct TrajectoryPoint {
   // Bodies 1, 2, 3 (index 0, 1, 2): mass (kg; 0 once absorbed), position
   // (km), velocity (km/s).
   std::array<double, 3> m_kg{}, x_km{}, y_km{}, vx_kms{}, vy_kms{};
+  std::array<double, 3> v_kms{};  // speeds, as the series' rows take them (km/s)
   // (E - E0) / |E0| and (L - L0) / |L0| of the bodies that carry mass, E the
   // kinetic plus potential energy, L the angular momentum about the origin.
   double energy_change = 0, angmom_change = 0;

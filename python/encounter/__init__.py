@@ -9,6 +9,8 @@ bodies, run on the program's own engine, the rows as pandas DataFrames.
     s.to_csv("preset-2.csv")                     # the bytes of encounter-batch
     m = encounter.map(2, y=("dist2", 1.5, 3, 16), end=90)  # outcome by angle and dist2
     m.plot()                                     # the outcome over both
+    t = encounter.trajectory(2, alpha=20, every=1000)  # one test from inside
+    t.df, t.events, t.plot()                     # points, events, the paths
 
 encounter.dask.series(client, 2, shards=16) runs the same series on a Dask
 cluster. See docs/python.md.
@@ -19,6 +21,7 @@ from ._encounter import Error, InputError
 from ._errors import TrustWarning
 from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
+from ._trajectory import Trajectory, start_states, trajectory
 
 __version__ = _encounter.version()
 field_names = _encounter.field_names
@@ -26,5 +29,5 @@ field_names = _encounter.field_names
 for _cls in (Error, InputError):
     _cls.__module__ = __name__
 
-__all__ = ["dask", "Error", "InputError", "Map", "Series", "TrustWarning", "field_names", "map",
-           "presets", "series"]
+__all__ = ["dask", "Error", "InputError", "Map", "Series", "Trajectory", "TrustWarning",
+           "field_names", "map", "presets", "series", "start_states", "trajectory"]

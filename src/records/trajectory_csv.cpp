@@ -1,7 +1,5 @@
 #include "records/trajectory_csv.h"
 
-#include <cmath>
-
 #include "records/texts.h"
 
 namespace lab {
@@ -79,7 +77,7 @@ std::string TrajectoryLine(const encounter::TrajectoryPoint& p, double unit_km, 
     put(p.vx_kms[k]);
     put(p.vy_kms[k]);
   }
-  for (int k = 0; k < 3; ++k) put(std::sqrt(p.vx_kms[k] * p.vx_kms[k] + p.vy_kms[k] * p.vy_kms[k]));
+  for (int k = 0; k < 3; ++k) put(p.v_kms[k]);
   for (int k = 0; k < 3; ++k) put(p.m_kg[k]);
   put(p.energy_change);
   put(p.angmom_change);

@@ -79,6 +79,7 @@ class PointMaker {
       p.y_km[k] = n.y[k];
       p.vx_kms[k] = n.vx[k];
       p.vy_kms[k] = n.vy[k];
+      p.v_kms[k] = std::sqrt(n.vx[k] * n.vx[k] + n.vy[k] * n.vy[k]);  // as the step takes it
     }
     p.energy_change = (EnergyOf(G_, n.m, n.x, n.y, n.vx, n.vy) - e0_) / std::abs(e0_);
     p.angmom_change = (AngularMomentumOf(n.m, n.x, n.y, n.vx, n.vy) - l0_) / std::abs(l0_);
