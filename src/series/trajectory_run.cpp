@@ -1,6 +1,7 @@
 #include "series/trajectory_run.h"
 
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "series/crosscheck.h"
@@ -93,6 +94,18 @@ class PointMaker {
   std::optional<TrajectoryPoint> pending_;
 };
 
+// The present state into n, in place: the fixed method keeps one in every
+// step in which the distance fell, so this is kept cheap.
+void Keep(const SimState& s, Snapshot& n) {
+  n.step = s.tcnt;
+  n.t = static_cast<double>(s.tcnt) * s.tdelta;
+  std::memcpy(n.m, s.m, sizeof n.m);
+  std::memcpy(n.x, s.x, sizeof n.x);
+  std::memcpy(n.y, s.y, sizeof n.y);
+  std::memcpy(n.vx, s.vxcur, sizeof n.vx);
+  std::memcpy(n.vy, s.vycur, sizeof n.vy);
+}
+
 Snapshot StartOf(const SimState& s) { return Take(0, 0, s.m, s.x0, s.y0, s.vx0, s.vy0); }
 Snapshot NowOf(const SimState& s, double t) {
   return Take(s.tcnt, t, s.m, s.x, s.y, s.vxcur, s.vycur);
@@ -100,26 +113,28 @@ Snapshot NowOf(const SimState& s, double t) {
 
 // The fixed method: the series' own step, with a look at the state after
 // each. A closest approach is known one step late (the distance has risen
-// again), so each step's state is kept until the next.
+// again), so the state of a step whose distance fell is kept until the next.
 void FollowFixed(SimState& s, SeriesPort& port, const TrajectorySettings& set, PointMaker& out) {
   RunningTest r;
   if (!SetUpTest(s, r, port)) return;
   out.Begin(s);
   out.Add(StartOf(s), 0);
-  Snapshot before = StartOf(s);
+  Snapshot falling;  // the last step in which the distance fell
   int nalive = s.nalive;
+  std::int64_t countdown = set.every;  // steps to the next sample
   StepEnd end = StepEnd::kGoingOn;
   while (end == StepEnd::kGoingOn) {
     end = StepOnce(s, r, port);
     // The test's own test for a closest approach in the step before.
-    if (s.rr2 > s.rr2prev && s.rr2prev < s.rr2prev2) out.Add(before, encounter::kClosestApproach);
+    if (s.rr2 > s.rr2prev && s.rr2prev < s.rr2prev2) out.Add(falling, encounter::kClosestApproach);
     unsigned events = 0;
     if (s.nalive != nalive) events |= encounter::kAbsorption;
     nalive = s.nalive;
     if (end != StepEnd::kGoingOn) events |= encounter::kEnd;
-    const bool sampled = set.display_steps ? IsDisplayStep(s) : s.tcnt % set.every == 0;
-    before = NowOf(s, static_cast<double>(s.tcnt) * s.tdelta);
-    if (sampled || events != 0) out.Add(before, events);
+    const bool sampled = set.display_steps ? IsDisplayStep(s) : --countdown == 0;
+    if (sampled && !set.display_steps) countdown = set.every;
+    if (sampled || events != 0) out.Add(NowOf(s, static_cast<double>(s.tcnt) * s.tdelta), events);
+    if (s.rr2 < s.rr2prev) Keep(s, falling);
   }
   out.Flush();
   FinishTest(s, r, port, end == StepEnd::kResults);
