@@ -4,6 +4,7 @@
 // of millions of steps hands out only the points asked for.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -83,6 +84,12 @@ TEST_P(TrajectoryEnd, LastPointIsTheSeriesRow) {
   const encounter::TrajectoryPoint& last = f.points.back();
   EXPECT_EQ(last.events & encounter::kEnd, encounter::kEnd);
   EXPECT_EQ(std::to_string(last.step), expected["steps"]);
+  if (!expected["energy_err"].empty()) {
+    char printed[32];
+    const auto end = std::to_chars(printed, printed + sizeof printed, last.energy_change,
+                                   std::chars_format::general, 6).ptr;
+    EXPECT_EQ(std::string(printed, end), expected["energy_err"]);
+  }
   if (expected.count("v1_kms")) {
     EXPECT_EQ(lab::ShortestText(last.t_s), expected["t_s"]);
     for (int k = 0; k < 3; ++k)
@@ -96,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EndCase{"full-0.csv", "0", {{"end", "30"}}, "euler-sums", "10"},
         EndCase{"preset-2.csv", "2", {{"end", "30"}}, "euler-sums", "20"},
+        EndCase{"energy-2.csv", "2", {{"end", "20"}}, "euler-sums", "10"},
         EndCase{"free-m3-exactly-1.csv", "0", {{"m3", "1"}, {"start", "10"}, {"end", "90"}, {"dalpha", "80"}}, "euler-sums", "90"},
         EndCase{"preset-9.csv", "9", {{"start", "350.62"}, {"end", "350.626"}, {"dalpha", "0.006"}}, "euler-sums", "350.626"},
         EndCase{"gauss-radau-8.csv", "8", {{"end", "350.623"}}, "gauss-radau", "350.623"},
@@ -109,10 +117,12 @@ TEST(TrajectoryEvents, AreTheSeriesPassagesAndAbsorption) {
     double alpha;
     const char* integrator;
     int closest, absorptions;
+    int before_end;  // steps from the last closest approach to the end
   } cases[] = {
-      {ScenarioOf("9", {{"start", "350.62"}, {"end", "350.626"}, {"dalpha", "0.006"}}), 350.626, "euler-sums", 2, 0},
-      {ScenarioOf("8", {{"end", "350.623"}}), 350.6225, "gauss-radau", 2, 0},
-      {ScenarioOf("0", {{"m3", "1"}, {"start", "90"}, {"end", "90"}}), 90, "euler-sums", -1, 1},
+      // The fixed step finds the passage that ends the test one step late.
+      {ScenarioOf("9", {{"start", "350.62"}, {"end", "350.626"}, {"dalpha", "0.006"}}), 350.626, "euler-sums", 2, 0, 1},
+      {ScenarioOf("8", {{"end", "350.623"}}), 350.6225, "gauss-radau", 2, 0, 0},
+      {ScenarioOf("0", {{"m3", "1"}, {"start", "90"}, {"end", "90"}}), 90, "euler-sums", -1, 1, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.integrator + std::string(" ") + std::to_string(c.alpha));
@@ -121,9 +131,14 @@ TEST(TrajectoryEvents, AreTheSeriesPassagesAndAbsorption) {
     o.every = 1000000000;
     const Followed f = Follow(c.scenario, c.alpha, o);
     int closest = 0, absorptions = 0;
+    std::int64_t last_closest = -1;
     for (const auto& p : f.points) {
       closest += (p.events & encounter::kClosestApproach) != 0;
       absorptions += (p.events & encounter::kAbsorption) != 0;
+      if (p.events & encounter::kClosestApproach) last_closest = p.step;
+    }
+    if (c.before_end >= 0) {
+      EXPECT_EQ(f.points.back().step - last_closest, c.before_end);
     }
     if (c.closest >= 0) {
       EXPECT_EQ(closest, c.closest);
@@ -228,6 +243,29 @@ TEST(StartStates, AreTheTestsFirstPoints) {
     EXPECT_EQ(f.points[0].x_km[k], starts[2].x_km[k]);
     EXPECT_EQ(f.points[0].vy_kms[k], starts[2].vy_kms[k]);
   }
+}
+
+// An accurate method sampled at the fixed step's times: both paths can be
+// laid over each other (test 111 at 40 degrees, absorbed after 138 steps of
+// bulirsch-stoer; the fixed step, 20 times finer, agrees to 1e-4 of the
+// pair's separation before the encounter).
+TEST(TrajectoryAccurate, SampledAtTheFixedStepsTimes) {
+  const auto scenario = ScenarioOf("111", {{"tdfact", "0.05"}, {"start", "40"}, {"end", "70"}});
+  encounter::TrajectoryOptions o;
+  o.every = 10;
+  std::map<double, encounter::TrajectoryPoint> fixed;
+  for (const auto& p : Follow(scenario, 40, o).points) fixed[p.t_s] = p;
+  o.integrator = "bulirsch-stoer";
+  int compared = 0;
+  for (const auto& p : Follow(scenario, 40, o).points) {
+    if (p.events != 0 || p.step == 0) continue;
+    ASSERT_TRUE(fixed.count(p.t_s)) << p.t_s;
+    const auto& q = fixed[p.t_s];
+    if (compared++ < 3) {
+      EXPECT_NEAR(p.x_km[2], q.x_km[2], 1e-4 * 1.496e8);
+    }
+  }
+  EXPECT_GT(compared, 3);
 }
 
 // An angle the series does not start a test at, and every below 1.

@@ -145,12 +145,17 @@ void FollowFixed(SimState& s, SeriesPort& port, const TrajectorySettings& set, P
 class Follower : public AccurateWatch {
  public:
   Follower(const SimState& s, const TrajectorySettings& set, PointMaker& out)
-      : set_(set), out_(out), every_(static_cast<double>(set.every) * s.tdelta) {}
+      : set_(set), out_(out), tdelta_(s.tdelta) {}
 
+  // The samples at the times n x every x tdelta in (t0, t1], each time
+  // computed as the fixed method computes its own (steps x tdelta).
   void Path(double t0, double t1, const AccurateMotion& motion, const SimState& s) override {
-    if (set_.display_steps || !(every_ > 0)) return;
-    for (double k = std::floor(t0 / every_) + 1; k * every_ <= t1; k += 1) {
-      const double t = k * every_;
+    const double every = static_cast<double>(set_.every) * tdelta_;
+    if (set_.display_steps || !(every > 0)) return;
+    for (auto k = static_cast<std::int64_t>(std::floor(t0 / every));; ++k) {
+      const double t = static_cast<double>(k * set_.every) * tdelta_;
+      if (t > t1) break;
+      if (!(t > t0)) continue;
       const Bodies b = motion.At(t);
       out_.Add(Take(s.tcnt, t, s.m, b.x.data(), b.y.data(), b.vx.data(), b.vy.data()), 0);
     }
@@ -167,7 +172,7 @@ class Follower : public AccurateWatch {
  private:
   const TrajectorySettings& set_;
   PointMaker& out_;
-  double every_;
+  double tdelta_;
 };
 
 void FollowAccurate(Integrator method, SimState& s, SeriesPort& port,
