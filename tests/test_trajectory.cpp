@@ -54,6 +54,9 @@ Followed Follow(const encounter::Scenario& s, double alpha, encounter::Trajector
   return f;
 }
 
+struct EndCase;
+void PrintTo(const EndCase& c, std::ostream* os);
+
 struct EndCase {
   const char* golden;  // series/NAME.csv, as tests/data/series.txt runs it
   const char* test;
@@ -61,6 +64,8 @@ struct EndCase {
   const char* integrator;
   const char* alpha;
 };
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.golden << " at " << c.alpha; }
 
 class TrajectoryEnd : public testing::TestWithParam<EndCase> {};
 
@@ -107,7 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"free-m3-exactly-1.csv", "0", {{"m3", "1"}, {"start", "10"}, {"end", "90"}, {"dalpha", "80"}}, "euler-sums", "90"},
         EndCase{"preset-9.csv", "9", {{"start", "350.62"}, {"end", "350.626"}, {"dalpha", "0.006"}}, "euler-sums", "350.626"},
         EndCase{"gauss-radau-8.csv", "8", {{"end", "350.623"}}, "gauss-radau", "350.623"},
-        EndCase{"accurate-111.csv", "111", {{"tdfact", "0.05"}, {"start", "40"}, {"end", "70"}}, "bulirsch-stoer", "60"}));
+        EndCase{"accurate-111.csv", "111", {{"tdfact", "0.05"}, {"start", "40"}, {"end", "70"}}, "bulirsch-stoer", "60"}),
+    [](const testing::TestParamInfo<EndCase>& info) {
+      std::string name = std::string(info.param.golden) + "_" + info.param.alpha;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
 
 // The events: an absorption where the series' test was absorbed, and in the
 // central-mass regime as many closest approaches as end the test (2 here).
