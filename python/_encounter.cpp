@@ -12,6 +12,7 @@
 
 #include "engine_thread.h"
 #include "map_binding.h"
+#include "trajectory_binding.h"
 #include "row_columns.h"
 #include "scenario_of.h"
 #include "encounter/encounter.h"
@@ -188,6 +189,7 @@ PYBIND11_MODULE(_encounter, m) {
   BindPresets(m);
   BindSeries(m);
   lab::BindMap(m);
+  lab::BindTrajectory(m);
   m.def("series_option_table", [] { return TableOf(encounter::SeriesOptionTable()); },
         "The options of a series: dicts of name, option, kind, takes, meaning, default.");
   m.def("map_option_table", [] { return TableOf(encounter::MapOptionTable()); },

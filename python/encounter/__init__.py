@@ -9,6 +9,8 @@ bodies, run on the program's own engine, the rows as pandas DataFrames.
     s.to_csv("preset-2.csv")                     # the bytes of encounter-batch
     m = encounter.map(2, y=("dist2", 1.5, 3, 16), end=90)  # outcome by angle and dist2
     m.plot()                                     # the outcome over both
+    t = encounter.trajectory(2, alpha=20, every=1000)  # one test from inside
+    t.df, t.events, t.plot()                     # points, events, the paths
 
 encounter.dask.series(client, 2, shards=16) runs the same series on a Dask
 cluster. See docs/python.md.
@@ -21,6 +23,7 @@ from . import _map as _map_module, _series
 from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
 from ._table import columns
+from ._trajectory import Trajectory, start_states, trajectory
 
 __version__ = _encounter.version()
 field_names = _encounter.field_names
@@ -36,4 +39,5 @@ SERIES_OPTIONS = _series.SERIES_OPTIONS
 MAP_OPTIONS = _map_module.MAP_OPTIONS
 
 __all__ = ["dask", "Error", "InputError", "MAP_OPTIONS", "Map", "SERIES_OPTIONS", "Series",
-           "TrustWarning", "columns", "field_names", "map", "presets", "series"]
+           "Trajectory", "TrustWarning", "columns", "field_names", "map", "presets", "series",
+           "start_states", "trajectory"]

@@ -113,6 +113,40 @@ class Map:
         """Runs the map: as Series.run, with map_id, cells_in_map, computed
         and tallies (per y value: y, tests, ends, red) instead of the picture."""
 
+class Trajectory:
+    """One test of a series followed from inside, set up and checked (raises
+    InputError), ready to run once."""
+    def __init__(self, test: Optional[str], fields: list[tuple[str, str]], unit: Optional[str],
+                 alpha: float, integrator: Optional[str], every: int, display_steps: bool,
+                 max_steps: Optional[int]) -> None: ...
+    @property
+    def test(self) -> int:
+        """The index of the test in its series."""
+    @property
+    def alpha(self) -> float:
+        """The test's start angle (degrees)."""
+    @property
+    def unit(self) -> str:
+        """"AU" or "km": the unit positions are shown in."""
+    @property
+    def unit_km(self) -> float:
+        """Kilometres per unit of the positions shown."""
+    @property
+    def setup_warnings(self) -> list[str]:
+        """Warnings of the test's set-up."""
+    def run(self, full: bool, warn: Warn, poll: float = 0.05) -> dict[str, Any]:
+        """Runs the test; returns its points as columns, its CSV and its series row."""
+
+TRAJECTORY_EVENTS: dict[str, int]
+"""The bits of a point's events: closest-approach, absorption, end."""
+
+def start_states(test: Optional[str], fields: list[tuple[str, str]],
+                 unit: Optional[str]) -> dict[str, Any]:
+    """The start state of each test of the series, as columns."""
+
+def trajectory_columns(full: bool) -> list[tuple[str, str, str]]:
+    """The columns of a trajectory's CSV: (name, unit, meaning)."""
+
 def version() -> str:
     """The library's version, "MAJOR.MINOR.PATCH"."""
 

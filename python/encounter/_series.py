@@ -260,6 +260,15 @@ class Series:
 
         return plot_series(self, ax)
 
+    def start_states(self):
+        """The start state of each test of this series (encounter.start_states)."""
+        from ._trajectory import start_states
+
+        request = getattr(self, "_request", None)
+        if request is None:
+            raise ValueError("this series does not know its request (run it with encounter.series)")
+        return start_states(request.test, unit=request.unit, **dict(request.fields))
+
     def equals(self, other):
         """The same rows, the same CSV bytes."""
         return (isinstance(other, Series) and self.columns == other.columns
@@ -300,7 +309,9 @@ def series(test: str | float | None = None, *, unit: str | None = None,
     _progress.reporter(progress, "")  # refuses what progress cannot be, before the run
     result, prepared = run(request, progress=progress,
                            warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=5))
-    return Series._of_result(result, prepared.header)
+    s = Series._of_result(result, prepared.header)
+    s._request = request
+    return s
 
 
 def presets():

@@ -67,6 +67,20 @@ SvgWriter::SvgWriter(double width, double height, std::string_view title) {
   Rect(0, 0, width, height, {255, 255, 255});
 }
 
+void SvgWriter::Polyline(const std::vector<double>& xy, const RgbColour& stroke, double width) {
+  if (xy.size() < 4) return;
+  out_ += "<polyline fill=\"none\" stroke=\"" + Hex(stroke) + "\" stroke-width=\"" + Num(width) +
+          "\" points=\"";
+  for (std::size_t k = 0; k + 1 < xy.size(); k += 2)
+    out_ += (k == 0 ? "" : " ") + Num(xy[k]) + ',' + Num(xy[k + 1]);
+  out_ += "\"/>\n";
+}
+
+void SvgWriter::Circle(double x, double y, double r, const RgbColour& fill) {
+  out_ += "<circle cx=\"" + Num(x) + "\" cy=\"" + Num(y) + "\" r=\"" + Num(r) + "\" fill=\"" +
+          Hex(fill) + "\"/>\n";
+}
+
 void SvgWriter::Rect(double x, double y, double w, double h, const RgbColour& fill) {
   out_ += "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" +
           Num(h) + "\" fill=\"" + Hex(fill) + "\"/>\n";

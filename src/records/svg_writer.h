@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/map_picture.h"
 
@@ -17,6 +18,9 @@ class SvgWriter {
   void Rect(double x, double y, double w, double h, const RgbColour& fill);
   void Frame(double x, double y, double w, double h);  // a black outline
   void Line(double x1, double y1, double x2, double y2);
+  // An open path through the points (x, y, x, y, ...) and a filled circle.
+  void Polyline(const std::vector<double>& xy, const RgbColour& stroke, double width);
+  void Circle(double x, double y, double r, const RgbColour& fill);
   enum class Anchor { kStart, kMiddle, kEnd };
   // Text with its baseline at y; turned by -90 degrees (reading upwards) when up.
   void Text(double x, double y, std::string_view text, double size, Anchor anchor,

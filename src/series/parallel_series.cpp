@@ -6,7 +6,7 @@
 
 #include "series/lane_series.h"
 #include "series/ordered_pool.h"
-#include "setup/initial_conditions.h"
+#include "series/series_starts.h"
 #include "simulation/run_loop.h"
 
 namespace lab {
@@ -111,11 +111,10 @@ std::optional<TestJob> SeriesTests::Next() {
   while (!done_) {
     const std::int64_t test = test_++;
     SimState start = next_;
-    if (!INITIALISE(next_, port_)) {
+    if (!PrepareNextStart(next_, port_)) {
       done_ = true;
       return TestJob{row_, test, std::move(start), port_.messages.back()};
     }
-    next_.alpha0 = next_.alpha0 + next_.dalpha;
     if (!(next_.alpha0 <= next_.alphaend)) done_ = true;
     if (Chosen(test)) return TestJob{row_, test, std::move(start), {}};
   }

@@ -160,7 +160,7 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
     ProgressCounters counters(jobs_);
     ProgressTicker ticker(counters, events.progress);
     PixelLayer* picture = r.picture ? &engine_->picture : nullptr;
-    const bool fixed_only = r.integrator == kEulerSumsName && !r.crosscheck;
+    const bool fixed_only = r.integrator == kEulerSumsName && !r.crosscheck && !r.run_test;
     port.stop = &stop;
     if (r.only && r.only->empty()) {
       // Nothing chosen: nothing to run.
@@ -180,6 +180,7 @@ std::vector<std::string> PreparedSeries::RunTests(const TakeRow& take_row,
       settings.picture = picture;
       settings.progress = &counters;
       settings.stop = &stop;
+      if (r.run_test) settings.run_test = r.run_test;
       settings.workers = WorkersFor(jobs_, tests_, settings.TestsPerWorker());
       const TestChoice choice{r.shard, r.shards, 0, r.only};
       messages = RunSeriesInParallel(s, settings, choice, take_row);

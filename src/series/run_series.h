@@ -29,6 +29,7 @@
 namespace lab {
 
 struct RunRecord;
+class SeriesPort;
 
 // A series as asked: the public options (whose command_line the record names;
 // empty: the arguments that run it) and the scenario as the fields take it.
@@ -40,6 +41,9 @@ struct SeriesRequest : encounter::SeriesOptions {
   // every start state is still prepared in series order, so each test runs
   // exactly as in the whole series; best is decided among these alone.
   std::optional<std::vector<std::int64_t>> only;
+  // Runs each test in place of the integrator's own runner (a trajectory
+  // follows its test so): s is the test's start as the series prepares it.
+  std::function<void(SimState& s, SeriesPort& port)> run_test;
 };
 
 // Input the series cannot run with: the message says why, in one line per

@@ -54,11 +54,13 @@ enum class Scan { kNothing, kEnded, kRestarted };
 
 class AccurateTest {
  public:
-  AccurateTest(Integrator method, SimState& s, DisplayPort& port, double tighter)
+  AccurateTest(Integrator method, SimState& s, DisplayPort& port, double tighter,
+               AccurateWatch* watch)
       : s_(s),
         port_(port),
         owned_(MakeAccurateMotion(method, s.G, StartBodies(s), s.dist1, tighter)),
-        motion_(*owned_) {}
+        motion_(*owned_),
+        watch_(watch) {}
 
   // True when the test ended with results.
   bool Run() {
@@ -66,6 +68,7 @@ class AccurateTest {
     for (;;) {
       const double t0 = motion_.Time();
       const double t1 = motion_.Step();
+      path_from_ = t0;
       s_.tcnt = motion_.Steps();
       Scan scan = Scan::kNothing;
       for (int p = 1; p <= kParts && scan == Scan::kNothing; ++p) {
@@ -76,6 +79,7 @@ class AccurateTest {
       if (scan == Scan::kEnded) return Finish();
       if (scan == Scan::kNothing) {
         PlotBetween(t0, t1);
+        Reach(t1);
         LoadAt(t1, motion_.At(t1));
         Track();
       }
@@ -84,6 +88,7 @@ class AccurateTest {
         UpdateLiveResults(s_, e_, port_);
         PlotBodies(s_, e_, port_);
       }
+      Tell(AccurateWatch::kStepEnd);
       s_.plotstep = 1;
       port_.YieldEvents();
       if (s_.runstate == 1) return false;
@@ -92,6 +97,10 @@ class AccurateTest {
   }
 
   Encounter& encounter() { return e_; }
+  // The watch, if any, sees the loaded state.
+  void Tell(AccurateWatch::Moment what) {
+    if (watch_) watch_->At(time_, s_, what);
+  }
   // Time of the loaded state since the start of the test (s).
   double time() const { return time_; }
 
@@ -107,6 +116,12 @@ class AccurateTest {
       LoadAt(k * every, motion_.At(k * every));
       PlotBodies(s_, e_, port_);
     }
+  }
+
+  // The watch, if any, sees the path up to t.
+  void Reach(double t) {
+    if (watch_ && t > path_from_) watch_->Path(path_from_, t, motion_, s_);
+    path_from_ = t;
   }
 
   // Bodies 0 to 2 from the state's per-body arrays.
@@ -215,9 +230,11 @@ class AccurateTest {
       }
       if (kind == kNone) return Scan::kNothing;
 
+      Reach(when);
       LoadAt(when, motion_.Exact(when));
       if (kind == kAbsorb) {
         Absorb(pair, R2_[pair][2]);
+        Tell(AccurateWatch::kAbsorbed);
         Track();
         if (s_.endtest == 1) return Scan::kEnded;
         motion_.Restart(when, CurrentBodies());
@@ -230,6 +247,7 @@ class AccurateTest {
       // from there.
       if (kind == kMinimum && s_.rr2 == R2_[pair][2]) {
         CountClosestApproach(s_, e_);
+        Tell(AccurateWatch::kClosest);
         if (s_.endtest == 1) return Scan::kEnded;
       }
       lo = when;
@@ -272,6 +290,8 @@ class AccurateTest {
   DisplayPort& port_;
   std::unique_ptr<AccurateMotion> owned_;
   AccurateMotion& motion_;
+  AccurateWatch* watch_;
+  double path_from_ = 0;  // the watch has seen the path up to here
   Encounter e_;
   double R2_[kSlots][kSlots]{};
   double time_ = 0;
@@ -294,8 +314,9 @@ bool RunOneTestAccurate(Integrator method, SimState& s, DisplayPort& port, doubl
   return true;
 }
 
-void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter) {
-  AccurateTest test(method, s, port, tighter);
+void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter,
+                           AccurateWatch* watch) {
+  AccurateTest test(method, s, port, tighter, watch);
   BeginTest(s, test.encounter(), port);
   TestSummary summary;
   try {
@@ -306,6 +327,7 @@ void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, do
                      ": the accurate integration could not go on (" + failure.what() + ").");
     summary.results = false;
   }
+  test.Tell(AccurateWatch::kEnded);
   if (summary.results) {
     WriteTestResults(s, test.encounter(), port);
     summary.candidate = BestCandidate(s, test.encounter(), &summary.ratio);

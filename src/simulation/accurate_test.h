@@ -24,6 +24,19 @@ inline constexpr const char* kGaussRadauName = "gauss-radau";
 inline constexpr Integrator kFastestAccurate = Integrator::kGaussRadau;
 inline constexpr const char* kFastestAccurateName = kGaussRadauName;
 
+// What a caller following the test sees of it (a trajectory): the path of
+// the bodies between the moments at which the test's state is loaded, and
+// those moments. Nothing here changes the test.
+class AccurateWatch {
+ public:
+  enum Moment : unsigned { kStepEnd = 0, kClosest = 1, kAbsorbed = 2, kEnded = 4 };
+  virtual ~AccurateWatch() = default;
+  // The motion holds the path in (t0, t1] (s), with the masses of s.
+  virtual void Path(double t0, double t1, const AccurateMotion& motion, const SimState& s) = 0;
+  // The state s (positions x, y, velocities vxcur, vycur, masses m) at time t.
+  virtual void At(double t, const SimState& s, Moment what) = 0;
+};
+
 // The motion of an accurate method from the bodies at time 0, with its own
 // tolerance divided by tighter. length: the unit of length (km).
 std::unique_ptr<AccurateMotion> MakeAccurateMotion(Integrator method, double G, const Bodies& start,
@@ -34,8 +47,10 @@ std::unique_ptr<AccurateMotion> MakeAccurateMotion(Integrator method, double G, 
 // when the set-up was refused.
 bool RunOneTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter = 1);
 
-// The same from a state already set up (INITIALISE or its equivalent).
-void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter = 1);
+// The same from a state already set up (INITIALISE or its equivalent); a
+// watch, when given, follows it.
+void IntegrateTestAccurate(Integrator method, SimState& s, DisplayPort& port, double tighter = 1,
+                           AccurateWatch* watch = nullptr);
 
 // The one with the integrator chosen.
 bool RunOneTestWith(Integrator integrator, SimState& s, DisplayPort& port);

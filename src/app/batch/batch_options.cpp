@@ -23,6 +23,7 @@ constexpr const char* kHelpText =
     R"(Usage: encounter-batch [OPTION]...
   or:  encounter-batch merge [--output FILE] SHARD.csv...
   or:  encounter-batch map --y NAME=FROM:TO:COUNT [OPTION]...  (see map --help)
+  or:  encounter-batch trajectory --alpha ANGLE [OPTION]...  (see trajectory --help)
   or:  encounter-batch --list-presets | --list-columns | --help | --version
 Runs one series of encounter tests without windows and prints the results as
 CSV, one line per finished test.

@@ -11,6 +11,7 @@
 #include "app/batch/map_command.h"
 #include "app/batch/progress.h"
 #include "app/batch/rerun.h"
+#include "app/batch/trajectory_command.h"
 #include "records/signals.h"
 #include "encounter/encounter.h"
 #include "records/merge.h"
@@ -138,6 +139,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   }
   if (!args.empty() && args[0] == "map") {
     return RunMapCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  }
+  if (!args.empty() && args[0] == "trajectory") {
+    return RunTrajectoryCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   }
   std::string error;
   const auto plan = PlanRun(args, false, &error);
