@@ -70,7 +70,7 @@ Form4::Form4(Form1& form1, QtPort& port, QWidget* parent)
   setWindowIcon(ProgramIcon());
   BuildFields();
   WireEvents();
-  resize(860, 560);
+  resize(940, 560);
 }
 
 Form4::~Form4() = default;
@@ -98,7 +98,9 @@ void Form4::BuildFields() {
   save_button_->setEnabled(false);
   progress_ = new QLabel(QStringLiteral("The scenario and the angles are the Control Display's."), this);
   progress_->setObjectName(QStringLiteral("Progress"));
-  progress_->setWordWrap(true);
+  // One line of fixed height: a new count repaints the line, not the window.
+  progress_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  progress_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   canvas_ = new MapCanvas(this);
   canvas_->SetTips([this](std::int64_t cell) { return CellTip(cell); });
   kept_list_ = new QListWidget(this);
@@ -132,7 +134,7 @@ void Form4::BuildFields() {
   kept->addWidget(kept_list_);
   kept->addWidget(open_button_);
   auto* body = new QHBoxLayout;
-  body->addWidget(canvas_, 4);
+  body->addWidget(canvas_, 3);
   body->addLayout(kept, 1);
   auto* all = new QVBoxLayout(this);
   all->addLayout(axis);
@@ -334,6 +336,7 @@ void Form4::ListKept() {
     auto* item = new QListWidgetItem(r.title, kept_list_);
     item->setData(Qt::UserRole, r.path);
     item->setData(Qt::UserRole + 1, r.map);
+    item->setToolTip(r.title + '\n' + r.path);
   }
 }
 
