@@ -196,6 +196,18 @@ void TestMapWindow::stopMidMapKeepsTheCellsDone() {
   QCOMPARE(static_cast<int>(kept.size()), before + 1);
   QCOMPARE(Contents(kept.front().Csv()), QByteArray::fromStdString(cells.csv));
   QVERIFY(kept.front().title.endsWith(QStringLiteral("map, scenario 2 by dist2_au, stopped")));
+
+  // The program ends during a map: the cells done are kept all the same.
+  {
+    lab::Form4 ending(p.form1, p.port);
+    ending.From()->setText(QStringLiteral("1.5"));
+    ending.To()->setText(QStringLiteral("3"));
+    ending.Count()->setText(QStringLiteral("6"));
+    ending.RunMap();
+    QTRY_VERIFY_WITH_TIMEOUT(ending.Cells().taken >= 1, 60000);
+  }
+  QCOMPARE(lab::KeptResultsList().size(), kept.size() + 1);
+  QVERIFY(whole.startsWith(Contents(lab::KeptResultsList().front().Csv())));
 }
 
 // The Stop after the end of a series ends the program; the series is kept

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSpinBox>
-#include <QSplitter>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -73,7 +73,14 @@ Form4::Form4(Form1& form1, QtPort& port, QWidget* parent)
   resize(940, 560);
 }
 
-Form4::~Form4() = default;
+// The program ends while a map runs: the map stops, and the cells done are
+// kept in the data folder as for Stop.
+Form4::~Form4() {
+  if (!Running()) return;
+  run_->Stop();
+  while (!run_->Done()) QThread::msleep(5);
+  Drain();
+}
 
 void Form4::BuildFields() {
   y_field_ = new QComboBox(this);
