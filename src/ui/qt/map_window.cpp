@@ -26,6 +26,7 @@
 #include "ui/qt/kept_folder.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/qt_port.h"
+#include "ui/qt/window_font.h"
 
 namespace lab {
 
@@ -68,6 +69,7 @@ Form4::Form4(Form1& form1, QtPort& port, QWidget* parent)
   setObjectName(QStringLiteral("Form4"));
   setWindowTitle(QStringLiteral("Outcome Map"));
   setWindowIcon(ProgramIcon());
+  setFont(WindowFont());
   BuildFields();
   WireEvents();
   resize(940, 560);
