@@ -10,11 +10,10 @@
 
 #include "records/csv.h"
 #include "records/run_record.h"
-#include "setup/field_names.h"
 #include "simulation/accurate_test.h"
 #include "simulation/test_row.h"
-#include "ui/qt/kept_folder.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/kept_folder.h"
 #include "ui/qt/trajectory_display.h"
 
 namespace lab {

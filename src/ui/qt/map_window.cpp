@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -177,6 +178,11 @@ void Form4::WireEvents() {
   connect(&drain_timer_, &QTimer::timeout, this, &Form4::Drain);
 }
 
+void Form4::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) ListKept();
+  QWidget::changeEvent(event);
+}
+
 void Form4::Open() {
   ListKept();
   show();
@@ -339,9 +345,16 @@ void Form4::ReplayCell(std::int64_t cell) {
   QTimer::singleShot(0, form1_.Command(Button::CommandStart), &QPushButton::click);
 }
 
+// Lists the kept results anew when they have changed (a series kept while
+// the window was in the background), keeping the choice otherwise.
 void Form4::ListKept() {
+  const std::vector<KeptResult> kept = KeptResultsList();
+  bool same = static_cast<int>(kept.size()) == kept_list_->count();
+  for (int k = 0; same && k < kept_list_->count(); ++k)
+    same = kept_list_->item(k)->data(Qt::UserRole).toString() == kept[k].path;
+  if (same) return;
   kept_list_->clear();
-  for (const KeptResult& r : KeptResultsList()) {
+  for (const KeptResult& r : kept) {
     auto* item = new QListWidgetItem(r.title, kept_list_);
     item->setData(Qt::UserRole, r.path);
     item->setData(Qt::UserRole + 1, r.map);

@@ -75,6 +75,9 @@ class Form4 : public QWidget {
   // desktop's application for CSV files.
   void OpenKept(int row);
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   void BuildFields();
   void WireEvents();

@@ -241,9 +241,9 @@ void QtPort::YieldEvents() {
   RunEvents(QEventLoop::AllEvents);
 }
 
-// Sleeps in the window system until something happens.
-// A series that has run to its end is kept in the data folder before the
-// program waits, so that the Stop that ends the program loses nothing.
+// Sleeps in the window system until something happens. A series that has
+// run to its end is kept in the data folder before the program first waits,
+// so that the Stop that then ends the program loses nothing.
 void QtPort::WaitEvents() {
   if (s_.runstate == 1 && !(s_.alpha0 <= s_.alphaend)) {
     QString error;
