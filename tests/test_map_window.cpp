@@ -67,6 +67,7 @@ class TestMapWindow : public QObject {
  private slots:
   void initTestCase();
   void opensFromBothContextMenus();
+  void refusedAxisIsToldAndNothingRuns();
   void cellsAndFilesEqualTheBatchMapAndAClickReplaysACell();
   void stopMidMapKeepsTheCellsDone();
   void finishedSeriesIsKeptAsTheBatchRunnerPrintsIt();
@@ -97,6 +98,24 @@ void TestMapWindow::opensFromBothContextMenus() {
   w.close();
   p.form1.OutcomeMapAction()->trigger();
   QVERIFY(w.isVisible());
+}
+
+// The engine's refusal, in its words, in the progress line; and a count
+// that is no number.
+void TestMapWindow::refusedAxisIsToldAndNothingRuns() {
+  Program p;
+  lab::Form4 w(p.form1, p.port);
+  TypeScenario(p, w, QStringLiteral("30"), QStringLiteral("3"));
+  w.YField()->setCurrentText(QStringLiteral("m2"));
+  w.RunMap();
+  QVERIFY2(w.ProgressLine()->text().contains(QStringLiteral("runs over dist1 dist2 tdfact")),
+           qPrintable(w.ProgressLine()->text()));
+  QVERIFY(w.Run() == nullptr && w.RunButton()->isEnabled());
+  w.YField()->setCurrentText(QStringLiteral("dist2"));
+  w.Count()->setText(QStringLiteral("three"));
+  w.RunMap();
+  QVERIFY(w.ProgressLine()->text().contains(QStringLiteral("whole count")));
+  QVERIFY(w.Run() == nullptr);
 }
 
 void TestMapWindow::cellsAndFilesEqualTheBatchMapAndAClickReplaysACell() {
