@@ -63,7 +63,8 @@ void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   const QString saved = dir.filePath(QStringLiteral("series.csv"));
   Program p;
   QCOMPARE(MenuTexts(p.form3),
-           QStringList({QStringLiteral("Save series as CSV…"), QStringLiteral("Copy series")}));
+           QStringList({QStringLiteral("Save series as CSV…"), QStringLiteral("Copy series"),
+                        QStringLiteral("Outcome Map…")}));
   QCOMPARE(p.form3.SaveSeriesAction()->shortcut(), QKeySequence(QKeySequence::Save));
   // A right click on a result field opens the window's menu, not the field's.
   p.form3.show();
@@ -72,7 +73,7 @@ void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   QApplication::sendEvent(p.form3.Text1(3), &click);
   auto* menu = p.form3.findChild<QMenu*>();
   QVERIFY(menu != nullptr && menu->isVisible());
-  QCOMPARE(menu->actions().size(), 2);
+  QCOMPARE(menu->actions().size(), 4);  // the two, a separator, the map window
   menu->close();
 
   // Preset 2 with its angles edited: three tests, one absorbed (not best,

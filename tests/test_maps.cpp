@@ -188,6 +188,9 @@ TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
         "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+  // The legend names each outcome once, the slower before the faster.
+  const auto escaped = text.find("\nescaped\n"), fast = text.find("\nescaped, v3 > vesc\n");
+  EXPECT_TRUE(escaped != std::string::npos && fast != std::string::npos && escaped < fast) << text;
 }
 
 // Shards split the cells in map order; merge decides best along each row

@@ -23,10 +23,12 @@
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
 #include "ui/qt/window_font.h"
+#include "window_pictures.h"
 
 namespace {
 
 using lab::Button;
+using window_test::CompareWithPicture;
 
 // The port with a clock that ticks at every reading, so that row 0 follows
 // every display step, and a hook in the run loop's yields and waits.
@@ -83,40 +85,6 @@ QImage SideBySide(const std::vector<QWidget*>& windows) {
     x += part.width() + gap;
   }
   return whole;
-}
-
-// Pixels whose colour differs clearly from the expected picture's. Smoothed
-// text may differ in a few edge pixels where the font library differs.
-int DifferingPixels(const QImage& a, const QImage& b) {
-  int differing = 0;
-  for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      if (std::abs(qRed(p) - qRed(q)) > 48 || std::abs(qGreen(p) - qGreen(q)) > 48 ||
-          std::abs(qBlue(p) - qBlue(q)) > 48)
-        ++differing;
-    }
-  }
-  return differing;
-}
-
-void CompareWithPicture(const QImage& shown, const QString& name) {
-  const QString path = QStringLiteral(LAB_TEST_DATA "/windows/") + name + QStringLiteral(".png");
-  if (qEnvironmentVariableIsSet("LAB_UPDATE_GOLDEN")) {
-    QVERIFY2(shown.save(path), qPrintable(path));
-    return;
-  }
-  const QImage expected = QImage(path).convertToFormat(QImage::Format_RGB32);
-  QVERIFY2(!expected.isNull(), qPrintable(QStringLiteral("no picture ") + path));
-  const QString seen = QDir::tempPath() + QStringLiteral("/shown-") + name + QStringLiteral(".png");
-  shown.save(seen);
-  QVERIFY2(shown.size() == expected.size(),
-           qPrintable(QStringLiteral("size differs from %1; shown: %2").arg(path, seen)));
-  // A few edge pixels of the text at most; a missing word or colour is hundreds.
-  const int differing = DifferingPixels(shown, expected);
-  QVERIFY2(differing <= 12, qPrintable(QStringLiteral("%1 pixels differ from %2; shown: %3")
-                                           .arg(differing)
-                                           .arg(path, seen)));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The desktop program: the three windows, the display port on them and the
 // start-up handler; from then on the user drives it.
+#include <QAction>
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "state/sim_state.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/map_window.h"
 #include "ui/qt/program_identity.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
@@ -22,7 +24,7 @@ namespace {
 
 // The help; @SCENARIOS@ stands for the numbers of the scenarios.
 constexpr char kHelp[] =
-    "Usage: encounter [--reset-layout] [--help] [--version]\n"
+    "Usage: encounter [--map] [--reset-layout] [--help] [--version]\n"
     "\n"
     "A laboratory for close encounters of three gravitating bodies in a plane.\n"
     "It opens three windows: the Control Display (parameters, Start, Stop, Next,\n"
@@ -34,6 +36,12 @@ constexpr char kHelp[] =
     "the program last ended; they are kept in\n"
     "$XDG_CONFIG_HOME/encounterlab/encounter.conf (~/.config by default).\n"
     "\n"
+    "Right-click the Control Display or the Data Display for the Outcome Map\n"
+    "window: the outcome over the start angle and one more field at once. Every\n"
+    "series run to its end and every map is kept in\n"
+    "$XDG_DATA_HOME/encounterlab (~/.local/share by default), the last 50.\n"
+    "\n"
+    "  --map           open the Outcome Map window at start-up too\n"
     "  --reset-layout  forget the kept sizes and places: the windows open as\n"
     "                  they did at the first start\n"
     "  --help          this text\n"
@@ -116,8 +124,12 @@ void ReleaseMessages(QtMessageHandler handler) {
 
 int main(int argc, char* argv[]) {
   if (const int code = AnswerWithoutWindows(argc, argv); code >= 0) return code;
-  const bool reset_layout = std::any_of(
-      argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--reset-layout") == 0; });
+  const auto given = [argc, argv](const char* option) {
+    return std::any_of(argv + 1, argv + argc,
+                       [option](const char* a) { return std::strcmp(a, option) == 0; });
+  };
+  const bool reset_layout = given("--reset-layout");
+  const bool open_map = given("--map");
   if (!MayHaveDisplay()) {
     std::fputs(kNoDisplay, stderr);
     return 1;
@@ -137,11 +149,15 @@ int main(int argc, char* argv[]) {
   lab::Form2 form2;
   lab::Form3 form3;
   lab::QtPort port(s, form1, form2, form3);
+  lab::Form4 form4(form1, port);
+  for (QAction* open : {form1.OutcomeMapAction(), form3.OutcomeMapAction()})
+    QObject::connect(open, &QAction::triggered, &form4, &lab::Form4::Open);
 
   if (reset_layout) lab::ForgetLayout();
   port.RememberLayout();
   port.StartUp();
   if (port.Ended()) return port.ExitCode();
+  if (open_map) form4.Open();
   const int code = QApplication::exec();
   return port.Ended() ? port.ExitCode() : code;
 }

@@ -4,22 +4,32 @@
 // Data Display's context menu open.
 //
 //   encounter-screenshot OUTPUT.png
+//   encounter-screenshot --map OUTPUT.png
+//
+// With --map: the Outcome Map window after a map of preset 2 by start angle
+// and "dist 2" (the map is kept in a temporary data folder, not the user's).
 //
 // Runs under the offscreen platform, so it needs no display.
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "state/sim_state.h"
 #include "control/handlers.h"
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/map_window.h"
 #include "ui/qt/qt_port.h"
 #include "ui/qt/trajectory_display.h"
 
@@ -95,17 +105,58 @@ QImage SideBySide(const std::vector<QImage>& parts) {
   return whole;
 }
 
+// The Outcome Map window once its map is complete.
+bool ShootMap(const QString& output) {
+  QTemporaryDir data_home;
+  qputenv("XDG_DATA_HOME", data_home.path().toUtf8());
+  lab::SimState s;
+  lab::Form1 form1;
+  lab::Form2 form2;
+  lab::Form3 form3;
+  lab::QtPort port(s, form1, form2, form3);
+  port.StartUp();
+  lab::Form4 window(form1, port);
+  window.Open();
+  form1.Text1(10)->setText(QStringLiteral("2"));
+  form1.Text1(11)->setText(QStringLiteral("0"));
+  form1.Text1(12)->setText(QStringLiteral("357"));
+  form1.Text1(14)->setText(QStringLiteral("3"));
+  window.From()->setText(QStringLiteral("1.5"));
+  window.To()->setText(QStringLiteral("3"));
+  window.Count()->setText(QStringLiteral("40"));
+  window.Integrator()->setCurrentText(QStringLiteral("gauss-radau"));
+  window.RunMap();
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (window.RunButton()->isEnabled()) QCoreApplication::quit();
+  });
+  poll.start(50);
+  QApplication::exec();
+  const bool saved = Framed(window).save(output);
+  form1.AllowClose();
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: encounter-screenshot OUTPUT.png\n");
+  const bool map = argc == 3 && std::string(argv[1]) == "--map";
+  if (argc != 2 && !map) {
+    std::fprintf(stderr, "usage: encounter-screenshot [--map] OUTPUT.png\n");
     return 2;
   }
-  const QString output = QString::fromLocal8Bit(argv[1]);
+  const QString output = QString::fromLocal8Bit(argv[argc - 1]);
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  if (map) {
+    if (!ShootMap(output)) {
+      std::fprintf(stderr, "encounter-screenshot: could not write %s\n", argv[argc - 1]);
+      return 1;
+    }
+    std::printf("%s\n", argv[argc - 1]);
+    return 0;
+  }
 
   lab::SimState s;
   lab::Form1 form1;

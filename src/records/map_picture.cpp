@@ -49,6 +49,11 @@ RgbColour OutcomeColour(int outcome) {
   return kOutcomeColours[outcome / 2][outcome % 2];
 }
 
+std::string OutcomeLabel(int outcome) {
+  if (outcome < 0 || outcome >= 2 * kEnds) return "not in this run";
+  return std::string(encounter::kEndWords[outcome / 2]) + (outcome % 2 ? ", v3 > vesc" : "");
+}
+
 RgbColour Viridis(double t) {
   t = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0) * 8;
   const int k = std::min(7, static_cast<int>(t));

@@ -31,6 +31,9 @@ enum class MapColouring { kEnd, kRatio };
 inline constexpr int kEnds = encounter::kEndCount;
 
 RgbColour OutcomeColour(int outcome);  // -1: the colour of a missing cell
+// The legend's words for an outcome: "escaped", "escaped, v3 > vesc", ...;
+// -1: "not in this run".
+std::string OutcomeLabel(int outcome);
 RgbColour Viridis(double t);           // t from 0 to 1
 RgbColour NoRatioColour();
 

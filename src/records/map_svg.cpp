@@ -83,9 +83,8 @@ void OutcomeLegend(SvgWriter& svg, const MapGrid& grid, double x) {
     y += 20;
     svg.Rect(x, y, 14, 14, OutcomeColour(o < 2 * kEnds ? o : -1));
     svg.Frame(x, y, 14, 14);
-    const std::string label = o == 2 * kEnds ? "not in this run"
-                              : std::string(encounter::kEndWords[o / 2]) + (o % 2 ? ", v3 > vesc" : "");
-    svg.Text(x + 20, y + 12, label, kFont, SvgWriter::Anchor::kStart);
+    svg.Text(x + 20, y + 12, OutcomeLabel(o < 2 * kEnds ? o : -1), kFont,
+             SvgWriter::Anchor::kStart);
   }
 }
 

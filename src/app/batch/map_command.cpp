@@ -11,11 +11,10 @@
 #include "app/batch/map_options.h"
 #include "app/batch/map_report.h"
 #include "app/batch/progress.h"
+#include "api/map_files.h"
 #include "records/signals.h"
 #include "encounter/map.h"
 #include "records/map_picture.h"
-#include "records/map_svg.h"
-#include "records/png_encode.h"
 #include "records/texts.h"
 #include "setup/field_names.h"
 
@@ -39,15 +38,10 @@ encounter::Map MakeMap(const MapCommandOptions& m, const std::vector<std::string
 int CommitMap(const MapCommandOptions& m, const encounter::Map& map, const MapGrid& grid,
               const encounter::MapSummary& summary, OutputFiles& files, std::ostream& err) {
   const MapColouring colouring = m.colour_ratio ? MapColouring::kRatio : MapColouring::kEnd;
-  if (m.map_png) {
-    const MapImage image = PaintMap(grid, colouring);
-    if (!files.Write("--map-png", EncodeRgbPng(image.width, image.height, image.rgb), err))
-      return 1;
-  }
+  if (m.map_png && !files.Write("--map-png", MapPngFile(grid, colouring), err)) return 1;
   const std::string scenario = m.series.scenario.test.value_or("0");
   if (m.map_svg &&
-      !files.Write("--map-svg", MapSvg(grid, colouring, MapLabelsOf(map, scenario, m.axis.log, m.colour_ratio)),
-                   err))
+      !files.Write("--map-svg", MapSvgFile(map, grid, colouring, scenario, m.axis.log), err))
     return 1;
   if (!files.Write("--meta", summary.record_json, err)) return 1;
   return files.Commit(err);

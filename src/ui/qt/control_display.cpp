@@ -1,5 +1,6 @@
 #include "ui/qt/control_display.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <algorithm>
 #include <utility>
@@ -139,6 +140,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   for (std::size_t k = 0; k + 1 < tab_order.size(); ++k)
     QWidget::setTabOrder(tab_order[k].second, tab_order[k + 1].second);
   buttons_[static_cast<int>(Button::CommandStart)]->setFocus();
+
+  // A right click beside the fields opens the Outcome Map window.
+  outcome_map_ = new QAction(QStringLiteral("Outcome Map…"), this);
+  addAction(outcome_map_);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void Form1::SetFieldHeight(int index, double twips) {

@@ -15,6 +15,7 @@
 #include "ui/qt/field.h"
 #include "ui/qt/twips.h"
 
+class QAction;
 class QCloseEvent;
 
 namespace lab {
@@ -33,6 +34,8 @@ class Form1 : public QWidget {
   // Beside "t d fact": why the fields do not hold the scenario "test" names.
   QLabel* TestNote() const { return test_note_; }
   const TwipScale& Scale() const { return scale_; }
+  // The window's context menu: opens the Outcome Map window.
+  QAction* OutcomeMapAction() const { return outcome_map_; }
 
   // Sets the height of a field or label in twips; its position stays.
   void SetFieldHeight(int index, double twips);
@@ -55,6 +58,7 @@ class Form1 : public QWidget {
   std::array<QRadioButton*, 2> option1_{};
   QButtonGroup* units_ = nullptr;
   QLabel* test_note_ = nullptr;
+  QAction* outcome_map_ = nullptr;
   std::array<QPushButton*, 4> buttons_{};  // indexed by Button
   bool close_allowed_ = false;
 };

@@ -119,11 +119,15 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
   save_series_->setShortcut(QKeySequence::Save);
   save_series_->setShortcutContext(Qt::WindowShortcut);
   copy_series_ = new QAction(QStringLiteral("Copy series"), this);
+  outcome_map_ = new QAction(QStringLiteral("Outcome Map…"), this);
   addAction(save_series_);
   addAction(copy_series_);
+  addAction(outcome_map_);
   menu_ = new QMenu(this);
   menu_->addAction(save_series_);
   menu_->addAction(copy_series_);
+  menu_->addSeparator();
+  menu_->addAction(outcome_map_);
 }
 
 // Not modal: the series goes on while the menu is open.

@@ -1,7 +1,8 @@
 // The Data Display (Form3): three rows of seven result fields under the
 // column headings. Row 0 is the running test, row 1 the last finished test,
 // row 2 the best test of the series. Its context menu (and Ctrl+S) keeps
-// the whole series: every finished test of it, saved or copied as CSV.
+// the whole series: every finished test of it, saved or copied as CSV; it
+// also opens the Outcome Map window.
 #pragma once
 
 #include <QLabel>
@@ -32,6 +33,8 @@ class Form3 : public QWidget {
   // "Save series as CSV…" (also Ctrl+S) and "Copy series".
   QAction* SaveSeriesAction() const { return save_series_; }
   QAction* CopySeriesAction() const { return copy_series_; }
+  // Opens the Outcome Map window.
+  QAction* OutcomeMapAction() const { return outcome_map_; }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -42,6 +45,7 @@ class Form3 : public QWidget {
   std::array<QLabel*, kResultColumns> label1_{};
   QAction* save_series_ = nullptr;
   QAction* copy_series_ = nullptr;
+  QAction* outcome_map_ = nullptr;
   QMenu* menu_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/qt/kept_results.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -8,8 +9,11 @@
 #include <utility>
 
 #include "records/csv.h"
+#include "records/run_record.h"
+#include "simulation/accurate_test.h"
 #include "simulation/test_row.h"
 #include "ui/qt/data_display.h"
+#include "ui/qt/kept_folder.h"
 #include "ui/qt/trajectory_display.h"
 
 namespace lab {
@@ -27,6 +31,19 @@ KeptResults::KeptResults(Form2& form2, Form3& form3, std::function<void(const QS
                QStringLiteral("PNG pictures (*.png)"), QStringLiteral("trajectories.png"),
                [this](const QString& path, QString* error) { return SavePicture(path, error); });
   });
+}
+
+void KeptResults::NewSeries(const encounter::Scenario& scenario) {
+  rows_.clear();
+  scenario_ = scenario;
+  fields_ = {};
+  start_time_ = UtcNow();
+  kept_ = false;
+}
+
+void KeptResults::FirstTestFields(const std::array<std::string, kControlFields>& fields, bool au) {
+  fields_ = fields;
+  au_ = au;
 }
 
 void KeptResults::ResultText(int index, const std::string& text, bool v3_red,
@@ -73,6 +90,43 @@ bool KeptResults::SavePicture(const QString& path, QString* error) const {
 
 void KeptResults::CopySeries() const {
   QGuiApplication::clipboard()->setText(QString::fromStdString(SeriesCsv()));
+}
+
+std::string KeptResults::SeriesRecordJson() const {
+  RunRecord m;
+  // The windows set no step limit.
+  if (scenario_.test) m.args.push_back("--test=" + *scenario_.test);
+  for (const auto& [name, text] : scenario_.fields) m.args.push_back("--set=" + name + '=' + text);
+  if (scenario_.unit)
+    m.args.push_back(*scenario_.unit == encounter::Unit::kAU ? "--unit=au" : "--unit=km");
+  m.args.push_back("--max-steps=0");
+  m.fields = fields_;
+  m.au = au_;
+  m.scenario = scenario_.test.value_or("0");
+  m.header = CsvHeader(CsvLayout{});
+  m.integrator = kEulerSumsName;
+  m.series = SeriesId(fields_, au_, 0, m.integrator, false, m.header);
+  m.start_time = start_time_;
+  m.series_tests = m.tests = m.written = static_cast<std::int64_t>(rows_.size());
+  m.jobs = 1;
+  return RunRecordJson(m);
+}
+
+bool KeptResults::KeepFinishedSeries(QString* error) {
+  if (kept_ || rows_.empty()) return true;
+  kept_ = true;
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  form2_.Picture().save(&buffer, "PNG");
+  const std::string csv = SeriesCsv(), record = SeriesRecordJson();
+  const QString title = QStringLiteral("series, scenario ") +
+                        QString::fromStdString(scenario_.test.value_or("0"));
+  return KeepResult(title, false,
+                    {{QStringLiteral("series.csv"), QByteArray::fromStdString(csv)},
+                     {QStringLiteral("record.json"), QByteArray::fromStdString(record)},
+                     {QStringLiteral("picture.png"), png}},
+                    error);
 }
 
 void KeptResults::AskForFile(QWidget* window, const QString& title, const QString& filter,

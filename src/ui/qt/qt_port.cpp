@@ -241,8 +241,16 @@ void QtPort::YieldEvents() {
   RunEvents(QEventLoop::AllEvents);
 }
 
-// Sleeps in the window system until something happens.
-void QtPort::WaitEvents() { RunEvents(QEventLoop::WaitForMoreEvents); }
+// Sleeps in the window system until something happens. A series that has
+// run to its end is kept in the data folder before the program first waits,
+// so that the Stop that then ends the program loses nothing.
+void QtPort::WaitEvents() {
+  if (s_.runstate == 1 && !(s_.alpha0 <= s_.alphaend)) {
+    QString error;
+    if (!kept_.KeepFinishedSeries(&error)) ShowBox(error, false);
+  }
+  RunEvents(QEventLoop::WaitForMoreEvents);
+}
 
 void QtPort::EndProgram() { throw ProgramEnded{}; }
 
@@ -258,7 +266,7 @@ void QtPort::ShowResultWindows() {
   if (message_box_) message_box_->close();
   // What Start found in the fields, told now that the series has begun.
   if (!start_warnings_.empty()) ShowMessage(std::exchange(start_warnings_, std::string()));
-  kept_.NewSeries();
+  kept_.NewSeries(start_scenario_);
   const bool placing = !form2_.isVisible();
   if (!form2_.isVisible()) form2_.show();
   if (!form3_.isVisible()) form3_.show();
@@ -333,7 +341,16 @@ void QtPort::SetResultText(int index, const std::string& text) {
   }
 }
 
-void QtPort::TestFinished(const TestSummary& summary) { kept_.TestFinished(summary); }
+void QtPort::TestFinished(const TestSummary& summary) {
+  if (kept_.Tests() == 0) {
+    std::array<std::string, kControlFields> fields;
+    for (int i = 0; i < kControlFields; ++i) fields[i] = GetFieldText(i);
+    kept_.FirstTestFields(fields, GetUnitOption());
+  }
+  kept_.TestFinished(summary);
+}
+
+encounter::Scenario QtPort::FieldsScenario() { return ScenarioOfFields(*this, typed_); }
 
 void QtPort::SetResultColour(int index, ColourNumber colour) {
   const AfterQt after_qt;
@@ -380,6 +397,7 @@ bool QtPort::StartAllowed() {
     return false;
   }
   start_warnings_.clear();
+  start_scenario_ = ScenarioOfFields(*this, typed_);
   for (const std::string& w : check.warnings)
     start_warnings_ += (start_warnings_.empty() ? "" : "\n") + w;
   return true;

@@ -78,6 +78,9 @@ class QtPort : public DisplayPort {
   void RunHandler(const std::function<void()>& handler);
 
   KeptResults& Kept() { return kept_; }
+  // The Control Display as a scenario of the public API: "test", the texts
+  // the user typed over its scenario, and the unit option.
+  encounter::Scenario FieldsScenario();
 
   bool Ended() const { return ended_; }        // the program has ended
   int ExitCode() const { return exit_code_; }  // 0, or 1 after a fatal error
@@ -122,6 +125,7 @@ class QtPort : public DisplayPort {
   std::array<bool, kControlFields> typed_{};  // the field holds a text the user typed
   double loaded_scenario_ = 0;  // the scenario whose values the fields were given last
   std::string start_warnings_;  // told once the series has begun
+  encounter::Scenario start_scenario_;  // the fields as Start found them
   bool remember_layout_ = false;
   bool ended_ = false;
   int exit_code_ = 0;

@@ -1,6 +1,7 @@
 #include "ui/qt/start_checks.h"
 
 #include "records/texts.h"
+#include "setup/field_names.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
 #include "setup/series_checks.h"
@@ -35,6 +36,16 @@ StartCheck CheckStart(const SimState& s, DisplayPort& port,
   CountSeries(AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), dalpha), Echo(dalpha),
               &c.refusal);
   return c;
+}
+
+encounter::Scenario ScenarioOfFields(DisplayPort& port,
+                                     const std::array<bool, kControlFields>& typed) {
+  encounter::Scenario scenario;
+  scenario.test = port.GetFieldText(10);
+  for (int field : kReadFields)
+    if (typed[field]) scenario.fields.emplace_back(NameOfField(field), port.GetFieldText(field));
+  scenario.unit = port.GetUnitOption() ? encounter::Unit::kAU : encounter::Unit::kKm;
+  return scenario;
 }
 
 std::string TestFieldNote(double testno, double loaded) {

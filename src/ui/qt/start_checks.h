@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "encounter/scenario.h"
 #include "state/sim_state.h"
 #include "port/display_port.h"
 
@@ -24,6 +25,12 @@ struct StartCheck {
 // typed: which Control Display fields hold a text the user typed.
 StartCheck CheckStart(const SimState& s, DisplayPort& port,
                       const std::array<bool, kControlFields>& typed);
+
+// The Control Display as the public API's scenario, as the batch runner's
+// options would give it: the text of "test", the texts the user typed over
+// the scenario (in the order Start checks them) and the unit option.
+encounter::Scenario ScenarioOfFields(DisplayPort& port,
+                                     const std::array<bool, kControlFields>& typed);
 
 // The note beside the field "test" when its number names no scenario; empty
 // when it names one. loaded: the scenario whose values the fields hold.
