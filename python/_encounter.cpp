@@ -10,7 +10,7 @@
 
 #include <optional>
 
-#include "engine_thread.h"
+#include "engine_run.h"
 #include "map_binding.h"
 #include "trajectory_binding.h"
 #include "row_columns.h"
@@ -31,15 +31,7 @@ py::object PictureOf(const encounter::Summary& summary) {
 
 py::dict ResultOf(const encounter::Series& series, const encounter::Summary& summary,
                   const lab::RowColumns& columns) {
-  py::dict r;
-  r["columns"] = columns.ToNumpy();
-  r["csv"] = py::bytes(series.first_lines() + columns.csv() + summary.last_lines);
-  r["record"] = summary.record_json;
-  r["warnings"] = summary.warnings;
-  r["untrusted"] = columns.warnings();
-  r["crosscheck"] = summary.crosscheck;
-  r["cross_rows"] = summary.cross_rows;
-  r["cross_differing"] = summary.cross_differing;
+  py::dict r = lab::CommonResult(series.first_lines(), summary, columns);
   r["series_id"] = summary.series_id;
   r["tests_in_series"] = summary.tests_in_series;
   r["picture"] = PictureOf(summary);
@@ -51,20 +43,10 @@ py::dict ResultOf(const encounter::Series& series, const encounter::Summary& sum
 py::dict RunSeries(encounter::Series& series, const py::object& progress, const py::object& warn,
                    double poll) {
   lab::RowColumns columns(series.header());
-  std::optional<encounter::Summary> summary;
-  auto work = [&](lab::Mailbox& box) {
-    auto on_row = [&](const encounter::Row& row) { columns.Add(row); };
-    auto on_progress = [&](const encounter::Progress& p) { box.Progress(p); };
-    auto stop = [&] { return box.Stop(); };
-    auto on_warning = [&](const std::string& text) {
-      // An untrusted test is named just before its row is handed out.
-      columns.TagWarning(text);
-      box.Warn(text);
-    };
-    summary = series.Run(on_row, on_progress, stop, on_warning);
-  };
-  lab::RunOnEngineThread(work, series.tests(), progress, warn, poll);
-  return ResultOf(series, *summary, columns);
+  auto on_row = [&](const encounter::Row& row) { columns.Add(row); };
+  const auto summary = lab::RunIntoColumns<encounter::Summary>(series, columns, on_row,
+                                                               series.tests(), progress, warn, poll);
+  return ResultOf(series, summary, columns);
 }
 
 std::unique_ptr<encounter::Series> MakeSeries(
@@ -175,6 +157,12 @@ PYBIND11_MODULE(_encounter, m) {
   m.def("column_unit", [](const std::string& name, const std::string& shown) {
     return encounter::ColumnUnit(name, encounter::UnitOfName(shown).value_or(encounter::Unit::kKm));
   }, "The unit of a column's values when the scenario shows distances in AU or km.");
+  m.def("unit_name", [](const py::object& unit) {
+    const std::string text = py::str(unit);
+    const auto known = encounter::UnitOfName(text);
+    if (!known) throw encounter::InputError(encounter::UnitRefusal(text));
+    return std::string(encounter::UnitName(*known));
+  }, "The unit named au or km (in any case) as the fields show it, AU or km; InputError for any other.");
   m.def("shown_unit", [](std::optional<std::string> test, std::optional<std::string> unit) {
     std::optional<encounter::Unit> u;
     if (unit) u = encounter::UnitOfName(*unit);

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "encounter/map.h"
-#include "engine_thread.h"
-#include "row_columns.h"
+#include "engine_run.h"
 #include "scenario_of.h"
 
 namespace lab {
@@ -55,16 +54,7 @@ py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
 
 py::dict ResultOf(const encounter::Map& map, const encounter::MapSummary& summary,
                   const RowColumns& columns) {
-  py::dict r;
-  r["columns"] = columns.ToNumpy();
-  // A shard that hands out no cell still writes its first lines.
-  r["csv"] = py::bytes(map.first_lines() + columns.csv() + summary.last_lines);
-  r["record"] = summary.record_json;
-  r["warnings"] = summary.warnings;
-  r["untrusted"] = columns.warnings();
-  r["crosscheck"] = summary.crosscheck;
-  r["cross_rows"] = summary.cross_rows;
-  r["cross_differing"] = summary.cross_differing;
+  py::dict r = CommonResult(map.first_lines(), summary, columns);
   r["map_id"] = summary.map_id;
   r["cells_in_map"] = summary.cells_in_map;
   r["computed"] = summary.computed;
@@ -76,22 +66,13 @@ py::dict ResultOf(const encounter::Map& map, const encounter::MapSummary& summar
 py::dict RunMap(encounter::Map& map, const py::object& progress, const py::object& warn,
                 double poll) {
   RowColumns columns(map.header(), map.y_column());
-  std::optional<encounter::MapSummary> summary;
-  auto work = [&](Mailbox& box) {
-    auto on_cell = [&](const encounter::MapCell& cell) {
-      const MapPart part{cell.y, cell.index, cell.computed};
-      columns.Add(cell.row, &part);
-    };
-    auto on_progress = [&](const encounter::Progress& p) { box.Progress(p); };
-    auto stop = [&] { return box.Stop(); };
-    auto on_warning = [&](const std::string& text) {
-      columns.TagWarning(text);
-      box.Warn(text);
-    };
-    summary = map.Run(on_cell, on_progress, stop, on_warning);
+  auto on_cell = [&](const encounter::MapCell& cell) {
+    const MapPart part{cell.y, cell.index, cell.computed};
+    columns.Add(cell.row, &part);
   };
-  RunOnEngineThread(work, map.cells(), progress, warn, poll);
-  return ResultOf(map, *summary, columns);
+  const auto summary = RunIntoColumns<encounter::MapSummary>(map, columns, on_cell, map.cells(),
+                                                            progress, warn, poll);
+  return ResultOf(map, summary, columns);
 }
 
 }  // namespace

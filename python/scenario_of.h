@@ -20,7 +20,7 @@ inline encounter::Scenario ScenarioOf(std::optional<std::string> test,
   scenario.fields = fields;
   if (unit) {
     const auto known = encounter::UnitOfName(*unit);
-    if (!known) throw encounter::InputError("unknown unit \"" + *unit + "\" (au or km)");
+    if (!known) throw encounter::InputError(encounter::UnitRefusal(*unit));
     scenario.unit = *known;
   }
   return scenario;

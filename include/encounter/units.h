@@ -12,6 +12,9 @@ namespace encounter {
 const char* UnitName(Unit unit);
 // The unit named "au" or "km", in any case; nothing for any other text.
 std::optional<Unit> UnitOfName(const std::string& name);
+// The refusal of a unit name UnitOfName does not know, as the command line
+// words it.
+std::string UnitRefusal(const std::string& name);
 
 // The distance unit the fields show after the scenario of the field text
 // `test` is loaded (none: scenario 0) and the unit option `unit` is chosen.

@@ -162,6 +162,9 @@ def columns() -> list[dict[str, Any]]:
 def column_unit(name: str, shown: str) -> str:
     """The unit of a column's values when the scenario shows distances in AU or km."""
 
+def unit_name(unit: object) -> str:
+    """The unit named au or km (in any case) as the fields show it, AU or km; InputError for any other."""
+
 def shown_unit(test: str | None, unit: str | None) -> str:
     """The distance unit the fields show: AU or km."""
 

@@ -116,9 +116,8 @@ class Request:
     @classmethod
     def of(cls, test, fields, *, unit=None, picture=True, **options):
         """The request of a series: refuses with InputError what the command line refuses."""
-        if unit is not None and (not isinstance(unit, str) or unit.lower() not in ("au", "km")):
-            raise _encounter.InputError(f"unknown unit {unit!r} (au or km)")
-        unit = unit.lower() if unit else None
+        if unit is not None:
+            unit = _encounter.unit_name(unit).lower()
         if test is not None:
             _typed_value("test", test)
         _field_values(fields)

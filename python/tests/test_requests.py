@@ -44,6 +44,22 @@ def test_refusals_carry_the_command_lines_words(name, value, words):
     assert (r.returncode, r.stderr) == (2, f"encounter-batch: {words}\n")
 
 
+@pytest.mark.parametrize("unit,words", [
+    ("pc", '--unit takes au or km, not "pc"'),
+    ("", '--unit takes au or km, not ""'),
+    (3, '--unit takes au or km, not "3"'),
+])
+def test_an_unknown_unit_is_refused_by_series_and_map_as_by_the_command_line(unit, words):
+    with pytest.raises(encounter.InputError) as e:
+        encounter.series(2, unit=unit, **QUICK)
+    assert str(e.value) == words
+    with pytest.raises(encounter.InputError) as e:
+        encounter.map(2, y="dist2", y_from=1.5, y_to=3, y_count=2, unit=unit, **QUICK)
+    assert str(e.value) == words
+    r = subprocess.run([BATCH, "--test", "2", f"--unit={unit}"], capture_output=True, text=True)
+    assert (r.returncode, r.stderr) == (2, f"encounter-batch: {words}\n")
+
+
 @pytest.mark.parametrize("kwargs,words", [
     (dict(refine=1.5), 'refine takes a number of levels from 0 to 20, not "1.5"'),
     (dict(refine=-1), 'refine takes a number of levels from 0 to 20, not "-1"'),

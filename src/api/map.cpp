@@ -98,36 +98,21 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
     Count(summary.tallies[c.row], cell.row);
     if (on_cell) on_cell(cell);
   };
-  events.warning = [&](const std::string& text) {
-    summary.warnings.push_back(text);
-    ++summary.untrusted;
-    if (on_warning) on_warning(text);
-  };
+  events.warning = lab::KeepWarning(summary, on_warning);
   if (on_progress) {
     events.progress = [&](std::int64_t done, std::int64_t planned, std::int64_t steps) {
       on_progress(Progress{done, planned, steps});
     };
   }
   const lab::RunStop run_stop(stop);
-  lab::MapResult result;
-  try {
-    result = impl_->Run(events, run_stop);
-  } catch (const lab::RefusedInput& e) {
-    throw InputError(e.what());
-  } catch (const lab::ThreadsUnavailable& e) {
-    throw Error(e.what());
-  }
+  const lab::MapResult result = lab::RunEngine(*impl_, events, run_stop);
   if (result.stopped) throw Stopped("stopped before the map was complete");
   summary.cells = result.written;
   summary.cells_in_map = impl_->cells();
   summary.computed = result.computed;
   summary.first_lines = impl_->first_lines();
-  summary.last_lines = result.last_lines;
-  summary.record_json = result.record_json;
   summary.map_id = impl_->id();
-  summary.crosscheck = result.cross_summary;
-  summary.cross_rows = result.cross_rows;
-  summary.cross_differing = result.cross_differing;
+  lab::TakeRecord(result, &summary);
   const lab::SeriesRequest& r = impl_->request().series;
   if (r.shards > 0)
     summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->cells(), lab::kVersion,

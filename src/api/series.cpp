@@ -108,11 +108,7 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   events.row = [&](std::int64_t test, const lab::TestRow& row, const std::string& line) {
     if (on_row) on_row(RowOf(test, row, line));
   };
-  events.warning = [&](const std::string& text) {
-    summary.warnings.push_back(text);
-    ++summary.untrusted;
-    if (on_warning) on_warning(text);
-  };
+  events.warning = lab::KeepWarning(summary, on_warning);
   const std::int64_t total = impl_->tests();
   if (on_progress) {
     events.progress = [&](std::int64_t done, std::int64_t steps) {
@@ -120,24 +116,13 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
     };
   }
   const lab::RunStop run_stop(stop);
-  lab::SeriesResult result;
-  try {
-    result = impl_->Run(events, run_stop);
-  } catch (const lab::RefusedInput& e) {
-    throw InputError(e.what());
-  } catch (const lab::ThreadsUnavailable& e) {
-    throw Error(e.what());
-  }
+  const lab::SeriesResult result = lab::RunEngine(*impl_, events, run_stop);
   if (result.stopped) throw Stopped("stopped before the series ended");
   summary.tests = result.written;
   summary.tests_in_series = impl_->series_tests();
   summary.first_lines = impl_->first_lines();
-  summary.last_lines = result.last_lines;
-  summary.record_json = result.record_json;
   summary.series_id = impl_->id();
-  summary.crosscheck = result.cross_summary;
-  summary.cross_rows = result.cross_rows;
-  summary.cross_differing = result.cross_differing;
+  lab::TakeRecord(result, &summary);
   const lab::SeriesRequest& r = impl_->request();
   if (r.shards > 0)
     summary.frame = ShardFrame{r.shard, r.shards, impl_->tests(), impl_->series_tests(), lab::kVersion, result.crc32};

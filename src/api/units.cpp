@@ -3,6 +3,7 @@
 
 #include "control/handlers.h"
 #include "control/headless_port.h"
+#include "records/texts.h"
 #include "setup/number_text.h"
 #include "setup/units.h"
 
@@ -21,6 +22,10 @@ std::optional<Unit> UnitOfName(const std::string& name) {
     if (lower == n) return unit;
   }
   return std::nullopt;
+}
+
+std::string UnitRefusal(const std::string& name) {
+  return "--unit takes au or km, not " + lab::Echo(name);
 }
 
 Unit ShownUnit(const std::optional<std::string>& test, const std::optional<Unit>& unit) {

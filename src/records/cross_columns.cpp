@@ -23,43 +23,21 @@ std::string RatioDiffText(double ratio, double acc_ratio) {
 
 namespace lab {
 
-namespace {
-
-std::vector<std::string> Split(const std::string& line) {
-  std::vector<std::string> cells;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    cells.push_back(line.substr(start, comma - start));
-    if (comma == std::string::npos) return cells;
-    start = comma + 1;
-  }
-}
-
-}  // namespace
-
 std::optional<CrossMerge> CrossMerge::ForHeader(const std::string& header) {
-  const std::vector<std::string> names = Split(header);
-  const ColumnPlaces at = PlacesIn({names.begin(), names.end()});
   CrossMerge m;
-  m.end_ = at.end;
-  m.v3_red_ = at.v3_red;
-  m.best_ = at.best;
-  m.acc_end_ = at.acc_end;
-  m.acc_v3_red_ = at.acc_v3_red;
-  m.acc_best_ = at.acc_best;
-  m.acc_ratio_ = at.acc_ratio;
-  m.differs_ = at.differs;
-  for (int place : {m.end_, m.v3_red_, m.best_, m.acc_end_, m.acc_v3_red_, m.acc_best_,
-                    m.acc_ratio_, m.differs_})
+  m.at_ = PlacesIn(SplitAt(header));
+  const ColumnPlaces& at = m.at_;
+  for (int place : {at.end, at.v3_red, at.best, at.acc_end, at.acc_v3_red, at.acc_best,
+                    at.acc_ratio, at.differs})
     if (place < 0) return std::nullopt;
   return m;
 }
 
 std::string CrossMerge::Redecide(const std::string& row) {
-  std::vector<std::string> cells = Split(row);
-  if (cells.size() <= static_cast<std::size_t>(differs_)) return row;
-  const std::string& ratio_text = cells[acc_ratio_];
+  const std::vector<std::string_view> parts = SplitAt(row);
+  std::vector<std::string> cells(parts.begin(), parts.end());
+  if (cells.size() <= static_cast<std::size_t>(at_.differs)) return row;
+  const std::string& ratio_text = cells[at_.acc_ratio];
   bool best = false;
   if (!ratio_text.empty()) {
     // merge has read every cell whole before; a ratio read only in part
@@ -71,11 +49,12 @@ std::string CrossMerge::Redecide(const std::string& row) {
     best = BeatsBest(bestratio_, ratio);
     if (best) bestratio_ = ratio;
   }
-  const bool ran = !cells[acc_end_].empty();
-  if (ran) cells[acc_best_] = best ? "1" : "0";
-  const bool differs = !ran || cells[end_] != cells[acc_end_] || cells[best_] != cells[acc_best_] ||
-                       cells[v3_red_] != cells[acc_v3_red_];
-  cells[differs_] = differs ? "1" : "0";
+  const bool ran = !cells[at_.acc_end].empty();
+  if (ran) cells[at_.acc_best] = best ? "1" : "0";
+  const bool differs = !ran || cells[at_.end] != cells[at_.acc_end] ||
+                       cells[at_.best] != cells[at_.acc_best] ||
+                       cells[at_.v3_red] != cells[at_.acc_v3_red];
+  cells[at_.differs] = differs ? "1" : "0";
   differing_ += differs;
   ++rows_;
   std::string out = cells[0];

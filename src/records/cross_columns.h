@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "records/columns.h"
 #include "simulation/cross_outcome.h"
 
 namespace lab {
@@ -25,8 +26,7 @@ class CrossMerge {
   std::string Summary() const;
 
  private:
-  int end_ = -1, v3_red_ = -1, best_ = -1, acc_end_ = -1, acc_v3_red_ = -1, acc_best_ = -1,
-      acc_ratio_ = -1, differs_ = -1;
+  ColumnPlaces at_;  // where the columns it compares stand
   double bestratio_ = 0;
   std::int64_t differing_ = 0, rows_ = 0;
 };

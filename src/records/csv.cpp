@@ -7,6 +7,16 @@
 
 namespace lab {
 
+std::vector<std::string_view> SplitAt(std::string_view line, char sep) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const auto at = line.find(sep);
+    parts.push_back(line.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    line.remove_prefix(at + 1);
+  }
+}
+
 namespace {
 
 // Whether a line of this layout holds the columns of that group.

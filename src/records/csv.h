@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "simulation/test_row.h"
@@ -21,6 +22,10 @@ struct CsvLayout {
 std::string CsvHeader(const CsvLayout& layout);
 // One line, with its line feed.
 std::string CsvRow(const CsvLayout& layout, std::int64_t test, const TestRow& row);
+
+// The parts of a line between its separators (a CSV line at its commas);
+// the parts look into `line`, which must outlive them.
+std::vector<std::string_view> SplitAt(std::string_view line, char sep = ',');
 
 // A number with 17 significant digits: read back, it is the same double.
 std::string ExactText(double value);

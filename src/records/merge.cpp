@@ -116,16 +116,6 @@ bool WholeNumber(std::string_view text, T* value) {
          std::to_string(*value) == text;
 }
 
-std::vector<std::string_view> Split(std::string_view line, char sep) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const auto at = line.find(sep);
-    parts.push_back(line.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    line.remove_prefix(at + 1);
-  }
-}
-
 struct Shard {
   std::string file;
   int k = 0, n = 0;
@@ -142,12 +132,12 @@ struct Shard {
 // map " rows R": its T cells are R series of T / R tests each.
 bool ParseShardLine(std::string_view line, Shard* s) {
   if (line.substr(0, kShardPrefix.size()) != kShardPrefix) return false;
-  const auto w = Split(line.substr(kShardPrefix.size()), ' ');
+  const auto w = SplitAt(line.substr(kShardPrefix.size()), ' ');
   const bool map = w.size() == 11 && w[9] == "rows";
   if ((w.size() != 9 && !map) || w[1] != "series" || w[3] != "version" || w[5] != "tests" ||
       w[7] != "of")
     return false;
-  const auto kn = Split(w[0], '/');
+  const auto kn = SplitAt(w[0], '/');
   if (kn.size() != 2 || !WholeNumber(kn[0], &s->k) || !WholeNumber(kn[1], &s->n)) return false;
   if (s->k < 1 || s->k > s->n || s->n > kMostShards) return false;
   if (!WholeNumber(w[6], &s->tests) || !WholeNumber(w[8], &s->total) || s->total > 1000000000)
@@ -192,7 +182,7 @@ void ReadShard(int fd, Shard* s) {
   checksum.Add(s->header + '\n');
   std::optional<ShardRows> rows = ShardRows::ForHeader(s->header, s->map_rows, s->total);
   if (!rows) return fault("has no CSV header in line 2 that this version prints for a shard");
-  const std::size_t columns = Split(s->header, ',').size();
+  const std::size_t columns = SplitAt(s->header, ',').size();
   ShardRowRules rules(s->header, s->map_rows, s->total);
 
   std::int64_t expected = s->k - 1;
@@ -209,7 +199,7 @@ void ReadShard(int fd, Shard* s) {
       return;
     }
     checksum.Add(line + '\n');
-    const auto values = Split(line, ',');
+    const auto values = SplitAt(line, ',');
     if (values.size() != columns)
       return fault("has " + std::to_string(values.size()) + " columns" + where + ", not " +
                    std::to_string(columns));
@@ -430,7 +420,7 @@ bool MapRowsAgree(const std::vector<const Shard*>& by_k, std::ostream& err) {
     const auto [row_shard, row_y] = at(test - test % per_row);
     const auto [shard, y] = at(test);
     if (y == row_y) continue;
-    const std::string column(Split(first.header, ',')[1]);
+    const std::string column(SplitAt(first.header, ',')[1]);
     err << kMe << Echo(shard->file, 120) << " has " << column << ' ' << Echo(y, 24) << " in test "
         << test << " where " << Echo(row_shard->file, 120) << " has " << Echo(row_y, 24)
         << " in the same row of the map\n"
@@ -446,7 +436,7 @@ bool MapRowsAgree(const std::vector<const Shard*>& by_k, std::ostream& err) {
 bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, std::ostream& err) {
   const Shard& first = *by_k[1];
   // Counted without the column "test".
-  const ColumnPlaces at = PlacesIn(Split(first.header, ','));
+  const ColumnPlaces at = PlacesIn(SplitAt(first.header, ','));
   const std::size_t best_column = static_cast<std::size_t>(at.best - 1);
   const std::size_t ratio_column = static_cast<std::size_t>(at.ratio - 1);
   const std::size_t n = by_k.size() - 1;
@@ -461,7 +451,7 @@ bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, st
       if (cross) cross->NewSeries();
     }
     const std::string& row = by_k[test % n + 1]->rows[static_cast<std::size_t>(test / n)];
-    const auto values = Split(row, ',');
+    const auto values = SplitAt(row, ',');
     double ratio = 0;
     const auto& text = values[ratio_column];
     const bool candidate =

@@ -2,26 +2,13 @@
 
 #include <charconv>
 
+#include "records/csv.h"
 #include "records/texts.h"
 
 namespace lab {
 
-namespace {
-
-std::vector<std::string> Names(std::string_view header) {
-  std::vector<std::string> names;
-  for (;;) {
-    const auto at = header.find(',');
-    names.emplace_back(header.substr(0, at));
-    if (at == std::string_view::npos) return names;
-    header.remove_prefix(at + 1);
-  }
-}
-
-}  // namespace
-
-ShardRowRules::ShardRowRules(std::string_view header, std::int64_t map_rows, std::int64_t total)
-    : names_(Names(header)) {
+ShardRowRules::ShardRowRules(std::string_view header, std::int64_t map_rows, std::int64_t total) {
+  for (std::string_view name : SplitAt(header)) names_.emplace_back(name);
   for (int c = 0; c < static_cast<int>(names_.size()); ++c) {
     if (names_[c] == "ratio") ratio_ = c;
     if (names_[c] == "ratio_body") ratio_body_ = c;

@@ -5,22 +5,13 @@
 
 #include "records/columns.h"
 #include "records/cross_columns.h"
+#include "records/csv.h"
 #include "records/texts.h"
 #include "simulation/encounter.h"
 
 namespace lab {
 
 namespace {
-
-std::vector<std::string_view> Split(std::string_view line) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const auto at = line.find(',');
-    parts.push_back(line.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    line.remove_prefix(at + 1);
-  }
-}
 
 // from_chars over the whole text, to a finite number.
 bool ReadWhole(std::string_view text, double* value) {
@@ -45,7 +36,7 @@ std::optional<ShardRows> ShardRows::ForHeader(std::string_view header, std::int6
   // refinement "computed".
   std::string series_header(header);
   if (map_rows > 0) {
-    const auto names = Split(header);
+    const auto names = SplitAt(header);
     if (names.size() < 3 || !MapAxisName(names[1])) return std::nullopt;
     series_header = "test" + std::string(header.substr(5 + names[1].size()));
     const std::string refined = std::string(",") + RefinedColumnName();
@@ -61,7 +52,7 @@ std::optional<ShardRows> ShardRows::ForHeader(std::string_view header, std::int6
   if (!printed) return std::nullopt;
   ShardRows rows;
   if (map_rows > 0) rows.per_series_ = total / map_rows;
-  const std::vector<std::string_view> names = Split(header);
+  const std::vector<std::string_view> names = SplitAt(header);
   rows.at_ = PlacesIn(names);
   // A map's y value is a number text of the fields, as alpha is.
   const Column* const y = ColumnNamed("alpha");

@@ -226,7 +226,7 @@ const std::vector<KnownOption> kOwnOptions = {
      [](O& o, const std::string& v, E error) {
        const auto unit = encounter::UnitOfName(v);
        if (!unit) {
-         *error = "--unit takes au or km, not " + Echo(v);
+         *error = encounter::UnitRefusal(v);
          return false;
        }
        o.scenario.unit = *unit;

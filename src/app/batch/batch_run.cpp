@@ -147,18 +147,14 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const auto plan = PlanRun(args, false, &error);
   if (plan && plan->map) return RunMapPlan(*plan, out, err);
   const auto options = plan ? ParseSeriesCommandLine(plan->args, &error) : std::nullopt;
-  if (!options) {
-    err << "encounter-batch: " << error << '\n';
-    return 2;
-  }
+  if (!options) return CommandLineRefused(err, "", error);
   const SeriesCommandLine& o = *options;
   if (o.help || o.version || o.list_presets || o.list_columns) {
     if (o.help) out << SeriesHelp();
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
     if (o.list_columns) out << ColumnTable();
-    out.flush();
-    return out ? 0 : StoppedStatus(err);
+    return Printed(out, err);
   }
   return RunOneSeries(o, *plan, out, err);
 }

@@ -22,6 +22,16 @@ int StoppedStatus(std::ostream& err) {
   return 1;
 }
 
+int CommandLineRefused(std::ostream& err, const std::string& command, const std::string& error) {
+  err << kMe << command << error << '\n';
+  return 2;
+}
+
+int Printed(std::ostream& out, std::ostream& err) {
+  out.flush();
+  return out ? 0 : StoppedStatus(err);
+}
+
 OutputFiles::OutputFiles(std::vector<std::pair<std::string, std::optional<std::string>>> files) {
   for (auto& [option, name] : files) files_.emplace_back(option, name);
 }

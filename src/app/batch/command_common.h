@@ -26,6 +26,14 @@ void PrintRefusal(std::ostream& err, const std::string& text);
 // message) for output that could not be written.
 int StoppedStatus(std::ostream& err);
 
+// A command line refused before anything runs: its fault after the program's
+// name (and the command's, "map: "), status 2.
+int CommandLineRefused(std::ostream& err, const std::string& command, const std::string& error);
+
+// The end of a command that only prints (its help, a list): out flushed, 0,
+// or the status of a run that stopped early.
+int Printed(std::ostream& out, std::ostream& err);
+
 // The files of a run besides standard output, by option: each is checked and
 // its temporary made before the first step, and all appear together once the
 // run is complete. The first named "--output", if given, takes the CSV.

@@ -100,10 +100,7 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
 int RunMapCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::string error;
   const auto plan = PlanRun(args, true, &error);
-  if (!plan) {
-    err << kMe << "map: " << error << '\n';
-    return 2;
-  }
+  if (!plan) return CommandLineRefused(err, "map: ", error);
   return RunMapPlan(*plan, out, err);
 }
 
@@ -111,15 +108,11 @@ int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   const std::vector<std::string>& args = plan.args;
   std::string error;
   const auto options = ParseMapOptions(args, &error);
-  if (!options) {
-    err << kMe << "map: " << error << '\n';
-    return 2;
-  }
+  if (!options) return CommandLineRefused(err, "map: ", error);
   const MapCommandOptions& m = *options;
   if (m.help) {
     out << kMapHelp;
-    out.flush();
-    return out ? 0 : StoppedStatus(err);
+    return Printed(out, err);
   }
   std::optional<encounter::Map> map;
   try {

@@ -137,15 +137,11 @@ int RunTrajectoryCommand(const std::vector<std::string>& args, std::ostream& out
                          std::ostream& err) {
   std::string error;
   const auto options = Parse(args, &error);
-  if (!options) {
-    err << kMe << "trajectory: " << error << '\n';
-    return 2;
-  }
+  if (!options) return CommandLineRefused(err, "trajectory: ", error);
   const TrajectoryCommandOptions& o = *options;
   if (o.help) {
     out << kTrajectoryHelp;
-    out.flush();
-    return out ? 0 : StoppedStatus(err);
+    return Printed(out, err);
   }
   OutputFiles files({{"--output", o.batch.output}, {"--svg", o.svg}});
   if (!files.Open(err)) return 2;

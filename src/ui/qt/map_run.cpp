@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "records/columns.h"
+#include "records/csv.h"
 
 namespace lab {
 
@@ -91,15 +92,10 @@ namespace lab {
 
 namespace {
 
-std::vector<std::string> Split(const std::string& line) {
-  std::vector<std::string> parts;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', from);
-    parts.push_back(line.substr(from, comma - from));
-    if (comma == std::string::npos) return parts;
-    from = comma + 1;
-  }
+// A line's cells, each its own string.
+std::vector<std::string> Cells(const std::string& line) {
+  const std::vector<std::string_view> parts = SplitAt(line);
+  return {parts.begin(), parts.end()};
 }
 
 int ColumnOf(const std::vector<std::string>& names, const std::string& name) {
@@ -115,7 +111,7 @@ bool MapCellsOfCsv(const std::string& text, MapCells* cells, std::vector<double>
   std::istringstream in(text);
   std::string header;
   if (!std::getline(in, header)) return false;
-  const std::vector<std::string> names = Split(header);
+  const std::vector<std::string> names = Cells(header);
   // A map's line: the y value, then a series' columns from the angle on.
   const std::vector<std::string_view> views(names.begin(), names.end());
   const ColumnPlaces places = PlacesIn(views);
@@ -127,7 +123,7 @@ bool MapCellsOfCsv(const std::string& text, MapCells* cells, std::vector<double>
   ys->clear();
   xs->clear();
   for (std::string line; std::getline(in, line);) {
-    const std::vector<std::string> parts = Split(line);
+    const std::vector<std::string> parts = Cells(line);
     if (parts.size() != names.size()) return false;
     const double y = std::strtod(parts[0].c_str(), nullptr);
     if (ys->empty() || ys->back() != y) ys->push_back(y);
