@@ -266,8 +266,8 @@ TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
     const char* why;
   } cases[] = {
       {{"--rerun", Changed("\"version\": \"", "\"version\": \"0.")},
-       "was written by version \"0.0.2.0\" of encounter-batch; this is version 0.3.0, whose "
-       "results may differ: rerun it with version \"0.0.2.0\""},
+       "was written by version \"0.0.3.0\" of encounter-batch; this is version 0.3.0, whose "
+       "results may differ: rerun it with version \"0.0.3.0\""},
       {{"--rerun", Changed("\"series\": \"", "\"series\": \"0")}, "not the series \"0"},
       {{"--rerun", Changed("\"end=20\"", "\"end=30\"")}, "the record was changed"},
       {{"--rerun", Changed("\"program\": \"encounter-batch\"", "\"program\": \"x\"")},
