@@ -22,6 +22,13 @@ int StoppedStatus(std::ostream& err) {
   return 1;
 }
 
+int ListingStatus(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (out) return 0;
+  if (errno == EPIPE) return 0;  // the reader had seen what it wanted
+  return StoppedStatus(err);
+}
+
 OutputFiles::OutputFiles(std::vector<std::pair<std::string, std::optional<std::string>>> files) {
   for (auto& [option, name] : files) files_.emplace_back(option, name);
 }

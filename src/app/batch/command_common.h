@@ -26,6 +26,11 @@ void PrintRefusal(std::ostream& err, const std::string& text);
 // message) for output that could not be written.
 int StoppedStatus(std::ostream& err);
 
+// The status after a help text or a listing was written to out (flushed
+// here): 0, also when the reader closed the pipe early (as `| head` does,
+// quietly), or StoppedStatus for any other failed write.
+int ListingStatus(std::ostream& out, std::ostream& err);
+
 // The files of a run besides standard output, by option: each is checked and
 // its temporary made before the first step, and all appear together once the
 // run is complete. The first named "--output", if given, takes the CSV.

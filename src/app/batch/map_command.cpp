@@ -118,8 +118,7 @@ int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   const MapCommandOptions& m = *options;
   if (m.help) {
     out << kMapHelp;
-    out.flush();
-    return out ? 0 : StoppedStatus(err);
+    return ListingStatus(out, err);
   }
   std::optional<encounter::Map> map;
   try {
