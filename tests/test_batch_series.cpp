@@ -53,6 +53,17 @@ TEST(BatchSeries, MistakesAreOneShortLineOnStandardErrorAndStatusTwo) {
   }
 }
 
+// A number that names a scenario runs it, without a word on standard error.
+TEST(BatchSeries, ScenarioNumbersThatNameAPresetRun) {
+  for (const char* test : {"0", "2", "8"}) {
+    SCOPED_TRACE(test);
+    const Result r = Batch({"--test", test, "--set", "dalpha=1000", "--max-steps", "100", "--quiet"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(batch_test::Lines(r.out), 2) << r.out;
+  }
+}
+
 // The drawing of a central-mass test in its three views, as a picture.
 TEST(BatchSeries, PictureOfTheDrawing) {
   for (const int jobs : {1, 2}) {

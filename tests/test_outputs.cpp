@@ -95,7 +95,6 @@ TEST(ExitStatus, EveryRowOfTheTable) {
       {"reader gone, SIGPIPE ignored", kShort, Stdout::kBrokenPipe, RLIM_INFINITY, 0, kNone, 1, "Broken pipe"},
       {"merge: reader gone", merge, Stdout::kReaderGone, RLIM_INFINITY, 0, kNone, 1, "cannot write the output"},
       {"merge: standard output full", merge, Stdout::kDevFull, RLIM_INFINITY, 0, kNone, 1, "cannot write the output"},
-      {"--help: reader gone", {"--help"}, Stdout::kReaderGone, RLIM_INFINITY, 0, kNone, 1, "cannot write the output"},
       {"disk full: --output", Plus(kShort, {"--output", "@out.csv"}), Stdout::kPipe, 100, 0, kNone, 1, "cannot write"},
       {"disk full: --meta", Plus(kShort, {"--meta", "@out.json"}), Stdout::kPipe, 100, 0, kNone, 1, "cannot write"},
       {"disk full: --png", Plus(kShort, {"--png", "@out.png"}), Stdout::kPipe, 100, 0, kNone, 1, "cannot write"},
@@ -135,6 +134,22 @@ TEST(ExitStatus, EveryRowOfTheTable) {
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
     EXPECT_EQ(fs::exists(dir + "out.csv"), c.status == 0) << err;
     EXPECT_EQ(Temporaries(dir), 0);
+  }
+}
+
+// A help text or a listing read through `| head` ends quietly: the reader
+// saw what it wanted, and nothing was lost.
+TEST(ExitStatus, ListingsEndQuietlyWhenTheReaderHasGone) {
+  const std::vector<std::vector<std::string>> listings = {
+      {"--help"}, {"--version"}, {"--list-presets"}, {"--list-columns"}, {"map", "--help"}, {"trajectory", "--help"}};
+  for (const auto& args : listings) {
+    for (const Stdout out : {Stdout::kReaderGone, Stdout::kBrokenPipe}) {
+      SCOPED_TRACE(args.front() + " " + args.back() + (out == Stdout::kBrokenPipe ? ", SIGPIPE ignored" : ""));
+      const Child child = Spawn(args, out);
+      const std::string err = ReadAll(child.err);
+      EXPECT_EQ(Wait(child.pid), 0) << err;
+      EXPECT_EQ(err, "");
+    }
   }
 }
 

@@ -124,6 +124,12 @@ def test_refusals_are_the_command_lines(kwargs, args):
     assert "encounter-batch: " + str(e.value) + "\n" == r.stderr
 
 
+@pytest.mark.parametrize("test", [12, "19", "abc"])
+def test_a_number_that_names_no_scenario_is_refused(test):
+    with pytest.raises(encounter.InputError, match=r"names no scenario; the scenarios are 0 1 2 3 3\.5 .* 108 111$"):
+        encounter.series(test, progress=False)
+
+
 def test_a_number_that_is_not_finite_is_refused():
     with pytest.raises(encounter.InputError, match="not finite"):
         encounter.series(2, end=math.inf)

@@ -130,7 +130,8 @@ test whose total energy changed by more than 1 %. A last line gives the
 tests, the time and the warnings (with --quiet only the count of warnings).
 
 Exit status:
-  0    done: every output written
+  0    done: every output written; a help text or a listing also when its
+       reader went away early (| head)
   1    an output could not be written: a file or a stream, a full disk, a
        reader that went away (| head), a target that stopped being a
        regular file during the run; or the machine would not give the run

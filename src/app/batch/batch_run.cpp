@@ -154,7 +154,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (o.version) out << "encounter-batch " << encounter::Version() << '\n';
     if (o.list_presets) ListPresets(out);
     if (o.list_columns) out << ColumnTable();
-    return Printed(out, err);
+    return ListingStatus(out, err);
   }
   return RunOneSeries(o, *plan, out, err);
 }

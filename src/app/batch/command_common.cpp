@@ -27,9 +27,11 @@ int CommandLineRefused(std::ostream& err, const std::string& command, const std:
   return 2;
 }
 
-int Printed(std::ostream& out, std::ostream& err) {
+int ListingStatus(std::ostream& out, std::ostream& err) {
   out.flush();
-  return out ? 0 : StoppedStatus(err);
+  if (out) return 0;
+  if (errno == EPIPE) return 0;  // the reader had seen what it wanted
+  return StoppedStatus(err);
 }
 
 OutputFiles::OutputFiles(std::vector<std::pair<std::string, std::optional<std::string>>> files) {

@@ -30,9 +30,10 @@ int StoppedStatus(std::ostream& err);
 // name (and the command's, "map: "), status 2.
 int CommandLineRefused(std::ostream& err, const std::string& command, const std::string& error);
 
-// The end of a command that only prints (its help, a list): out flushed, 0,
-// or the status of a run that stopped early.
-int Printed(std::ostream& out, std::ostream& err);
+// The status after a help text or a listing was written to out (flushed
+// here): 0, also when the reader closed the pipe early (as `| head` does,
+// quietly), or StoppedStatus for any other failed write.
+int ListingStatus(std::ostream& out, std::ostream& err);
 
 // The files of a run besides standard output, by option: each is checked and
 // its temporary made before the first step, and all appear together once the

@@ -112,7 +112,7 @@ int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   const MapCommandOptions& m = *options;
   if (m.help) {
     out << kMapHelp;
-    return Printed(out, err);
+    return ListingStatus(out, err);
   }
   std::optional<encounter::Map> map;
   try {

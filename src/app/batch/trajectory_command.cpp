@@ -141,7 +141,7 @@ int RunTrajectoryCommand(const std::vector<std::string>& args, std::ostream& out
   const TrajectoryCommandOptions& o = *options;
   if (o.help) {
     out << kTrajectoryHelp;
-    return Printed(out, err);
+    return ListingStatus(out, err);
   }
   OutputFiles files({{"--output", o.batch.output}, {"--svg", o.svg}});
   if (!files.Open(err)) return 2;
