@@ -3,7 +3,12 @@ with. ctest sets ENCOUNTER_BATCH and PYTHONPATH (the build tree's python/
 directory)."""
 
 import os
+import signal
 import subprocess
+
+# The Ctrl-C tests need the interpreter's own handler; a shell starts
+# background jobs with Ctrl-C ignored, and Python then leaves it so.
+signal.signal(signal.SIGINT, signal.default_int_handler)
 
 SOURCE = os.environ.get("ENCOUNTER_SOURCE_DIR",
                         os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
