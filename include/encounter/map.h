@@ -37,8 +37,9 @@ struct MapOptions {
   // map order; picture: ignored.
   SeriesOptions series;
   // Levels of adaptive refinement: the cells of a grid 2^refine times coarser
-  // first, then only where neighbouring cells differ in end or v3_red, down
-  // to every cell. Not with shards.
+  // first, then only where neighbouring cells differ in end or v3_red (and a
+  // margin of one block around them), down to every cell; then a random
+  // sample of the cells left, whose error MapSummary reports. Not with shards.
   int refine = 0;
 };
 
