@@ -31,22 +31,24 @@ std::unique_ptr<encounter::Map> MakeMap(std::optional<std::string> test, const F
   return std::make_unique<encounter::Map>(ScenarioOf(std::move(test), fields, unit), axis, options);
 }
 
-// Per y value: the value, its tests, the count of each end (a column per
-// end, in the order of End) and of v3_red.
+// Per y value: the value, its tests (and of them those computed), the count
+// of each end (a column per end, in the order of End) and of v3_red.
 py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
   const auto n = static_cast<py::ssize_t>(tallies.size());
   py::array_t<double> y(n);
-  py::array_t<std::int64_t> tests(n), red(n), ends({n, py::ssize_t{encounter::kEndCount}});
+  py::array_t<std::int64_t> tests(n), computed(n), red(n), ends({n, py::ssize_t{encounter::kEndCount}});
   for (py::ssize_t k = 0; k < n; ++k) {
     const encounter::MapTally& t = tallies[static_cast<std::size_t>(k)];
     y.mutable_at(k) = t.y;
     tests.mutable_at(k) = t.tests;
+    computed.mutable_at(k) = t.computed;
     red.mutable_at(k) = t.red;
     for (py::ssize_t e = 0; e < encounter::kEndCount; ++e) ends.mutable_at(k, e) = t.ends[static_cast<std::size_t>(e)];
   }
   py::dict d;
   d["y"] = y;
   d["tests"] = tests;
+  d["computed"] = computed;
   d["ends"] = ends;
   d["red"] = red;
   return d;
@@ -59,6 +61,17 @@ py::dict ResultOf(const encounter::Map& map, const encounter::MapSummary& summar
   r["cells_in_map"] = summary.cells_in_map;
   r["computed"] = summary.computed;
   r["tallies"] = TalliesOf(summary.tallies);
+  if (summary.refined.empty()) {
+    r["refined"] = py::none();
+  } else {
+    py::dict refined;
+    refined["words"] = summary.refined;
+    refined["sampled"] = summary.sampled;
+    refined["sampled_differing"] = summary.sampled_differing;
+    refined["low"] = summary.sampled_low;
+    refined["high"] = summary.sampled_high;
+    r["refined"] = refined;
+  }
   return r;
 }
 

@@ -110,8 +110,10 @@ class Map:
     def threads(self) -> int:
         """Threads all rows together run on."""
     def run(self, progress: Progress, warn: Warn, poll: float = 0.05) -> dict[str, Any]:
-        """Runs the map: as Series.run, with map_id, cells_in_map, computed
-        and tallies (per y value: y, tests, ends, red) instead of the picture."""
+        """Runs the map: as Series.run, with map_id, cells_in_map, computed,
+        refined (None, or with refine a dict: words, sampled,
+        sampled_differing, low, high) and tallies (per y value: y, tests,
+        computed, ends, red) instead of the picture."""
 
 class Trajectory:
     """One test of a series followed from inside, set up and checked (raises

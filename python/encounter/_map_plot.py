@@ -88,5 +88,6 @@ def plot_map(m, colour="end", ax=None):
     ax.set_ylabel(_y_label(m))
     what = "end of the test" if colour == "end" else "speed / escape speed"
     ax.set_title(f"Scenario {m.scenario}: {what} by start angle and {m.y_column.split('_')[0]} "
-                 f"({len(m.y)} x {len(m.angles)} cells, {m.meta.get('integrator', '')})")
+                 f"({len(m.y)} x {len(m.angles)} cells, {m.meta.get('integrator', '')}"
+                 + (f"; {m.refined['words']})" if m.refined else ")"))
     return ax

@@ -37,8 +37,13 @@ def test_bytes_and_record_are_the_command_lines(kwargs, args):
     assert m.to_csv().encode() == expected
     assert batch(*m.meta["arguments"]) == expected  # the record runs it again
     assert m.meta["arguments"][0] == "map" and m.meta["map"]["rows"] == m.shape[0]
-    if "refine" in kwargs:  # 43 of the 45 cells integrated
-        assert m.df["computed"].dtype == bool and m.computed == m.df["computed"].sum() == 43
+    if "refine" in kwargs:  # the margins around the differing blocks take in all 45 cells
+        assert m.df["computed"].dtype == bool and m.computed == m.df["computed"].sum() == 45
+        assert m.refined == {"words": "refined: 100.0 % computed, none inferred", "sampled": 0,
+                             "sampled_differing": 0, "low": 0.0, "high": 1.0}
+        assert list(m.summary()["inferred"]) == [0] * 5 and m.meta["map"]["refined"] == m.refined["words"]
+    else:
+        assert m.refined is None and "inferred" not in m.summary()
 
 
 def test_cells_are_typed_and_a_row_is_the_series_of_its_field_text(m):

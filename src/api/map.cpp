@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "api/api_rows.h"
+#include "series/map_refine.h"
 #include "series/request_options.h"
 #include "series/ordered_pool.h"
 #include "series/run_map.h"
@@ -33,8 +34,9 @@ lab::MapRequest RequestOf(const Scenario& scenario, const MapAxis& axis, const M
   return r;
 }
 
-void Count(MapTally& tally, const Row& row) {
+void Count(MapTally& tally, const Row& row, bool computed) {
   ++tally.tests;
+  if (computed) ++tally.computed;
   ++tally.ends[static_cast<int>(row.end)];
   if (row.v3_red) ++tally.red;
 }
@@ -86,7 +88,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
                     const StopCallback& stop, const WarningCallback& on_warning) {
   MapSummary summary;
   summary.warnings = impl_->setup_warnings();
-  for (double y : impl_->ys()) summary.tallies.push_back(MapTally{y, 0, {}, 0});
+  for (double y : impl_->ys()) summary.tallies.push_back(MapTally{y, 0, {}, 0, 0});
   lab::MapEvents events;
   events.cell = [&](const lab::MapCell& c) {
     MapCell cell;
@@ -95,7 +97,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
     cell.index = c.index;
     cell.row = lab::ApiRow(c.column, c.test, c.line);
     cell.computed = c.computed;
-    Count(summary.tallies[c.row], cell.row);
+    Count(summary.tallies[c.row], cell.row, c.computed);
     if (on_cell) on_cell(cell);
   };
   events.warning = lab::KeepWarning(summary, on_warning);
@@ -110,6 +112,14 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
   summary.cells = result.written;
   summary.cells_in_map = impl_->cells();
   summary.computed = result.computed;
+  if (impl_->request().refine > 0) {
+    const lab::SampledError e = lab::WilsonInterval(result.sampled_differing, result.sampled);
+    summary.sampled = e.sampled;
+    summary.sampled_differing = e.differing;
+    summary.sampled_low = e.low;
+    summary.sampled_high = e.high;
+    summary.refined = lab::RefinedWords(result.computed, impl_->cells(), e);
+  }
   summary.first_lines = impl_->first_lines();
   summary.map_id = impl_->id();
   lab::TakeRecord(result, &summary);

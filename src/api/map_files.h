@@ -12,15 +12,17 @@
 
 namespace lab {
 
-// Title, subtitle, axis labels with their units and the axes' values.
+// Title, subtitle, axis labels with their units and the axes' values;
+// refined: what refinement computed and measured (MapSummary::refined), said
+// in the title, "" for a map of every cell.
 MapLabels MapLabelsOf(const encounter::Map& map, const std::string& scenario, bool y_log,
-                      bool ratio);
+                      bool ratio, const std::string& refined = "");
 
-// The PNG file's bytes.
-std::string MapPngFile(const MapGrid& grid, MapColouring colouring);
+// The PNG file's bytes; refined (as for the labels) becomes its description.
+std::string MapPngFile(const MapGrid& grid, MapColouring colouring, const std::string& refined);
 
 // The SVG file's text; scenario: the text typed into the field "test".
 std::string MapSvgFile(const encounter::Map& map, const MapGrid& grid, MapColouring colouring,
-                       const std::string& scenario, bool y_log);
+                       const std::string& scenario, bool y_log, const std::string& refined);
 
 }  // namespace lab

@@ -34,7 +34,7 @@ std::vector<std::uint8_t> RgbRows(const PixelLayer& picture) {
 }
 
 // Nothing in here may need a destructor: the long jump skips them.
-bool Encode(std::string* bytes, int width, int height, png_bytepp rows) {
+bool Encode(std::string* bytes, int width, int height, png_bytepp rows, const char* description) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Failed, Warned);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
@@ -47,6 +47,13 @@ bool Encode(std::string* bytes, int width, int height, png_bytepp rows) {
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
+  png_text text{};
+  if (*description != '\0') {
+    text.compression = PNG_TEXT_COMPRESSION_NONE;
+    text.key = const_cast<png_charp>("Description");
+    text.text = const_cast<png_charp>(description);
+    png_set_text(png, info, &text, 1);
+  }
   png_set_rows(png, info, rows);
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -59,14 +66,15 @@ std::string EncodePng(const PixelLayer& picture) {
   return EncodeRgbPng(picture.width, picture.height, RgbRows(picture));
 }
 
-std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb) {
+std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb,
+                         const std::string& description) {
   if (width <= 0 || height <= 0 || rgb.size() != static_cast<std::size_t>(width) * height * 3)
     return "";
   std::vector<png_bytep> rows(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y)
     rows[y] = const_cast<png_bytep>(rgb.data()) + static_cast<std::size_t>(y) * width * 3;
   std::string bytes;
-  if (!Encode(&bytes, width, height, rows.data())) return "";
+  if (!Encode(&bytes, width, height, rows.data(), description.c_str())) return "";
   return bytes;
 }
 

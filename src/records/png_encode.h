@@ -26,7 +26,9 @@ inline constexpr unsigned kDotsPerMetre = 3780;
 std::string EncodePng(const PixelLayer& picture);
 
 // The bytes of an 8-bit RGB PNG of any size: rgb holds the rows top to
-// bottom, 3 bytes a pixel. Empty when it cannot be encoded.
-std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb);
+// bottom, 3 bytes a pixel; a description not empty (Latin-1) goes into the
+// file's text chunk "Description". Empty when it cannot be encoded.
+std::string EncodeRgbPng(int width, int height, const std::vector<std::uint8_t>& rgb,
+                         const std::string& description = "");
 
 }  // namespace lab

@@ -112,7 +112,7 @@ bool PreparedMap::RunRefined(const MapEvents& events, const RunStop& stop, MapRe
     steps_done += t.steps;
     computed[row * columns_ + test] = std::make_unique<TestRow>(std::move(t));
   };
-  for (auto batch = plan.Next(); !batch.empty(); batch = plan.Next()) {
+  auto run_batch = [&](std::vector<std::vector<std::int64_t>> batch) {
     std::vector<RowPlan> pass;
     std::int64_t planned = tests_done;
     for (int row = 0; row < rows(); ++row) {
@@ -120,9 +120,15 @@ bool PreparedMap::RunRefined(const MapEvents& events, const RunStop& stop, MapRe
       planned += static_cast<std::int64_t>(batch[row].size());
       pass.push_back({row, TestChoice{0, 0, 0, std::move(batch[row])}});
     }
-    if (!RunPlan(pass, each, events, stop, planned, tests_done, steps_done)) return false;
-  }
+    return RunPlan(pass, each, events, stop, planned, tests_done, steps_done);
+  };
+  for (auto batch = plan.Next(); !batch.empty(); batch = plan.Next())
+    if (!run_batch(std::move(batch))) return false;
+  // What the rules missed, measured on a sample of the cells they left.
+  if (!run_batch(plan.Sample())) return false;
   result.computed = plan.computed();
+  result.sampled = plan.sampled();
+  result.sampled_differing = plan.sampled_differing();
 
   // Every cell, its value its own or its coarse parent's; best decided along
   // each row as the series would decide it.
@@ -167,8 +173,13 @@ std::string PreparedMap::RecordJson(const MapResult& result) const {
     << ",\n    \"spacing\": " << (a.log ? "\"log\"" : "\"linear\"") << ",\n    \"field_texts\": [";
   for (int row = 0; row < rows(); ++row) j << (row ? ", " : "") << JsonString(field_texts_[row]);
   j << "],\n    \"rows\": " << rows() << ",\n    \"columns\": " << columns_
-    << ",\n    \"refine\": " << request_.refine << ",\n    \"cells_computed\": " << result.computed
-    << "\n  }";
+    << ",\n    \"refine\": " << request_.refine << ",\n    \"cells_computed\": " << result.computed;
+  if (request_.refine > 0)
+    j << ",\n    \"cells_sampled\": " << result.sampled << ",\n    \"sampled_differing\": "
+      << result.sampled_differing << ",\n    \"refined\": "
+      << JsonString(RefinedWords(result.computed, cells(),
+                                 WilsonInterval(result.sampled_differing, result.sampled)));
+  j << "\n  }";
   m.more_json = j.str();
   return RunRecordJson(m);
 }

@@ -1,6 +1,9 @@
 #include "series/map_refine.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <random>
 
 namespace lab {
 
@@ -31,6 +34,7 @@ RefinePlan::RefinePlan(int rows, std::int64_t columns, int levels)
 
 void RefinePlan::Set(int row, std::int64_t column, int outcome) {
   const std::int64_t c = Cell(row, column);
+  if (sampling_ && source_[c] != c && outcome != outcome_[c]) ++sampled_differing_;
   if (source_[c] != c) ++computed_;
   source_[c] = c;
   outcome_[c] = outcome;
@@ -40,53 +44,34 @@ std::int64_t RefinePlan::Source(int row, std::int64_t column) const {
   return source_[Cell(row, column)];
 }
 
-// A block of the present spacing whose corner cell differs from the corner
-// of any of its eight neighbouring blocks.
-bool RefinePlan::Mixed(std::int64_t row, std::int64_t column) const {
+// Whether the block with this corner, or one of its eight neighbouring
+// blocks, has corners not all alike: whether the corners of the 4 x 4 window
+// from one spacing before the block to two after (those inside the grid)
+// differ.
+bool RefinePlan::NearDiffering(std::int64_t row, std::int64_t column) const {
   const int own = outcome_[Cell(row, column)];
-  for (std::int64_t dr = -stride_; dr <= stride_; dr += stride_) {
-    for (std::int64_t dc = -stride_; dc <= stride_; dc += stride_) {
-      const std::int64_t r = row + dr, c = column + dc;
-      if (r < 0 || r >= rows_ || c < 0 || c >= columns_) continue;
+  for (std::int64_t r = row - stride_; r <= row + 2 * stride_; r += stride_) {
+    if (r < 0 || r >= rows_) continue;
+    for (std::int64_t c = column - stride_; c <= column + 2 * stride_; c += stride_) {
+      if (c < 0 || c >= columns_) continue;
       if (outcome_[Cell(r, c)] != own) return true;
     }
   }
   return false;
 }
 
-// Whether the corners a new cell lies between (those inside the grid)
-// differ; at the grid's edge, with one corner only, whether its block is mixed.
-bool RefinePlan::Between(std::int64_t row, std::int64_t column, bool block_mixed,
-                         std::initializer_list<std::pair<std::int64_t, std::int64_t>> corners) const {
-  const int own = outcome_[Cell(row, column)];
-  int inside = 0;
-  for (const auto& [r, c] : corners) {
-    if (r >= rows_ || c >= columns_) continue;
-    ++inside;
-    if (outcome_[Cell(r, c)] != own) return true;
-  }
-  return inside == 0 && block_mixed;
-}
-
-// Halves the spacing: the new cells to compute (see the top of the header);
-// the others take the value of their block's corner.
+// Halves the spacing: the new cells of the blocks to split (see the top of
+// the header); the others take the value of their block's corner.
 std::vector<std::vector<std::int64_t>> RefinePlan::Subdivide() {
-  const std::int64_t s = stride_, half = stride_ / 2;
-  const bool by_blocks = stride_ > 4;
+  const std::int64_t half = stride_ / 2;
   std::vector<std::vector<std::int64_t>> batch(static_cast<std::size_t>(rows_));
   for (std::int64_t r = 0; r < rows_; r += stride_) {
     for (std::int64_t c = 0; c < columns_; c += stride_) {
-      const bool mixed = Mixed(r, c);
+      const bool split = NearDiffering(r, c);
       const std::int64_t corner = Cell(r, c);
-      const std::pair<std::int64_t, std::int64_t> cells[] = {{r, c + half}, {r + half, c}, {r + half, c + half}};
-      const bool compute[] = {
-          by_blocks ? mixed : Between(r, c, mixed, {{r, c + s}}),
-          by_blocks ? mixed : Between(r, c, mixed, {{r + s, c}}),
-          by_blocks ? mixed : Between(r, c, mixed, {{r, c + s}, {r + s, c}, {r + s, c + s}})};
-      for (int k = 0; k < 3; ++k) {
-        const auto [nr, nc] = cells[k];
+      for (const auto& [nr, nc] : {std::pair{r, c + half}, std::pair{r + half, c}, std::pair{r + half, c + half}}) {
         if (nr >= rows_ || nc >= columns_) continue;
-        if (compute[k]) {
+        if (split) {
           batch[nr].push_back(nc);
         } else {
           source_[Cell(nr, nc)] = source_[corner];
@@ -139,6 +124,70 @@ std::vector<std::vector<std::int64_t>> RefinePlan::Next() {
   auto batch = TraceRims();
   if (!empty(batch)) return batch;
   return {};
+}
+
+// Reservoir sampling (Vitter's algorithm R) over the cells not computed, in
+// map order, drawn from a Mersenne twister of fixed seed: the standard fixes
+// its numbers, so the sample is the same wherever the map runs.
+std::vector<std::vector<std::int64_t>> RefinePlan::Sample() {
+  const std::int64_t inferred = rows_ * columns_ - computed_;
+  const std::int64_t wanted = std::min(inferred, std::max<std::int64_t>(30, (inferred * 3 + 99) / 100));
+  std::vector<std::int64_t> chosen;
+  chosen.reserve(static_cast<std::size_t>(wanted));
+  std::mt19937_64 random(20240611);
+  std::int64_t seen = 0;
+  for (std::int64_t cell = 0; cell < rows_ * columns_; ++cell) {
+    if (source_[cell] == cell) continue;
+    if (seen < wanted) {
+      chosen.push_back(cell);
+    } else if (const auto k = static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(seen + 1)); k < wanted) {
+      chosen[static_cast<std::size_t>(k)] = cell;
+    }
+    ++seen;
+  }
+  std::sort(chosen.begin(), chosen.end());
+  std::vector<std::vector<std::int64_t>> batch(static_cast<std::size_t>(rows_));
+  for (std::int64_t cell : chosen) batch[cell / columns_].push_back(cell % columns_);
+  sampling_ = true;
+  sampled_ = static_cast<std::int64_t>(chosen.size());
+  return batch;
+}
+
+SampledError WilsonInterval(std::int64_t successes, std::int64_t trials) {
+  SampledError e{trials, successes, 0, 1};
+  if (trials <= 0) return e;
+  // Wilson (1927): the p whose normal test at 95 % (z = 1.96) would just
+  // accept the observed fraction.
+  const double z = 1.959963984540054, n = static_cast<double>(trials);
+  const double p = static_cast<double>(successes) / n;
+  const double shrink = 1 + z * z / n;
+  const double centre = (p + z * z / (2 * n)) / shrink;
+  const double half = z / shrink * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n));
+  e.low = successes == 0 ? 0 : std::max(0.0, centre - half);
+  e.high = successes == trials ? 1 : std::min(1.0, centre + half);
+  return e;
+}
+
+namespace {
+
+// A per cent to a tenth, with a point whatever the locale.
+std::string Tenths(double percent) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, percent, std::chars_format::fixed, 1).ptr);
+}
+
+}  // namespace
+
+std::string SampledErrorText(const SampledError& error) {
+  if (error.sampled == 0) return "none inferred";
+  const double fraction = static_cast<double>(error.differing) / static_cast<double>(error.sampled);
+  return "sampled error " + Tenths(100 * fraction) + " % [" + Tenths(std::floor(error.low * 1000) / 10) +
+         ", " + Tenths(std::ceil(error.high * 1000) / 10) + "]";
+}
+
+std::string RefinedWords(std::int64_t computed, std::int64_t cells, const SampledError& error) {
+  return "refined: " + Tenths(100.0 * static_cast<double>(computed) / static_cast<double>(cells)) +
+         " % computed, " + SampledErrorText(error);
 }
 
 }  // namespace lab

@@ -64,6 +64,9 @@ struct MapResult {
   bool stopped = false;
   std::int64_t written = 0;   // cells handed out
   std::int64_t computed = 0;  // cells integrated
+  // Refinement's sample of the cells it would have inferred (integrated, so
+  // among the computed), and those whose outcome differed from the inferred.
+  std::int64_t sampled = 0, sampled_differing = 0;
   int warnings = 0;
   std::string last_lines, record_json, cross_summary;
   std::int64_t cross_differing = 0, cross_rows = 0;

@@ -38,10 +38,12 @@ encounter::Map MakeMap(const MapCommandOptions& m, const std::vector<std::string
 int CommitMap(const MapCommandOptions& m, const encounter::Map& map, const MapGrid& grid,
               const encounter::MapSummary& summary, OutputFiles& files, std::ostream& err) {
   const MapColouring colouring = m.colour_ratio ? MapColouring::kRatio : MapColouring::kEnd;
-  if (m.map_png && !files.Write("--map-png", MapPngFile(grid, colouring), err)) return 1;
+  if (m.map_png && !files.Write("--map-png", MapPngFile(grid, colouring, summary.refined), err))
+    return 1;
   const std::string scenario = m.series.scenario.test.value_or("0");
   if (m.map_svg &&
-      !files.Write("--map-svg", MapSvgFile(map, grid, colouring, scenario, m.axis.log), err))
+      !files.Write("--map-svg",
+                   MapSvgFile(map, grid, colouring, scenario, m.axis.log, summary.refined), err))
     return 1;
   if (!files.Write("--meta", summary.record_json, err)) return 1;
   return files.Commit(err);
@@ -152,7 +154,7 @@ int RunMapPlan(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   if (m.series.series.crosscheck) err << kMe << summary->crosscheck << '\n';
   if (m.map.refine > 0)
     err << kMe << "refined: " << summary->computed << " of " << summary->cells_in_map
-        << " cells computed\n";
+        << " cells computed" << SampledErrorWords(*summary) << '\n';
   if (m.summary) err << MapSummaryTable(*map, *summary);
   const std::size_t warnings = summary->warnings.size();
   if (warnings > 0) err << kMe << warnings << (warnings == 1 ? " warning" : " warnings") << '\n';

@@ -34,9 +34,12 @@ its unit AU, the only way the scenario reads it).
                    the column ratio on a logarithmic viridis scale
   --refine LEVELS  compute a grid 2^LEVELS times coarser first, then halve
                    the spacing only where neighbouring cells differ in end or
-                   v3_red; a cell not computed takes the values of its coarse
-                   parent under its own angle, and the last column "computed"
-                   says which is which; best is decided along each row
+                   v3_red, and in a margin of one block around them; a cell
+                   not computed takes the values of its coarse parent under
+                   its own angle, and the last column "computed" says which
+                   is which; best is decided along each row. A random sample
+                   of the cells not computed is computed too, and the share
+                   of it that differs is reported as the sampled error
   --summary        after the map, on standard error: for each y value the
                    fraction of the tests of each end and of those with
                    v3_red, with its binomial standard error

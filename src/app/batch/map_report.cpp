@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encounter/units.h"
+#include "series/map_refine.h"
 #include "setup/field_names.h"
 
 namespace lab {
@@ -50,19 +51,34 @@ std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSumma
   }
   first += 2;
   second += 2;
+  // A refined map's fractions count the inferred cells as their parents
+  // ended: the counts of both stand beside them.
+  const bool refined = !summary.refined.empty();
+  const std::size_t apart = std::max<std::size_t>(second, 10);
   std::string table = "summary: fraction of the tests \u00b1 standard error, by " + map.y_column() + '\n';
   table += Padded(map.y_column(), first) + Padded("tests", second);
+  if (refined) table += Padded("computed", apart) + Padded("inferred", apart);
   for (int e = 0; e < encounter::kEndCount; ++e)
     if (seen[e]) table += Padded(encounter::EndName(static_cast<encounter::End>(e)), 16);
   table += "v3_red\n";
   for (std::size_t k = 0; k < summary.tallies.size(); ++k) {
     const auto& t = summary.tallies[k];
     table += Padded(ys[k], first) + Padded(counts[k], second);
+    if (refined)
+      table += Padded(std::to_string(t.computed), apart) + Padded(std::to_string(t.tests - t.computed), apart);
     for (int e = 0; e < encounter::kEndCount; ++e)
       if (seen[e]) table += Padded(Fraction(t.ends[e], t.tests), 16);
     table += Fraction(t.red, t.tests) + '\n';
   }
   return table;
+}
+
+std::string SampledErrorWords(const encounter::MapSummary& summary) {
+  const SampledError e{summary.sampled, summary.sampled_differing, summary.sampled_low,
+                       summary.sampled_high};
+  if (e.sampled == 0) return ", " + SampledErrorText(e);
+  return ", " + SampledErrorText(e) + " (" + std::to_string(e.differing) + " of " +
+         std::to_string(e.sampled) + " inferred cells sampled ended otherwise)";
 }
 
 }  // namespace lab

@@ -282,14 +282,17 @@ void Form4::Finish() {
       QString::fromStdString(run_->Warnings().front()));
   if (cells_.taken > 0) {
     const MapRequest& r = run_->Request();
+    const std::string refined = summary ? summary->refined : std::string();
     std::vector<KeptFile> files = {
         {QStringLiteral("map.csv"), QByteArray::fromStdString(cells_.csv)},
-        {QStringLiteral("picture.png"), QByteArray::fromStdString(MapPngFile(cells_.grid, ColouringChosen()))}};
+        {QStringLiteral("picture.png"),
+         QByteArray::fromStdString(MapPngFile(cells_.grid, ColouringChosen(), refined))}};
     if (summary) {
       files.push_back({QStringLiteral("record.json"), QByteArray::fromStdString(summary->record_json)});
       files.push_back({QStringLiteral("map.svg"),
                        QByteArray::fromStdString(MapSvgFile(run_->Map(), cells_.grid, ColouringChosen(),
-                                                            r.scenario.test.value_or("0"), r.axis.log))});
+                                                            r.scenario.test.value_or("0"), r.axis.log,
+                                                            refined))});
     }
     const QString title = QStringLiteral("map, scenario %1 by %2%3")
                               .arg(QString::fromStdString(r.scenario.test.value_or("0")),
@@ -325,8 +328,9 @@ bool Form4::SaveMap(const QString& csv_path, QString* error) const {
   const bool ok =
       WriteBytes(csv_path, cells_.csv) &&
       WriteBytes(stem + ".svg", MapSvgFile(run_->Map(), cells_.grid, colouring,
-                                           r.scenario.test.value_or("0"), r.axis.log)) &&
-      WriteBytes(stem + ".png", MapPngFile(cells_.grid, colouring));
+                                           r.scenario.test.value_or("0"), r.axis.log,
+                                           run_->Summary()->refined)) &&
+      WriteBytes(stem + ".png", MapPngFile(cells_.grid, colouring, run_->Summary()->refined));
   if (!ok) *error = QStringLiteral("The map could not be saved as %1.").arg(csv_path);
   return ok;
 }
