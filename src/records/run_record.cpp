@@ -80,7 +80,7 @@ void JsonSetUp(std::ostringstream& j, const RunRecord& m) {
   JsonQuantity(j, "escape", JsonNumber(p.escape), "of the escape speed", true);
   JsonQuantity(j, "absorption distance", JsonNumber(p.absorption), km);
   JsonQuantity(j, "absorption distance of the other pair", JsonNumber(p.absorption_other), km);
-  JsonQuantity(j, "passages", std::to_string(p.passages), "closest approaches");
+  JsonQuantity(j, "passages limit", std::to_string(p.passages), "closest approaches");
   JsonQuantity(j, "v limit", JsonNumber(p.vlimit), UnitText(ColumnUnit::kKmPerS, false));
   JsonQuantity(j, "r limit", ec == std::errc() ? JsonNumber(rlimit_value) : "null", shown);
   JsonQuantity(j, "n stars", std::to_string(p.nstars), "bodies");

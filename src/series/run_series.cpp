@@ -75,10 +75,12 @@ std::string EnergyWarning(const TestRow& row, const std::string& tdfact) {
 // How a caveat ends, and so how it is told from other warnings.
 constexpr char kBeyondNewton[] = ": Newtonian gravity no longer holds";
 
-std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds) {
-  int fastest = 0;
-  for (int i = 1; i < 3; ++i)
-    if (speeds[i] > speeds[fastest]) fastest = i;
+std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds,
+                        const std::array<bool, 3>& massive) {
+  int fastest = -1;
+  for (int i = 0; i < 3; ++i)
+    if (massive[i] && (fastest < 0 || speeds[i] > speeds[fastest])) fastest = i;
+  if (fastest < 0) return "";
   const double v = speeds[fastest];
   if (!(v > kLightSpeed / 10)) return "";
   char said[96];
@@ -248,7 +250,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
       ++result.trust_warnings;
       if (events.warning) events.warning(warning);
     }
-    if (const std::string caveat = SpeedCaveat(row.row1[0], row.v); !caveat.empty()) {
+    if (const std::string caveat = SpeedCaveat(row.row1[0], row.v, row.massive); !caveat.empty()) {
       ++result.warnings;
       ++result.caveats;
       if (events.caveat) events.caveat(caveat);

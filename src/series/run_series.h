@@ -163,8 +163,12 @@ inline constexpr double kLightSpeed = 299792.458;
 // from a tenth of its speed on, the corrections of relativity (of order
 // (v/c)^2 and more near a close approach) exceed a per cent. The warning for
 // a test that ends with a body faster than that (the speeds its row gives,
-// km/s), named by its start angle as its row shows it; "" otherwise.
-std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds);
+// km/s), named by its start angle as its row shows it; "" otherwise. Only
+// the bodies that still have mass count (massive): an absorbed body's last
+// speed is that of the step that carried it inside the absorption distance,
+// where its motion ends, off by up to tens of percent.
+std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds,
+                        const std::array<bool, 3>& massive);
 // Whether a warning is one SpeedCaveat wrote.
 bool IsSpeedCaveat(const std::string& warning);
 

@@ -354,7 +354,8 @@ void QtPort::TestFinished(const TestSummary& summary) {
   // The first test of a series that leaves Newtonian gravity is told, in the
   // batch runner's words; its row stays as the model gives it.
   if (!caveat_told_ && summary.results) {
-    const std::string caveat = SpeedCaveat(NumberText(summary.alpha), {s_.v[0], s_.v[1], s_.v[2]});
+    const std::string caveat = SpeedCaveat(NumberText(summary.alpha), {s_.v[0], s_.v[1], s_.v[2]},
+                                           {s_.m[0] > 0, s_.m[1] > 0, s_.m[2] > 0});
     if (!caveat.empty()) {
       caveat_told_ = true;
       ShowMessage(caveat);
