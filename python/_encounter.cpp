@@ -34,6 +34,7 @@ py::dict ResultOf(const encounter::Series& series, const encounter::Summary& sum
   py::dict r = lab::CommonResult(series.first_lines(), summary, columns);
   r["series_id"] = summary.series_id;
   r["tests_in_series"] = summary.tests_in_series;
+  r["caveats"] = summary.caveats;
   r["picture"] = PictureOf(summary);
   r["png"] = summary.png.empty() ? py::object(py::none()) : py::object(py::bytes(summary.png));
   return r;
@@ -68,6 +69,8 @@ void BindSeries(py::module_& m) {
       "Sets the option name of a series from its text as the command line reads it; raises "
       "InputError naming the option for a value it does not take.");
 
+  m.def("is_caveat", &encounter::IsCaveat, py::arg("warning"),
+        "Whether a warning is a caveat about the physics (beyond Newtonian gravity).");
   py::class_<encounter::Series>(m, "Series")
       .def(py::init(&MakeSeries), py::arg("test"), py::arg("fields"), py::arg("unit"),
            py::arg("options"))

@@ -27,8 +27,9 @@ Summary RunIntoColumns(Engine& engine, RowColumns& columns, const OnItem& on_ite
     auto on_progress = [&](const encounter::Progress& p) { box.Progress(p); };
     auto stop = [&] { return box.Stop(); };
     auto on_warning = [&](const std::string& text) {
-      // An untrusted test is named just before its row is handed out.
-      columns.TagWarning(text);
+      // An untrusted test is named just before its row is handed out; a
+      // caveat about the physics does not make a row untrusted.
+      if (!encounter::IsCaveat(text)) columns.TagWarning(text);
       box.Warn(text);
     };
     summary = engine.Run(on_item, on_progress, stop, on_warning);

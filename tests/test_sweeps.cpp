@@ -6,13 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "batch_run_helper.h"
+#include "records/json_reader.h"
 #include "records/shard_lines.h"
 
 namespace {
@@ -378,6 +381,37 @@ TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
   EXPECT_EQ(std::system((check + meta).c_str()), 0) << Read(meta);
 }
 
+// The record states the physical set-up, each quantity with its unit, as
+// worked by hand; a value is met within half its last digit.
+TEST(Provenance, MetaStatesThePhysicalSetUpWithUnits) {
+  const std::string dir = Dir("setup");
+  for (const auto& c : golden::Table("meta-setup.txt")) {
+    SCOPED_TRACE(c.text);
+    auto args = c.args;
+    args.insert(args.end(), {"--set", "dalpha=1000", "--max-steps", "100", "--quiet", "--output",
+                             dir + "out.csv", "--meta", dir + "run.json"});
+    ASSERT_EQ(Batch(args).status, 0);
+    std::string error;
+    const auto record = lab::ReadJson(Read(dir + "run.json"), &error);
+    ASSERT_TRUE(record) << error;
+    const std::size_t is = c.text.find(" = ");
+    std::istringstream rest(c.text.substr(is + 3));
+    std::string value, unit;
+    rest >> value;
+    std::getline(rest >> std::ws, unit);
+    const lab::JsonValue* setup = record->Member("setup");
+    ASSERT_NE(setup, nullptr);
+    const lab::JsonValue* q = setup->Member(c.text.substr(0, is));
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->Member("unit")->text, unit);
+    const std::size_t point = value.find('.');
+    const double half = 0.5 * std::pow(10.0, point == std::string::npos
+                                                  ? 0.0
+                                                  : -static_cast<double>(value.size() - point - 1));
+    EXPECT_NEAR(std::stod(q->Member("value")->text), std::stod(value), half);
+  }
+}
+
 // What the program does not do as asked, or does not trust, is said once.
 TEST(Warnings, IgnoredAndSuspectInputIsNamed) {
   for (const auto& c : golden::Table("warnings.txt")) {
@@ -388,6 +422,30 @@ TEST(Warnings, IgnoredAndSuspectInputIsNamed) {
     EXPECT_NE(r.err.find("encounter-batch: warning: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
     EXPECT_EQ(r.err.substr(r.err.rfind("encounter-batch: ")), "encounter-batch: 1 warning\n");
+  }
+}
+
+// A test that ends with a body faster than a tenth of the speed of light is
+// named with the body, its speed and the fraction of light; a faster test
+// below that is not. A case without a text expects no caveat of its series.
+TEST(Warnings, SpeedsBeyondNewtonAreNamedTestByTest) {
+  std::map<std::vector<std::string>, std::vector<std::string>> expected;
+  for (const auto& c : golden::Table("caveats.txt")) {
+    auto& texts = expected[c.args];
+    if (!c.text.empty()) texts.push_back(c.text);
+  }
+  for (const auto& [args, texts] : expected) {
+    auto quiet = args;
+    quiet.push_back("--quiet");
+    const Result r = Batch(quiet);
+    SCOPED_TRACE(r.err);
+    ASSERT_EQ(r.status, 0);
+    std::vector<std::string> caveats;
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);)
+      if (line.find("speed of light") != std::string::npos)
+        caveats.push_back(line.substr(line.find("warning: ") + 9));
+    EXPECT_EQ(caveats, texts);
   }
 }
 

@@ -433,6 +433,23 @@ void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
     QCOMPARE(p.s.runstate, -1);  // no series, no test
     QVERIFY(!p.form2.isVisible() && p.Result(0) == QStringLiteral("Text1"));
   }
+  {
+    // Body 3 typed inside the pair's separation of 10000 km.
+    Program p;
+    p.Type(12, QStringLiteral("10"));
+    p.Type(4, QStringLiteral("0.00005 AU"));
+    QString told;
+    QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
+    When([&] { return p.s.tcnt > 0; }, [&] {
+      told = p.port.MessageBox() && p.port.MessageBox()->isVisible() ? p.port.MessageBox()->text()
+                                                                      : QString();
+      p.form1.close();
+    });
+    QVERIFY(RunUntilEnd(p, 10000));
+    QCOMPARE(QStringList{told}, BatchSays({"--set", "dist2=0.00005 AU", "--set", "end=10"},
+                                          QStringLiteral("encounter-batch: warning: ")));
+    QVERIFY(told.startsWith(QStringLiteral("body 3 starts 7480 km from the centre, inside")));
+  }
   Program p;
   p.Type(12, QStringLiteral("10"));
   p.Type(3, QStringLiteral("2"));     // read only with the unit AU

@@ -99,8 +99,12 @@ struct ShardFrame {
 struct Summary {
   std::int64_t tests = 0;            // rows handed out
   std::int64_t tests_in_series = 0;  // of the whole series, all shards
-  std::vector<std::string> warnings;  // set-up warnings, then untrusted tests
+  std::vector<std::string> warnings;  // set-up warnings, then untrusted tests and caveats
   std::int64_t untrusted = 0;         // tests whose result should not be trusted
+  // Tests whose motion leaves Newtonian gravity (a body faster than a tenth
+  // of the speed of light): the model's answer, among the warnings, not
+  // counted as untrusted.
+  std::int64_t caveats = 0;
   // With crosscheck: the rows compared, and those whose outcome differs.
   std::int64_t cross_rows = 0, cross_differing = 0;
   std::optional<ShardFrame> frame;  // when sharded
@@ -118,6 +122,10 @@ using RowCallback = std::function<void(const Row&)>;
 using ProgressCallback = std::function<void(const Progress&)>;
 using StopCallback = std::function<bool()>;
 using WarningCallback = std::function<void(const std::string&)>;
+
+// Whether a warning is a caveat (the physics beyond the model) rather than a
+// set-up warning or an untrusted test.
+bool IsCaveat(const std::string& warning);
 
 // A series set up and checked, ready to run once. Construction does what a
 // user does before Start (loads the scenario, types the fields, chooses the
@@ -142,7 +150,7 @@ class Series {
   // calling thread; on_progress is called a few times a second from another
   // thread; stop is polled from every thread, and a true answer stops the
   // series within a display step (Stopped is thrown); on_warning gets each
-  // untrusted test as it is found. Throws InputError for a test that could
+  // untrusted test and each caveat as it is found. Throws InputError for a test that could
   // not be set up or whose values stopped being finite.
   Summary Run(const RowCallback& on_row, const ProgressCallback& on_progress = {},
               const StopCallback& stop = {}, const WarningCallback& on_warning = {});

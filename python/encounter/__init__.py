@@ -18,7 +18,7 @@ cluster. See docs/python.md.
 
 from . import _encounter, dask
 from ._encounter import Error, InputError
-from ._errors import TrustWarning
+from ._errors import PhysicsWarning, TrustWarning
 from . import _map as _map_module, _series
 from ._map import Map, map  # noqa: A004 (encounter.map, as encounter-batch map)
 from ._series import Series, presets, series
@@ -38,6 +38,6 @@ message is the command line's, naming the keyword where it names an option."""
 SERIES_OPTIONS = _series.SERIES_OPTIONS
 MAP_OPTIONS = _map_module.MAP_OPTIONS
 
-__all__ = ["dask", "Error", "InputError", "MAP_OPTIONS", "Map", "SERIES_OPTIONS", "Series",
+__all__ = ["dask", "Error", "InputError", "MAP_OPTIONS", "Map", "PhysicsWarning", "SERIES_OPTIONS", "Series",
            "Trajectory", "TrustWarning", "columns", "field_names", "map", "presets", "series",
            "start_states", "trajectory"]

@@ -152,6 +152,9 @@ def trajectory_columns(full: bool) -> list[tuple[str, str, str]]:
 def version() -> str:
     """The library's version, "MAJOR.MINOR.PATCH"."""
 
+def is_caveat(warning: str) -> bool:
+    """Whether a warning is a caveat about the physics (beyond Newtonian gravity)."""
+
 def field_names() -> list[str]:
     """The names a scenario's fields may carry: m1 m2 m3 dist1 dist2 start end tdfact dalpha."""
 

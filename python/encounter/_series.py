@@ -9,7 +9,7 @@ import warnings
 import numpy as np
 
 from . import _encounter, _fields, _progress, _table
-from ._errors import TrustWarning
+from ._errors import PhysicsWarning, TrustWarning
 
 
 SERIES_OPTIONS = {o["name"]: o for o in _encounter.series_option_table()}
@@ -142,6 +142,13 @@ class Request:
                                  self.series_options(**more))
 
 
+def warn_in_python(text, stacklevel):
+    """A warning of the engine as a Python warning: a caveat about the physics
+    as a PhysicsWarning, any other as a TrustWarning."""
+    category = PhysicsWarning if _encounter.is_caveat(text) else TrustWarning
+    warnings.warn(text, category, stacklevel=stacklevel + 1)
+
+
 def run_prepared(prepared, description, *, progress=False, warn=None):
     """Runs a prepared series or map on the engine and returns the binding's
     result. warn(text) gets every warning, set-up warnings first."""
@@ -174,6 +181,7 @@ class Series:
     plot()      speed / escape speed against the start angle
     picture()   the Trajectory Display at the end, as RGB pixels
     warnings    what the command line would have warned about (texts)
+    caveats     how many tests went beyond Newtonian gravity (PhysicsWarning)
     columns     the names of the CSV columns, in order
     series_id   the id that names the series (the CSV's and the record's)
     crosscheck  with crosscheck: the counts in words, as the command line says them
@@ -183,12 +191,13 @@ class Series:
     """
 
     def __init__(self, columns, names, csv, record, warnings, *, series_id, crosscheck="",
-                 picture=None, png=None, cross_rows=0, cross_differing=0):
+                 picture=None, png=None, cross_rows=0, cross_differing=0, caveats=0):
         self._columns = columns
         self.columns = list(names)
         self._csv = csv
         self.meta = record
         self.warnings = list(warnings)
+        self.caveats = caveats
         self.series_id = series_id
         self.crosscheck = crosscheck
         self.cross_rows = cross_rows
@@ -203,7 +212,7 @@ class Series:
                    json.loads(result["record"]), result["warnings"],
                    series_id=result["series_id"], crosscheck=result["crosscheck"],
                    picture=result["picture"], png=result["png"], cross_rows=result["cross_rows"],
-                   cross_differing=result["cross_differing"])
+                   cross_differing=result["cross_differing"], caveats=result["caveats"])
 
     def __len__(self):
         return len(self._columns["test"])
@@ -307,7 +316,7 @@ def series(test: str | float | None = None, *, unit: str | None = None,
                          picture=picture)
     _progress.reporter(progress, "")  # refuses what progress cannot be, before the run
     result, prepared = run(request, progress=progress,
-                           warn=lambda text: warnings.warn(text, TrustWarning, stacklevel=5))
+                           warn=lambda text: warn_in_python(text, stacklevel=5))
     s = Series._of_result(result, prepared.header)
     s._request = request
     return s

@@ -149,6 +149,36 @@ def test_warnings_are_the_command_lines():
     assert all(w.filename == __file__ for w in caught)  # pointing at the caller
 
 
+# The physics beyond the model, in the command line's words: body 3 placed
+# inside the pair's separation (a set-up TrustWarning), tests that end with a
+# body faster than a tenth of light (PhysicsWarnings, counted as caveats).
+CAVEATS = [
+    (2, dict(dist2="0.3 AU", dalpha=1000, max_steps=30000),
+     ["--set", "dist2=0.3 AU", "--set", "dalpha=1000", "--max-steps", "30000"], ["Trust"], 0),
+    (8, dict(integrator="gauss-radau"), ["--integrator", "gauss-radau"], ["Physics"] * 6, 6),
+]
+
+
+@pytest.mark.parametrize("test,kwargs,args,kinds,caveats", CAVEATS, ids=["inside", "light"])
+def test_caveats_are_the_command_lines(test, kwargs, args, kinds, caveats):
+    r = subprocess.run([BATCH, "--test", str(test), *args, "--quiet"], capture_output=True, text=True)
+    expected = [line.split("warning: ", 1)[1] for line in r.stderr.splitlines() if "warning: " in line]
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        s = encounter.series(test, progress=False, **kwargs)
+    assert [str(w.message) for w in caught] == expected == s.warnings
+    assert [w.category for w in caught] == [getattr(encounter, k + "Warning") for k in kinds]
+    assert s.caveats == caveats
+
+
+def test_a_start_inside_the_pair_in_km_is_told_in_km():
+    with pytest.warns(encounter.TrustWarning, match="body 3 starts 2.5 km from the centre, inside "
+                      "the pair's separation of 149600000 km: it does not fall in from far out"):
+        s = encounter.series(2, unit="km", dist2=2.5, dalpha=1000, max_steps=100, progress=False)
+    assert s.meta["setup"]["r limit"] == {"value": 71606, "unit": "km"}
+    assert s.meta["setup"]["cond"] == {"value": 100, "unit": "steps"}
+
+
 def test_the_picture_is_that_of_the_command_line(tmp_path):
     batch("--test", "2", "--set", "end=10", "--png", str(tmp_path / "p.png"))
     s = encounter.series(2, end=10, progress=False)

@@ -34,6 +34,18 @@ std::function<void(const std::string&)> KeepWarning(Summary& summary,
   };
 }
 
+// A run's caveat: kept in the summary among its warnings and counted apart
+// from the untrusted tests, then passed on to on_warning.
+template <typename Summary>
+std::function<void(const std::string&)> KeepCaveat(Summary& summary,
+                                                   const encounter::WarningCallback& on_warning) {
+  return [&summary, &on_warning](const std::string& text) {
+    summary.warnings.push_back(text);
+    ++summary.caveats;
+    if (on_warning) on_warning(text);
+  };
+}
+
 // engine.Run(events, stop), its refusals thrown as the library's errors.
 template <typename Engine, typename Events>
 auto RunEngine(Engine& engine, const Events& events, const RunStop& stop) {

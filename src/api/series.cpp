@@ -109,6 +109,7 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
     if (on_row) on_row(RowOf(test, row, line));
   };
   events.warning = lab::KeepWarning(summary, on_warning);
+  events.caveat = lab::KeepCaveat(summary, on_warning);
   const std::int64_t total = impl_->tests();
   if (on_progress) {
     events.progress = [&](std::int64_t done, std::int64_t steps) {
@@ -133,6 +134,8 @@ Summary Series::Run(const RowCallback& on_row, const ProgressCallback& on_progre
   }
   return summary;
 }
+
+bool IsCaveat(const std::string& warning) { return lab::IsSpeedCaveat(warning); }
 
 Summary RunSeries(const Scenario& scenario, const SeriesOptions& options,
                   const RowCallback& on_row, const ProgressCallback& on_progress,

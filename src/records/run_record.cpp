@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
 
+#include "records/columns.h"
 #include "records/texts.h"
 #include "setup/field_names.h"
 #include "setup/units.h"
@@ -49,7 +52,59 @@ void JsonFields(std::ostringstream& j, const RunRecord& m) {
   j << "\n  }";
 }
 
+// A number as JSON, the shortest text that reads back as it.
+std::string JsonNumber(double v) {
+  if (!std::isfinite(v)) return "null";
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  return std::string(text, end);
+}
+
+void JsonQuantity(std::ostringstream& j, const char* name, const std::string& value,
+                  const std::string& unit, bool first = false) {
+  j << (first ? "\n" : ",\n") << "    " << JsonString(name) << ": {\"value\": " << value
+    << ", \"unit\": " << JsonString(unit) << "}";
+}
+
+// The physical set-up, each quantity with its unit; "r limit" as the window
+// shows it (in the unit shown), the absorption distances unrounded in km.
+void JsonSetUp(std::ostringstream& j, const RunRecord& m) {
+  const PhysicalSetUp& p = *m.setup;
+  const std::string km = UnitText(ColumnUnit::kKm, false);
+  const std::string shown = UnitText(ColumnUnit::kDistance, m.au);
+  std::string rlimit = m.fields[9];
+  rlimit.erase(0, std::min(rlimit.size(), rlimit.find_first_not_of(' ')));
+  double rlimit_value = 0;
+  const auto [end, ec] = std::from_chars(rlimit.data(), rlimit.data() + rlimit.size(), rlimit_value);
+  j << ",\n  \"setup\": {";
+  JsonQuantity(j, "escape", JsonNumber(p.escape), "of the escape speed", true);
+  JsonQuantity(j, "absorption distance", JsonNumber(p.absorption), km);
+  JsonQuantity(j, "absorption distance of the other pair", JsonNumber(p.absorption_other), km);
+  JsonQuantity(j, "passages limit", std::to_string(p.passages), "closest approaches");
+  JsonQuantity(j, "v limit", JsonNumber(p.vlimit), UnitText(ColumnUnit::kKmPerS, false));
+  JsonQuantity(j, "r limit", ec == std::errc() ? JsonNumber(rlimit_value) : "null", shown);
+  JsonQuantity(j, "n stars", std::to_string(p.nstars), "bodies");
+  JsonQuantity(j, "cond", std::to_string(m.last_steps), "steps");
+  j << "\n  }";
+}
+
 }  // namespace
+
+PhysicalSetUp SetUpOfState(const SimState& s) {
+  // The heaviest body h (a tie to the lower number), the lighter l of bodies
+  // 0 and 1, and the remaining t, as the absorption distances are set.
+  int h = 0, l = 1, t = 2;
+  if (s.mstart[1] > s.mstart[0]) std::swap(h, l);
+  if (s.mstart[2] > s.mstart[h]) std::swap(h, t);
+  PhysicalSetUp p;
+  p.escape = s.escape;
+  p.absorption = std::sqrt(s.rlimit2);
+  p.absorption_other = std::sqrt(s.rr2limit[l][t]);
+  p.passages = s.pcntmax;
+  p.vlimit = s.vlimit;
+  p.nstars = s.nstars + 1;  // the highest body index once a test has begun
+  return p;
+}
 
 std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool au,
                      std::int64_t max_steps, const std::string& integrator, bool crosscheck,
@@ -107,6 +162,7 @@ std::string RunRecordJson(const RunRecord& m) {
   } else {
     j << "null";
   }
+  if (m.setup) JsonSetUp(j, m);
   j << m.more_json << ",\n  \"warnings\": " << m.warnings << ",\n  \"start_time\": " << JsonString(m.start_time)
     << ",\n  \"end_time\": " << JsonString(UtcNow()) << ",\n  \"host\": "
     << JsonString(HostName()) << "\n}\n";

@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "port/display_port.h"
+#include "state/sim_state.h"
 
 namespace lab {
 
@@ -24,6 +26,18 @@ std::string SeriesId(const std::array<std::string, kControlFields>& fields, bool
 // hex digits. The series id and the map id both are one.
 std::string IdOfKey(const std::string& key);
 
+// The physical set-up of a series as its first test has it once set up:
+// what a methods section states beside the fields' texts.
+struct PhysicalSetUp {
+  double escape = 0;        // start speed of body 3, as a fraction of its escape speed
+  double absorption = 0;    // absorption distance of the pairs with the heaviest body (km)
+  double absorption_other = 0;  // of the pair of the other two bodies (km)
+  int passages = 0;         // closest approaches that end a central-mass test
+  double vlimit = 0;        // the limit speed behind the absorption distance (km/s)
+  int nstars = 0;           // bodies at the start of a test
+};
+PhysicalSetUp SetUpOfState(const SimState& started);
+
 struct RunRecord {
   std::vector<std::string> args;  // the command line, without the program name
   std::array<std::string, kControlFields> fields;  // as the first test used them
@@ -36,6 +50,8 @@ struct RunRecord {
   int shard = 0, shards = 0;
   // Further members, each written as ",\n  \"name\": value" (a map's axis).
   std::string more_json;
+  std::optional<PhysicalSetUp> setup;  // a series' own
+  std::int64_t last_steps = 0;         // steps of the last test written ("cond")
 };
 
 // The JSON text of the record, ending the run now.

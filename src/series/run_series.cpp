@@ -30,8 +30,10 @@ namespace lab {
 namespace {
 
 // The windows' fields when the first test has been set up: the texts the
-// series uses and the derived values it shows.
-std::array<std::string, kControlFields> FieldsOfFirstTest(const SimState& s, HeadlessPort& port) {
+// series uses and the derived values it shows; *started: the state of that
+// test once set up (the distances, limits and absorption distances).
+std::array<std::string, kControlFields> FieldsOfFirstTest(const SimState& s, HeadlessPort& port,
+                                                          SimState* started = nullptr) {
   struct Probe : HeadlessPort {
     using HeadlessPort::HeadlessPort;
     void YieldEvents() override { throw ProgramEnded{}; }
@@ -47,6 +49,7 @@ std::array<std::string, kControlFields> FieldsOfFirstTest(const SimState& s, Hea
     RunOneTest(copy, probe);
   } catch (const ProgramEnded&) {
   }
+  if (started) *started = copy;
   return probe.fields;
 }
 
@@ -66,6 +69,34 @@ std::string EnergyWarning(const TestRow& row, const std::string& tdfact) {
          "gauss-radau (--crosscheck shows which rows change); a larger \"t d fact\" (now " +
          Echo(factor) + ") costs time in proportion and may not suffice";
 }
+
+}  // namespace
+
+// How a caveat ends, and so how it is told from other warnings.
+constexpr char kBeyondNewton[] = ": Newtonian gravity no longer holds";
+
+std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds,
+                        const std::array<bool, 3>& massive) {
+  int fastest = -1;
+  for (int i = 0; i < 3; ++i)
+    if (massive[i] && (fastest < 0 || speeds[i] > speeds[fastest])) fastest = i;
+  if (fastest < 0) return "";
+  const double v = speeds[fastest];
+  if (!(v > kLightSpeed / 10)) return "";
+  char said[96];
+  std::snprintf(said, sizeof said,
+                v < kLightSpeed ? "body %d at %.0f km/s, %.3g of the speed of light"
+                                : "body %d at %.0f km/s, %.3g times the speed of light",
+                fastest + 1, v, v / kLightSpeed);
+  return "the test at " + alpha_text + " degrees ends with " + said + kBeyondNewton;
+}
+
+bool IsSpeedCaveat(const std::string& warning) {
+  const std::string end = kBeyondNewton;
+  return warning.size() >= end.size() && warning.compare(warning.size() - end.size(), end.size(), end) == 0;
+}
+
+namespace {
 
 // What the scenario text and the field texts ask for that the set-up will not
 // do as the user may think. Refusals (a number that is not finite) go to
@@ -132,7 +163,8 @@ PreparedSeries::PreparedSeries(SeriesRequest request)
   CsvLayout layout{r.shards > 0, r.energy, r.full};
   layout.crosscheck = r.crosscheck;
   header_ = CsvHeader(layout);
-  fields_ = FieldsOfFirstTest(s, port);
+  fields_ = FieldsOfFirstTest(s, port, &started_);
+  if (const std::string w = InsidePairWarning(started_); !w.empty()) warnings_.push_back(w);
   au_ = port.GetUnitOption();
   id_ = SeriesId(fields_, au_, r.max_steps, r.integrator, r.crosscheck, header_);
   if (layout.shard) first_lines_ = ShardLine(r.shard, r.shards, id_, kVersion, tests_, series_tests_) + '\n';
@@ -218,7 +250,13 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
       ++result.trust_warnings;
       if (events.warning) events.warning(warning);
     }
+    if (const std::string caveat = SpeedCaveat(row.row1[0], row.v, row.massive); !caveat.empty()) {
+      ++result.warnings;
+      ++result.caveats;
+      if (events.caveat) events.caveat(caveat);
+    }
     ++result.written;
+    result.last_steps = row.steps;
     const std::string line = CsvRow(layout, test, row);
     checksum.Add(line);
     if (events.row) events.row(test, row, line);
@@ -249,10 +287,13 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
 }
 
 RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
-  return RecordOfRun(request_,
-                     {fields_, au_, id_, header_, start_time_, series_tests_, tests_, result.written,
-                      jobs_, result.warnings},
-                     ArgsOfRequest(request_));
+  RunRecord record = RecordOfRun(request_,
+                                 {fields_, au_, id_, header_, start_time_, series_tests_, tests_,
+                                  result.written, jobs_, result.warnings},
+                                 ArgsOfRequest(request_));
+  record.setup = SetUpOfState(started_);
+  record.last_steps = result.last_steps;
+  return record;
 }
 
 RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& f, std::vector<std::string> args) {
@@ -260,7 +301,7 @@ RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& f, std::vector<std
                    f.fields, f.au, r.test.value_or("0"), f.id, f.header, f.start_time,
                    r.integrator, r.crosscheck, r.max_steps,
                    f.series_tests, f.tests, f.written, f.jobs, f.warnings,
-                   r.shard, r.shards, ""};
+                   r.shard, r.shards, "", std::nullopt, 0};
 }
 
 std::int64_t TestsOfShard(std::int64_t tests, int shard, int shards) {
@@ -275,8 +316,10 @@ SeriesIdentity IdentifySeries(const SeriesRequest& r, const std::string& header)
   LoadAsUser(r, s, port);
   identity.warnings = SetUpWarnings(r, s, port, &identity.refusal);
   if (!identity.refusal.empty()) return identity;
-  identity.id = SeriesId(FieldsOfFirstTest(s, port), port.GetUnitOption(), r.max_steps,
+  SimState started;
+  identity.id = SeriesId(FieldsOfFirstTest(s, port, &started), port.GetUnitOption(), r.max_steps,
                          r.integrator, r.crosscheck, header);
+  if (const std::string w = InsidePairWarning(started); !w.empty()) identity.warnings.push_back(w);
   return identity;
 }
 

@@ -58,6 +58,9 @@ struct SeriesEvents {
   std::function<void(std::int64_t test, const TestRow& row, const std::string& line)> row;
   // A test whose result should not be trusted, as it is found, in series order.
   std::function<void(const std::string& text)> warning;
+  // A test whose motion leaves what Newtonian gravity describes (SpeedCaveat):
+  // its numbers are the model's, the model is not the sky's. In series order.
+  std::function<void(const std::string& text)> caveat;
   // Tests finished and steps integrated so far, a few times a second, from
   // a thread of the engine's own.
   std::function<void(std::int64_t tests_done, std::int64_t steps)> progress;
@@ -66,12 +69,14 @@ struct SeriesEvents {
 struct SeriesResult {
   bool stopped = false;      // a stop was asked: rows may be missing
   std::int64_t written = 0;  // rows handed out
-  int warnings = 0;          // set-up warnings and untrusted tests
+  int warnings = 0;          // set-up warnings, untrusted tests and caveats
   std::string last_lines;    // what follows the last row (the shard's last line)
   std::uint32_t crc32 = 0;   // a shard's checksum, as its last line gives it
   std::string record_json;   // the record of the run
   PixelLayer picture;        // with request.picture
   std::int64_t trust_warnings = 0;
+  std::int64_t caveats = 0;          // tests beyond the model (SpeedCaveat)
+  std::int64_t last_steps = 0;       // steps of the last row handed out
   std::int64_t cross_differing = 0, cross_rows = 0;  // with crosscheck
   std::string cross_summary;                         // with crosscheck
 };
@@ -117,6 +122,7 @@ class PreparedSeries {
   std::string header_, first_lines_, id_, start_time_;
   std::array<std::string, kControlFields> fields_;
   bool au_ = false;
+  SimState started_;  // the first test once set up
   SeriesAngles angles_{};
 };
 
@@ -149,6 +155,22 @@ class RowJudge {
   BestSoFar best_;
   CrossTally tally_;
 };
+
+// The speed of light (km/s), exact by the metre's definition.
+inline constexpr double kLightSpeed = 299792.458;
+
+// Gravity as Newton has it holds while the bodies move slowly beside light;
+// from a tenth of its speed on, the corrections of relativity (of order
+// (v/c)^2 and more near a close approach) exceed a per cent. The warning for
+// a test that ends with a body faster than that (the speeds its row gives,
+// km/s), named by its start angle as its row shows it; "" otherwise. Only
+// the bodies that still have mass count (massive): an absorbed body's last
+// speed is that of the step that carried it inside the absorption distance,
+// where its motion ends, off by up to tens of percent.
+std::string SpeedCaveat(const std::string& alpha_text, const std::array<double, 3>& speeds,
+                        const std::array<bool, 3>& massive);
+// Whether a warning is one SpeedCaveat wrote.
+bool IsSpeedCaveat(const std::string& warning);
 
 // The fields as a user leaves them before Start: the scenario loaded, the
 // texts typed, the unit chosen.

@@ -76,6 +76,7 @@ void SeriesPort::TestFinished(const TestSummary& summary) {
   }
   row_.t_s = summary.time;
   for (int i = 0; i < 3; ++i) row_.v[i] = s_.v[i];
+  for (int i = 0; i < 3; ++i) row_.massive[i] = s_.m[i] > 0;
   row_.vesc = summary.vescshown;
   row_.vesc_body = row_.vesc_heading.empty() ? 0 : row_.vesc_heading.back() - '0';
   row_.r3 = std::sqrt(summary.rmax);

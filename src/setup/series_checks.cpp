@@ -7,6 +7,7 @@
 #include "setup/field_names.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
+#include "setup/units.h"
 
 namespace lab {
 
@@ -136,6 +137,17 @@ void CheckTestText(const std::string& text, double testno, const std::string& su
   if (!IsPreset(testno))
     w->push_back(subject + ": no scenario has the number " + NumberText(testno) +
                  "; the fields keep their values (scenarios: " + PresetList() + ")");
+}
+
+std::string InsidePairWarning(const SimState& started) {
+  if (!(started.dist2 <= started.dist1)) return "";
+  const bool au = started.auflag == 1;
+  auto shown = [&](double km) {
+    return NumberText(au ? km / started.auc : km) + " " + UnitName(au);
+  };
+  return "body 3 starts " + shown(started.dist2) + " from the centre, " +
+         (started.dist2 == started.dist1 ? "at" : "inside") + " the pair's separation of " +
+         shown(started.dist1) + ": it does not fall in from far out";
 }
 
 }  // namespace lab

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "state/sim_state.h"
+
 namespace lab {
 
 // A series of more tests than this is a mistake, not a study.
@@ -53,6 +55,15 @@ bool CheckFieldText(int field, const std::string& text, const std::string& subje
 // number that names no scenario.
 void CheckTestText(const std::string& text, double testno, const std::string& subject,
                    std::vector<std::string>* warnings);
+
+// Body 3 is meant to fall in on the pair from far out. It starts on the x
+// axis at dist2 from the pair's centre of mass, and the lighter body of the
+// pair circles that centre at up to dist1 (the whole separation as the mass
+// ratio grows), so a start at or inside dist1 (dist2 <= dist1) may put it
+// among the pair's orbits from the first step. started: the state once the
+// fields are read (distances in km, auflag the unit shown). Empty when body 3
+// starts outside the separation.
+std::string InsidePairWarning(const SimState& started);
 
 // The caption of a Control Display field ("dist 1").
 const char* FieldCaption(int field);

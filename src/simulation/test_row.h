@@ -37,6 +37,7 @@ struct TestRow {
   // The values behind the texts of row 1, unrounded.
   double t_s = 0;               // end time: steps x time step (s)
   std::array<double, 3> v{};    // speeds (km/s)
+  std::array<bool, 3> massive{};  // the bodies that still have mass at the end
   double vesc = 0;              // the escape speed shown (km/s)
   int vesc_body = 0;            // whose: 1, 2 or 3
   int ratio_body = 0;           // whose speed ratio divides by vesc: 1 or 2

@@ -16,6 +16,8 @@
 #endif
 
 #include "port/control_flow.h"
+#include "series/run_series.h"
+#include "setup/number_text.h"
 #include "setup/presets.h"
 #include "control/handlers.h"
 #include "ui/qt/program_identity.h"
@@ -266,6 +268,7 @@ void QtPort::ShowResultWindows() {
   if (message_box_) message_box_->close();
   // What Start found in the fields, told now that the series has begun.
   if (!start_warnings_.empty()) ShowMessage(std::exchange(start_warnings_, std::string()));
+  caveat_told_ = false;
   kept_.NewSeries(start_scenario_);
   const bool placing = !form2_.isVisible();
   if (!form2_.isVisible()) form2_.show();
@@ -348,6 +351,16 @@ void QtPort::TestFinished(const TestSummary& summary) {
     kept_.FirstTestFields(fields, GetUnitOption());
   }
   kept_.TestFinished(summary);
+  // The first test of a series that leaves Newtonian gravity is told, in the
+  // batch runner's words; its row stays as the model gives it.
+  if (!caveat_told_ && summary.results) {
+    const std::string caveat = SpeedCaveat(NumberText(summary.alpha), {s_.v[0], s_.v[1], s_.v[2]},
+                                           {s_.m[0] > 0, s_.m[1] > 0, s_.m[2] > 0});
+    if (!caveat.empty()) {
+      caveat_told_ = true;
+      ShowMessage(caveat);
+    }
+  }
 }
 
 encounter::Scenario QtPort::FieldsScenario() { return ScenarioOfFields(*this, typed_); }

@@ -125,6 +125,7 @@ class QtPort : public DisplayPort {
   std::array<bool, kControlFields> typed_{};  // the field holds a text the user typed
   double loaded_scenario_ = 0;  // the scenario whose values the fields were given last
   std::string start_warnings_;  // told once the series has begun
+  bool caveat_told_ = false;    // a test of this series went beyond Newtonian gravity
   encounter::Scenario start_scenario_;  // the fields as Start found them
   bool remember_layout_ = false;
   bool ended_ = false;

@@ -1,9 +1,11 @@
 #include "ui/qt/start_checks.h"
 
+#include "control/headless_port.h"
 #include "records/texts.h"
 #include "setup/field_names.h"
 #include "setup/number_text.h"
 #include "setup/presets.h"
+#include "setup/read_fields.h"
 #include "setup/series_checks.h"
 
 namespace lab {
@@ -16,6 +18,17 @@ constexpr int kReadFields[] = {0, 1, 2, 3, 4, 11, 12, 13, 14};
 // How a message names a field's text: field "dist 1" ("2").
 std::string Subject(int field, const std::string& text) {
   return std::string("field \"") + FieldCaption(field) + "\" (" + Echo(text) + ")";
+}
+
+// Where Start will place body 3: the fields read into a copy of the state,
+// as Start reads them, and judged in the batch runner's words.
+std::string StartPlaceWarning(const SimState& s, DisplayPort& port) {
+  SimState started = s;
+  HeadlessPort reader(started);
+  for (int i = 0; i < kControlFields; ++i) reader.fields[i] = port.GetFieldText(i);
+  reader.unit = port.GetUnitOption() ? UnitChoice::kAU : UnitChoice::kKm;
+  INIT1(started, reader);
+  return InsidePairWarning(started);
 }
 
 }  // namespace
@@ -35,6 +48,7 @@ StartCheck CheckStart(const SimState& s, DisplayPort& port,
   const std::string dalpha = port.GetFieldText(14);
   CountSeries(AnglesOfTexts(port.GetFieldText(11), port.GetFieldText(12), dalpha), Echo(dalpha),
               &c.refusal);
+  if (const std::string w = StartPlaceWarning(s, port); !w.empty()) c.warnings.push_back(w);
   return c;
 }
 
