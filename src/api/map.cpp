@@ -37,6 +37,7 @@ void Count(MapTally& tally, const Row& row) {
   ++tally.tests;
   ++tally.ends[static_cast<int>(row.end)];
   if (row.v3_red) ++tally.red;
+  if (row.untrusted) ++tally.untrusted;
 }
 
 }  // namespace
@@ -86,7 +87,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
                     const StopCallback& stop, const WarningCallback& on_warning) {
   MapSummary summary;
   summary.warnings = impl_->setup_warnings();
-  for (double y : impl_->ys()) summary.tallies.push_back(MapTally{y, 0, {}, 0});
+  for (double y : impl_->ys()) summary.tallies.push_back(MapTally{y, 0, {}, 0, 0});
   lab::MapEvents events;
   events.cell = [&](const lab::MapCell& c) {
     MapCell cell;
