@@ -65,6 +65,7 @@ struct MapResult {
   std::int64_t written = 0;   // cells handed out
   std::int64_t computed = 0;  // cells integrated
   int warnings = 0;
+  std::int64_t untrusted = 0;  // tests warned about (each one of the warnings)
   std::string last_lines, record_json, cross_summary;
   std::int64_t cross_differing = 0, cross_rows = 0;
   ShardChecksum checksum;  // of the lines handed out, for a shard's last line

@@ -238,7 +238,8 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   }
   result.crc32 = checksum.Value();
   if (layout.shard)
-    result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
+    result.last_lines = ShardEndLine(r.shard, r.shards, result.written, result.trust_warnings,
+                                     checksum.Value()) + '\n';
   if (r.crosscheck) {
     result.cross_differing = judge.tally().differing();
     result.cross_rows = judge.tally().rows();
@@ -251,7 +252,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
 RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
   return RecordOfRun(request_,
                      {fields_, au_, id_, header_, start_time_, series_tests_, tests_, result.written,
-                      jobs_, result.warnings},
+                      jobs_, result.warnings, result.trust_warnings},
                      ArgsOfRequest(request_));
 }
 
@@ -259,7 +260,7 @@ RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& f, std::vector<std
   return RunRecord{r.command_line.empty() ? std::move(args) : r.command_line,
                    f.fields, f.au, r.test.value_or("0"), f.id, f.header, f.start_time,
                    r.integrator, r.crosscheck, r.max_steps,
-                   f.series_tests, f.tests, f.written, f.jobs, f.warnings,
+                   f.series_tests, f.tests, f.written, f.jobs, f.warnings, f.untrusted,
                    r.shard, r.shards, ""};
 }
 
