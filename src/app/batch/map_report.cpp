@@ -54,13 +54,15 @@ std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSumma
   table += Padded(map.y_column(), first) + Padded("tests", second);
   for (int e = 0; e < encounter::kEndCount; ++e)
     if (seen[e]) table += Padded(encounter::EndName(static_cast<encounter::End>(e)), 16);
-  table += "v3_red\n";
+  // Untrusted: a count, the tests whose total energy changed by more than
+  // the limit (the cells that show such a test's result, with refine).
+  table += Padded("v3_red", 16) + "untrusted\n";
   for (std::size_t k = 0; k < summary.tallies.size(); ++k) {
     const auto& t = summary.tallies[k];
     table += Padded(ys[k], first) + Padded(counts[k], second);
     for (int e = 0; e < encounter::kEndCount; ++e)
       if (seen[e]) table += Padded(Fraction(t.ends[e], t.tests), 16);
-    table += Fraction(t.red, t.tests) + '\n';
+    table += Padded(Fraction(t.red, t.tests), 16) + std::to_string(t.untrusted) + '\n';
   }
   return table;
 }
