@@ -59,7 +59,8 @@ class Series:
         """The id that names the series."""
     def run(self, progress: Progress, warn: Warn, poll: float = 0.05) -> dict[str, Any]:
         """Runs the series: a dict of columns (NumPy arrays), csv (bytes),
-        record (JSON text), warnings, untrusted, crosscheck, cross_rows,
+        record (JSON text), warnings, untrusted ((row position, warning)
+        pairs), untrusted_rows (positions of the untrusted rows), crosscheck, cross_rows,
         cross_differing, series_id, tests_in_series, picture (height x width x
         3 bytes or None) and png (bytes or None)."""
 
@@ -111,7 +112,7 @@ class Map:
         """Threads all rows together run on."""
     def run(self, progress: Progress, warn: Warn, poll: float = 0.05) -> dict[str, Any]:
         """Runs the map: as Series.run, with map_id, cells_in_map, computed
-        and tallies (per y value: y, tests, ends, red) instead of the picture."""
+        and tallies (per y value: y, tests, ends, red, untrusted) instead of the picture."""
 
 class Trajectory:
     """One test of a series followed from inside, set up and checked (raises
