@@ -18,14 +18,15 @@ def _plot_untrusted(ax, alpha, ratio, ends, untrusted, bottom):
     colours = [END_COLOURS[_table.END_NAMES[e]] for e in ends[untrusted]]
     none = np.isnan(ratio[untrusted])
     x = alpha[untrusted]
-    ax.scatter(x[~none], ratio[untrusted][~none], s=24, facecolors="none",
-               edgecolors=[c for c, n in zip(colours, none, strict=True) if not n],
-               linewidths=1.0, zorder=2)
+    if (~none).any():
+        ax.scatter(x[~none], ratio[untrusted][~none], s=24, facecolors=(0, 0, 0, 0),
+                   edgecolors=[c for c, n in zip(colours, none, strict=True) if not n],
+                   linewidths=1.0, zorder=2, gid="untrusted")
     if none.any():
-        ax.scatter(x[none], np.full(none.sum(), 0.03), s=24, facecolors="none",
+        ax.scatter(x[none], np.full(none.sum(), 0.03), s=24, facecolors=(0, 0, 0, 0),
                    edgecolors=[c for c, n in zip(colours, none, strict=True) if n],
-                   linewidths=1.0, transform=bottom, zorder=2)
-    ax.scatter([], [], s=24, facecolors="none", edgecolors="black", linewidths=1.0,
+                   linewidths=1.0, transform=bottom, zorder=2, gid="untrusted")
+    ax.scatter([], [], s=24, facecolors=(0, 0, 0, 0), edgecolors="black", linewidths=1.0,
                label="untrusted (energy changed > 1 %)")
 
 

@@ -213,6 +213,6 @@ def test_untrusted_tests_are_marked_in_the_rows_and_drawn_hollow():
     ax = s.plot()
     labels = ax.get_legend_handles_labels()[1]
     assert "untrusted (energy changed > 1 %)" in labels
-    hollow = [c for c in ax.collections if len(c.get_offsets())
-              and len(c.get_facecolors()) == 0]
+    hollow = [c for c in ax.collections if c.get_gid() == "untrusted"]
+    assert all((c.get_facecolors()[:, 3] == 0).all() for c in hollow)
     assert sorted(x for c in hollow for x, _ in c.get_offsets()) == untrusted
