@@ -40,7 +40,8 @@ Summary RunIntoColumns(Engine& engine, RowColumns& columns, const OnItem& on_ite
 
 // The keys a series' and a map's results share: the columns as NumPy, the
 // CSV as bytes (the first lines even when no row came), the run record, the
-// warnings, the untrusted rows and the --crosscheck counts.
+// warnings with the rows they name, the positions of the untrusted rows and
+// the --crosscheck counts.
 template <typename Summary>
 pybind11::dict CommonResult(const std::string& first_lines, const Summary& summary,
                             const RowColumns& columns) {
@@ -50,6 +51,7 @@ pybind11::dict CommonResult(const std::string& first_lines, const Summary& summa
   r["record"] = summary.record_json;
   r["warnings"] = summary.warnings;
   r["untrusted"] = columns.warnings();
+  r["untrusted_rows"] = columns.untrusted_rows();
   r["crosscheck"] = summary.crosscheck;
   r["cross_rows"] = summary.cross_rows;
   r["cross_differing"] = summary.cross_differing;

@@ -36,13 +36,14 @@ std::unique_ptr<encounter::Map> MakeMap(std::optional<std::string> test, const F
 py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
   const auto n = static_cast<py::ssize_t>(tallies.size());
   py::array_t<double> y(n);
-  py::array_t<std::int64_t> tests(n), computed(n), red(n), ends({n, py::ssize_t{encounter::kEndCount}});
+  py::array_t<std::int64_t> tests(n), computed(n), red(n), untrusted(n), ends({n, py::ssize_t{encounter::kEndCount}});
   for (py::ssize_t k = 0; k < n; ++k) {
     const encounter::MapTally& t = tallies[static_cast<std::size_t>(k)];
     y.mutable_at(k) = t.y;
     tests.mutable_at(k) = t.tests;
     computed.mutable_at(k) = t.computed;
     red.mutable_at(k) = t.red;
+    untrusted.mutable_at(k) = t.untrusted;
     for (py::ssize_t e = 0; e < encounter::kEndCount; ++e) ends.mutable_at(k, e) = t.ends[static_cast<std::size_t>(e)];
   }
   py::dict d;
@@ -51,6 +52,7 @@ py::dict TalliesOf(const std::vector<encounter::MapTally>& tallies) {
   d["computed"] = computed;
   d["ends"] = ends;
   d["red"] = red;
+  d["untrusted"] = untrusted;
   return d;
 }
 

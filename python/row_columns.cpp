@@ -126,6 +126,7 @@ void RowColumns::Add(const encounter::Row& row, const MapPart* map) {
     }
   }
   csv_ += row.csv;
+  if (row.untrusted) untrusted_rows_.push_back(rows_);
   ++rows_;
 }
 

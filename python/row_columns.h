@@ -45,6 +45,9 @@ class RowColumns {
   const std::string& csv() const { return csv_; }
   // (position of the row among those handed out, warning about its test).
   const std::vector<std::pair<std::int64_t, std::string>>& warnings() const { return warnings_; }
+  // The positions of the rows whose result should not be trusted (a map's
+  // cells not computed included when their parent's is such).
+  const std::vector<std::int64_t>& untrusted_rows() const { return untrusted_rows_; }
 
   struct Source;
 
@@ -62,6 +65,7 @@ class RowColumns {
   std::int64_t rows_ = 0;
   std::string csv_;
   std::vector<std::pair<std::int64_t, std::string>> warnings_;
+  std::vector<std::int64_t> untrusted_rows_;
 };
 
 }  // namespace lab

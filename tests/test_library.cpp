@@ -140,6 +140,25 @@ TEST(Library, OptionsAreSetFromTheirTexts) {
 
 // A shard of the coarse preset 111 holds the tests at 40 and 60 degrees, and
 // at 60 the two methods disagree.
+// Scenario 8 as preset: four of its six tests changed their total energy by
+// more than 1 % (by 46, 5.1, 0.096 and 0.10, as the command line's warnings
+// and energy_err say); the summary counts them and their rows say which.
+TEST(Library, UntrustedTestsAreCountedAndFlagged) {
+  encounter::Scenario s;
+  s.test = "8";
+  encounter::SeriesOptions options;
+  options.jobs = 2;
+  std::vector<bool> flags;
+  std::vector<std::string> warned;
+  encounter::Series series(s, options);
+  const encounter::Summary summary = series.Run(
+      [&](const encounter::Row& r) { flags.push_back(r.untrusted); }, {}, {},
+      [&](const std::string& w) { warned.push_back(w); });
+  EXPECT_EQ(summary.untrusted, 4);
+  EXPECT_EQ(warned.size(), 4u);
+  EXPECT_EQ(flags, (std::vector<bool>{true, true, true, false, false, true}));
+}
+
 TEST(Library, SummaryCountsAreTyped) {
   encounter::Scenario s;
   s.test = "111";

@@ -273,7 +273,7 @@ TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
       {{"--rerun", Changed("\"program\": \"encounter-batch\"", "\"program\": \"x\"")},
        "is not the record of a run of encounter-batch --meta"},
       {{"--rerun", Changed("\"--test\", \"2\"", "\"--test\", 2")}, "an argument that is not a string"},
-      {{"--rerun", Changed("\"host\"", "host")}, "is not the record of a run: line 49: a member's name"},
+      {{"--rerun", Changed("\"host\"", "host")}, "is not the record of a run: line 50: a member's name"},
       {{"--rerun", dir_ + "none.json"}, "does not exist"},
       {{"--rerun", dir_}, "is not a file one can read"},
       {{"--rerun", record_, "--set", "end=30"}, "--set cannot be added"},

@@ -453,9 +453,9 @@ TEST(Map, RefinementKeepsTwoCoarseCellsEachWay) {
 TEST(Map, SummaryGivesFractionsWithStandardErrors) {
   const Result r = Batch(With(kSmallMap, {"--summary"}));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("dist2_au  tests   escaped         absorbed        v3_red\n"), std::string::npos)
+  EXPECT_NE(r.err.find("dist2_au  tests   escaped         absorbed        v3_red          untrusted\n"), std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find("\n2.5       5       0.800 \u00b1 0.179   0.200 \u00b1 0.179   0.600 \u00b1 0.219\n"),
+  EXPECT_NE(r.err.find("\n2.5       5       0.800 \u00b1 0.179   0.200 \u00b1 0.179   0.600 \u00b1 0.219   0\n"),
             std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("\n3         5       1.000 \u00b1 0.000   0.000 \u00b1 0.000   "),
@@ -468,6 +468,19 @@ TEST(Map, SummaryGivesFractionsWithStandardErrors) {
   ASSERT_EQ(wide.status, 0) << wide.err;
   EXPECT_NE(wide.err.find("\ndist2_au          tests   "), std::string::npos) << wide.err;
   EXPECT_NE(wide.err.find("\n1.63636363636364  3       "), std::string::npos) << wide.err;
+}
+
+// Scenario 8's row at its own "t d fact" (100) is its series: four of six
+// tests changed their total energy by more than 1 % (energy_err 46, 5.1,
+// 0.096, 0.10); at half the factor the same four (261, 21, 0.20, 0.44).
+TEST(Map, SummaryCountsUntrustedTestsPerRow) {
+  const Result r = Batch({"map", "--test", "8", "--quiet", "--jobs", "2", "--y", "tdfact=50:100:2",
+                          "--summary"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* row : {"\n50        6       1.000 \u00b1 0.000   0.333 \u00b1 0.192   4\n",
+                          "\n100       6       1.000 \u00b1 0.000   0.333 \u00b1 0.192   4\n"})
+    EXPECT_NE(r.err.find(row), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.rfind("encounter-batch")), "encounter-batch: 8 warnings\n");
 }
 
 // The library hands out the same cells, with tallies per y value.

@@ -16,6 +16,7 @@
 
 #include "batch_run_helper.h"
 #include "records/json_reader.h"
+#include "encounter/merge.h"
 #include "records/shard_lines.h"
 
 namespace {
@@ -114,7 +115,7 @@ TEST_F(Shards, StateTheirSizeAndChecksumAndMergeIntoTheUnshardedCsv) {
   EXPECT_EQ(s2.substr(0, s2.find(" series ")), "# encounter-batch shard 2/3");
   EXPECT_NE(s2.find(" tests 2 of 7\n"), std::string::npos);
   const std::size_t last = s2.rfind('#');
-  EXPECT_EQ(s2.substr(last), "# encounter-batch shard 2/3 complete, 2 tests, crc32 " +
+  EXPECT_EQ(s2.substr(last), "# encounter-batch shard 2/3 complete, 2 tests, 0 untrusted, crc32 " +
                                  Hex(Crc(s2.substr(0, last))) + "\n");
   const Result r = Merge(s2);
   EXPECT_EQ(r.status, 0) << r.err;
@@ -317,8 +318,9 @@ TEST(ShardBytes, SeriesIdCoversEveryInputOfARow) {
   }
 }
 
-// Every series of tests/data, as the one shard of itself, merges back to
-// the same bytes: the forms merge takes are those the program prints.
+// Every series of tests/data, as the one shard of itself (its last line as
+// versions before the untrusted count wrote it), merges back to the same
+// bytes: the forms merge takes are those the program prints.
 TEST(ShardBytes, EveryKeptSeriesMergesAsItsOwnShard) {
   const std::string dir = Dir("kept");
   for (const auto& entry : fs::directory_iterator(LAB_TEST_DATA "/series")) {
@@ -332,11 +334,76 @@ TEST(ShardBytes, EveryKeptSeriesMergesAsItsOwnShard) {
     int tests = 0;
     while (std::getline(in, line)) body += std::to_string(tests++) + "," + line + "\n";
     const std::string text = lab::ShardLine(1, 1, "x", "0", tests, tests) + "\n" + body;
-    std::ofstream(dir + "s.csv") << text << lab::ShardEndLine(1, 1, tests, Crc(text)) << "\n";
+    std::ofstream(dir + "s.csv") << text << lab::ShardEndLineWithoutUntrusted(1, 1, tests, Crc(text)) << "\n";
     const Result r = Batch({"merge", dir + "s.csv"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, csv);
   }
+}
+
+// Scenario 8 as preset in three shards. Four of its six tests changed their
+// total energy by more than 1 % (the unsharded run warns of 350.6225,
+// 350.623, 350.6235 and 350.625 degrees; energy_err 46, 5.1, 0.096, 0.10):
+// shards 1 and 2 hold one each, shard 3 two. Each shard counts its own in
+// its last line and record; merge counts and names them all, also for a
+// shard of a version before the count, and refuses a count its rows belie.
+TEST(Untrusted, ShardsCountThemAndMergeNamesTheirAngles) {
+  const std::string dir = Dir("untrusted");
+  const std::int64_t counts[] = {1, 1, 2};
+  std::vector<std::string> files, texts;
+  for (int k = 1; k <= 3; ++k) {
+    SCOPED_TRACE(k);
+    const std::string file = dir + "s" + std::to_string(k) + ".csv";
+    const Result r = Batch({"--test", "8", "--energy", "--quiet", "--shard", std::to_string(k) + "/3",
+                            "--output", file, "--meta", file + ".json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    files.push_back(file);
+    texts.push_back(Read(file));
+    const std::string count = ", " + std::to_string(counts[k - 1]) + " untrusted, crc32 ";
+    EXPECT_NE(texts.back().find(", 2 tests" + count), std::string::npos) << texts.back();
+    EXPECT_NE(Read(file + ".json").find("\"untrusted\": " + std::to_string(counts[k - 1]) + ",\n"),
+              std::string::npos);
+  }
+  const std::string said =
+      "encounter-batch merge: 4 of 6 tests untrusted (their total energy changed by more than "
+      "1 %): alpha 350.6225, 350.623, 350.6235, 350.625\n";
+  const std::size_t end = texts[2].rfind("# ");
+  const std::string old = texts[2].substr(0, end) +
+                          lab::ShardEndLineWithoutUntrusted(3, 3, 2, Crc(texts[2].substr(0, end))) + "\n";
+  std::string belied = texts[2];
+  belied.replace(belied.find(", 2 untrusted"), 13, ", 1 untrusted");
+  const struct {
+    const char* what;
+    std::string third;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"as written", texts[2], 0, said},
+      {"last line without the count", old, 0, said},
+      {"count edited", belied, 2, "states 1 untrusted tests in its last line, but its column energy_err shows 2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(dir + "third.csv");
+    std::ofstream(dir + "third.csv", std::ios::binary) << c.third;
+    const Result r = Batch({"merge", files[0], files[1], dir + "third.csv"});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (c.status == 0) EXPECT_EQ(r.err.substr(r.err.rfind("encounter-batch")), c.err);
+    else EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+  const encounter::MergeResult merged = encounter::MergeShards(files);
+  EXPECT_EQ(merged.untrusted, 4);
+  EXPECT_EQ(merged.untrusted_tests, (std::vector<std::int64_t>{0, 1, 2, 5}));
+  // Without the column energy_err the count alone.
+  std::vector<std::string> plain = {"merge"};
+  for (int k = 1; k <= 3; ++k) {
+    plain.push_back(dir + "p" + std::to_string(k) + ".csv");
+    ASSERT_EQ(Batch({"--test", "8", "--quiet", "--shard", std::to_string(k) + "/3", "--output", plain.back()}).status, 0);
+  }
+  const Result r = Batch(plain);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("merge: 4 of 6 tests untrusted (their total energy changed by more than 1 %); "),
+            std::string::npos) << r.err;
 }
 
 TEST_F(Shards, MergeRefusesIncompleteOrRepeatedSets) {

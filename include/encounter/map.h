@@ -49,13 +49,16 @@ struct MapCell {
   std::int64_t index = 0;  // y_index x columns + row.test
   // The test; row.csv is the map's CSV line (the y value first). With refine
   // a cell not computed (computed false) carries its coarse parent's values
-  // under its own angle, and best is decided along the map's row.
+  // under its own angle, and best is decided along the map's row;
+  // row.untrusted marks a cell whose result (its own or its parent's) should
+  // not be trusted.
   Row row;
   bool computed = true;
 };
 
 // The cells of one y value handed out: how many ended each way (by End) and
-// how many had body 3 faster than its escape speed (v3_red).
+// how many had body 3 faster than its escape speed (v3_red), and how many
+// show a result that should not be trusted (row.untrusted).
 struct MapTally {
   double y = 0;
   std::int64_t tests = 0;
@@ -64,6 +67,7 @@ struct MapTally {
   // Of the tests, those integrated; with refine the others were inferred
   // from a computed neighbour and count among the ends as that one ended.
   std::int64_t computed = 0;
+  std::int64_t untrusted = 0;
 };
 
 struct MapSummary {

@@ -2,6 +2,7 @@
 // one unsharded run prints.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@ struct MergeResult {
   int status = 0;
   std::string csv;       // the merged CSV
   std::string messages;  // the lines encounter-batch merge prints on standard error
+  // Merged: the tests whose total energy changed by more than 1 %, as the
+  // shards count them (0 for shards of versions that did not count them),
+  // and of those the ones the column energy_err shows (by index in series or
+  // map order; none without that column). messages' last line names them.
+  std::int64_t untrusted = 0;
+  std::vector<std::int64_t> untrusted_tests;
 };
 
 // Reads the shard files (all N shards of one series or map, in any order)

@@ -66,6 +66,9 @@ struct Row {
   std::optional<double> ratio;
   int ratio_body = 0;  // whose speed ratio divides: 1 or 2 (0 without a ratio)
   std::optional<double> energy_err;  // relative change of the total energy
+  // The total energy changed by more than 1 %: the run warned that this
+  // test's result should not be trusted.
+  bool untrusted = false;
   // Unrounded: end time (s), speeds (km/s), escape speed shown (km/s),
   // distances (km), whose escape speed (1, 2 or 3).
   double t_s = 0, v1_kms = 0, v2_kms = 0, v3_kms = 0, vesc_kms = 0, r3_km = 0, rmin_km = 0;

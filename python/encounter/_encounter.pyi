@@ -59,7 +59,8 @@ class Series:
         """The id that names the series."""
     def run(self, progress: Progress, warn: Warn, poll: float = 0.05) -> dict[str, Any]:
         """Runs the series: a dict of columns (NumPy arrays), csv (bytes),
-        record (JSON text), warnings, untrusted, crosscheck, cross_rows,
+        record (JSON text), warnings, untrusted ((row position, warning)
+        pairs), untrusted_rows (positions of the untrusted rows), crosscheck, cross_rows,
         cross_differing, series_id, tests_in_series, picture (height x width x
         3 bytes or None) and png (bytes or None)."""
 
@@ -113,7 +114,7 @@ class Map:
         """Runs the map: as Series.run, with map_id, cells_in_map, computed,
         refined (None, or with refine a dict: words, sampled,
         sampled_differing, low, high) and tallies (per y value: y, tests,
-        computed, ends, red) instead of the picture."""
+        computed, ends, red, untrusted) instead of the picture."""
 
 class Trajectory:
     """One test of a series followed from inside, set up and checked (raises

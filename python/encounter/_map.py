@@ -39,12 +39,15 @@ class Map:
     """The cells of a map and its record, as `encounter-batch map` leaves them.
 
     df          the cells as a pandas DataFrame indexed by "cell" (row of the
-                map x angles + test): the y column, then the series' columns
+                map x angles + test): the y column, then the series' columns,
+                and "trusted" as a Series' df has it (False where the cell
+                shows a result whose total energy changed by more than 1 %)
     to_numpy()  the cells as a NumPy structured array
     meta        the record (encounter-batch map --meta) as a dict
     to_csv(p)   the CSV, byte for byte that of encounter-batch map
     grid(c)     the column c as a 2-D array, y values x start angles
-    summary()   per y value the fraction of each end and of v3_red, with errors
+    summary()   per y value the fraction of each end and of v3_red, with
+                errors, and the number of untrusted tests
     plot()      the outcome over start angle and y
     warnings    what the command line would have warned about (texts)
     y, angles   the y values and the start angles (degrees), as NumPy arrays
@@ -82,6 +85,8 @@ class Map:
         self.scenario = scenario
         self.y_log = y_log
         self._tallies = result["tallies"]
+        self._trusted = np.ones(len(self._columns["cell"]), dtype=bool)
+        self._trusted[list(result["untrusted_rows"])] = False
         self._df = None
 
     def __len__(self):
@@ -103,6 +108,7 @@ class Map:
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self._names, index="cell", unit=self.unit)
+                self._df["trusted"] = self._trusted  # from the run, not the CSV
             except ImportError:
                 self._df = self.to_numpy()
         return self._df
@@ -136,7 +142,8 @@ class Map:
         """Per y value: its tests (with refine: "computed" and "inferred"
         apart), and the fraction of them that ended each way
         (the ends that occur in the map) and that had v3_red, each with its
-        binomial standard error sqrt(p (1 - p) / n) in the column NAME_se."""
+        binomial standard error sqrt(p (1 - p) / n) in the column NAME_se;
+        last the number of its untrusted tests (as the row's tallies count them)."""
         t = self._tallies
         n = t["tests"].astype(float)
         with np.errstate(invalid="ignore", divide="ignore"):
@@ -152,6 +159,7 @@ class Map:
                 if t["ends"][:, code].any():
                     data[name], data[name + "_se"] = fraction(t["ends"][:, code])
             data["v3_red"], data["v3_red_se"] = fraction(t["red"])
+            data["untrusted"] = t["untrusted"]
         try:
             import pandas as pd
         except ImportError:

@@ -10,10 +10,32 @@ END_COLOURS = dict(zip(_table.END_NAMES, ("tab:blue", "tab:green", "tab:red", "t
                                           "tab:orange", "tab:brown", "tab:gray"), strict=True))
 
 
+def _plot_untrusted(ax, alpha, ratio, ends, untrusted, bottom):
+    """The untrusted tests as open circles in their end's colour, those
+    without a ratio along the bottom; one legend entry for them all."""
+    if not untrusted.any():
+        return
+    colours = [END_COLOURS[_table.END_NAMES[e]] for e in ends[untrusted]]
+    none = np.isnan(ratio[untrusted])
+    x = alpha[untrusted]
+    if (~none).any():
+        ax.scatter(x[~none], ratio[untrusted][~none], s=24, facecolors=(0, 0, 0, 0),
+                   edgecolors=[c for c, n in zip(colours, none, strict=True) if not n],
+                   linewidths=1.0, zorder=2, gid="untrusted")
+    if none.any():
+        ax.scatter(x[none], np.full(none.sum(), 0.03), s=24, facecolors=(0, 0, 0, 0),
+                   edgecolors=[c for c, n in zip(colours, none, strict=True) if n],
+                   linewidths=1.0, transform=bottom, zorder=2, gid="untrusted")
+    ax.scatter([], [], s=24, facecolors=(0, 0, 0, 0), edgecolors="black", linewidths=1.0,
+               label="untrusted (energy changed > 1 %)")
+
+
 def plot_series(series, ax=None):
     """ratio against alpha, one colour per end; tests without a ratio (they
-    could not be best) as crosses along the bottom; the tests that entered
-    row 2 ringed, the best of the series starred. Returns the axes."""
+    could not be best) as crosses along the bottom; untrusted tests (the run
+    warned that their total energy changed by more than 1 %) hollow, in
+    their end's colour (along the bottom without a ratio); the tests that
+    entered row 2 ringed, the best of the series starred. Returns the axes."""
     if ax is None:
         import matplotlib.pyplot as plt
 
@@ -21,9 +43,10 @@ def plot_series(series, ax=None):
     c = series._columns
     alpha, ratio, ends = c["alpha"], c["ratio"], c["end"]
     none = np.isnan(ratio)
+    trusted = series._trusted
     bottom = ax.get_xaxis_transform()  # x in degrees, y in axes fractions
     for code, name in enumerate(_table.END_NAMES):
-        mask = ends == code
+        mask = (ends == code) & trusted
         colour = END_COLOURS[name]
         if (mask & ~none).any():
             ax.scatter(alpha[mask & ~none], ratio[mask & ~none], s=16, color=colour, label=name,
@@ -31,6 +54,7 @@ def plot_series(series, ax=None):
         if (mask & none).any():
             ax.scatter(alpha[mask & none], np.full((mask & none).sum(), 0.03), s=22, marker="x",
                        color=colour, transform=bottom, label=f"{name}, no ratio", zorder=2)
+    _plot_untrusted(ax, alpha, ratio, ends, ~trusted, bottom)
     best = c["best"]
     if best.any():
         ax.scatter(alpha[best], ratio[best], s=70, facecolors=(0, 0, 0, 0), edgecolors="black",

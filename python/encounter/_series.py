@@ -174,7 +174,11 @@ class Series:
     """The rows of a series and its record, as the command line leaves them.
 
     df          the rows as a pandas DataFrame indexed by "test" (a NumPy
-                structured array where pandas is not installed)
+                structured array where pandas is not installed); its last
+                column "trusted" (not one of the CSV's) is False for the
+                tests the run warned about: total energy changed by more
+                than 1 %
+    untrusted   the "test" values of those tests, in series order
     to_numpy()  the rows as a NumPy structured array
     meta        the record (encounter-batch --meta) as a dict
     to_csv(p)   the CSV, byte for byte that of encounter-batch
@@ -191,8 +195,13 @@ class Series:
     """
 
     def __init__(self, columns, names, csv, record, warnings, *, series_id, crosscheck="",
-                 picture=None, png=None, cross_rows=0, cross_differing=0, caveats=0):
+                 picture=None, png=None, cross_rows=0, cross_differing=0, caveats=0,
+                 untrusted=()):
         self._columns = columns
+        # untrusted: the positions of the rows the run warned about.
+        self._trusted = np.ones(len(columns["test"]), dtype=bool)
+        self._trusted[list(untrusted)] = False
+        self.untrusted = [int(t) for t in columns["test"][~self._trusted]]
         self.columns = list(names)
         self._csv = csv
         self.meta = record
@@ -212,7 +221,8 @@ class Series:
                    json.loads(result["record"]), result["warnings"],
                    series_id=result["series_id"], crosscheck=result["crosscheck"],
                    picture=result["picture"], png=result["png"], cross_rows=result["cross_rows"],
-                   cross_differing=result["cross_differing"], caveats=result["caveats"])
+                   cross_differing=result["cross_differing"], caveats=result["caveats"],
+                   untrusted=result["untrusted_rows"])
 
     def __len__(self):
         return len(self._columns["test"])
@@ -229,6 +239,8 @@ class Series:
         if self._df is None:
             try:
                 self._df = _table.data_frame(self._columns, self.columns, unit=self.meta.get("unit"))
+                # Derived from the run's warnings, not a column of the CSV.
+                self._df["trusted"] = self._trusted
             except ImportError:
                 self._df = self.to_numpy()
         return self._df

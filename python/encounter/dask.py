@@ -158,12 +158,13 @@ def _assemble(outputs, prepared, merged, messages):
         command_line=re.sub(r" --shard=[0-9]+/[0-9]+", "", meta["command_line"]),
         columns=prepared.header, series=prepared.series_id, tests_to_run=prepared.tests,
         tests_written=len(order), threads=sum(r["threads"] for r in records), shard=None,
-        warnings=len(warned), start_time=min(r["start_time"] for r in records),
+        warnings=len(warned), untrusted=len(untrusted), start_time=min(r["start_time"] for r in records),
         end_time=max(r["end_time"] for r in records),
         host=", ".join(sorted({r["host"] for r in records})), shards=records)
     cross = [line.split(": ", 1)[1] for line in messages.splitlines() if ": crosscheck: " in line]
+    positions = np.searchsorted(columns["test"], [test for test, _ in untrusted])
     return _series.Series(columns, names, merged, meta, warned, series_id=prepared.series_id,
-                          crosscheck=cross[0] if cross else "")
+                          crosscheck=cross[0] if cross else "", untrusted=positions)
 
 
 def series(client, test=None, *, shards=None, jobs=1, retries=1, runs_again=1, unit=None,

@@ -46,6 +46,9 @@ def test_warnings_come_in_series_order(client):
         remote = ed.series(client, 107, shards=3, **kwargs)
     assert [str(w.message) for w in there] == [str(w.message) for w in here] == local.warnings
     assert len(local.warnings) == 3 and remote.equals(local)
+    assert remote.untrusted == local.untrusted == [2, 6]
+    assert remote.meta["untrusted"] == local.meta["untrusted"] == 2
+    assert remote.df["trusted"].equals(local.df["trusted"])
 
 
 class Done:

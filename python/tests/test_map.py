@@ -75,9 +75,9 @@ def test_summary_is_the_command_lines(m):
     table = [line.split() for line in r.stderr.splitlines()[2:]]
     summary = m.summary()
     assert list(summary.columns) == ["tests", "escaped", "escaped_se", "absorbed", "absorbed_se",
-                                     "v3_red", "v3_red_se"]
+                                     "v3_red", "v3_red_se", "untrusted"]
     for (y, row), words in zip(summary.iterrows(), table):
-        # y tests p ± se p ± se p ± se
+        # y tests p ± se p ± se p ± se untrusted
         assert [float(words[0]), int(words[1])] == [y, row["tests"]]
         got = row.drop("tests").to_numpy(dtype=float)
         assert np.allclose(got, [float(w) for w in words[2:] if w != "\u00b1"], atol=5e-4), words

@@ -226,3 +226,23 @@ def test_columns_describe_the_csv_and_units_follow_the_scenario():
         units = encounter.series(test, end=10, dalpha=10, max_steps=100).df.attrs["units"]
         assert (units["r3"], units["rmin"], units["v1"], units["alpha"], units["best"]) == \
             (unit, unit, "km/s", "deg", "")
+
+
+def test_untrusted_tests_are_marked_in_the_rows_and_drawn_hollow():
+    # Scenario 8 as preset: the command line warns that the tests at these
+    # four angles changed their total energy by more than 1 % (46, 5.1, 0.096
+    # and 0.10 as energy_err); those at 350.624 and 350.6245 stay below 1e-4.
+    untrusted = [350.6225, 350.623, 350.6235, 350.625]
+    with pytest.warns(encounter.TrustWarning):
+        s = encounter.series(8, jobs=2, progress=False)
+    df = s.df
+    assert df["trusted"].dtype == bool and list(df.columns)[-1] == "trusted"
+    assert df.loc[~df.trusted, "alpha"].tolist() == untrusted
+    assert s.untrusted == [0, 1, 2, 5] and s.meta["untrusted"] == 4
+    assert s.columns == list(df.columns)[:-1]  # not a column of the CSV
+    ax = s.plot()
+    labels = ax.get_legend_handles_labels()[1]
+    assert "untrusted (energy changed > 1 %)" in labels
+    hollow = [c for c in ax.collections if c.get_gid() == "untrusted"]
+    assert all((c.get_facecolors()[:, 3] == 0).all() for c in hollow)
+    assert sorted(x for c in hollow for x, _ in c.get_offsets()) == untrusted

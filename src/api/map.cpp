@@ -39,6 +39,7 @@ void Count(MapTally& tally, const Row& row, bool computed) {
   if (computed) ++tally.computed;
   ++tally.ends[static_cast<int>(row.end)];
   if (row.v3_red) ++tally.red;
+  if (row.untrusted) ++tally.untrusted;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "encounter/merge.h"
 
 #include <sstream>
+#include <utility>
 
 #include "records/merge.h"
 
@@ -14,7 +15,10 @@ MergeResult MergeShards(const std::vector<std::string>& files) {
   // A file whose name begins with "--" is still a file.
   for (const std::string& f : files) args.push_back(f.rfind("--", 0) == 0 ? "./" + f : f);
   MergeResult result;
-  result.status = lab::MergeShards(args, out, err);
+  lab::MergeReport report;
+  result.status = lab::MergeShards(args, out, err, &report);
+  result.untrusted = report.untrusted;
+  result.untrusted_tests = std::move(report.untrusted_tests);
   result.csv = out.str();
   result.messages = err.str();
   return result;

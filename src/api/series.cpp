@@ -36,6 +36,7 @@ Row RowOf(std::int64_t test, const lab::TestRow& t, const std::string& line) {
     row.ratio_body = t.ratio_body;
   }
   row.energy_err = t.energy_err;
+  row.untrusted = t.untrusted;
   row.t_s = t.t_s;
   row.v1_kms = t.v[0];
   row.v2_kms = t.v[1];

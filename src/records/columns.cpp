@@ -226,7 +226,8 @@ ColumnPlaces PlacesIn(const std::vector<std::string_view>& names) {
       {&at.best, "best"},           {&at.ratio, "ratio"},         {&at.heading, "vesc_heading"},
       {&at.body, "vesc_body"},      {&at.end, "end"},             {&at.v3_red, "v3_red"},
       {&at.acc_end, "acc_end"},     {&at.acc_v3_red, "acc_v3_red"}, {&at.acc_best, "acc_best"},
-      {&at.acc_ratio, "acc_ratio"}, {&at.ratio_diff, "ratio_diff"}, {&at.differs, "differs"}};
+      {&at.acc_ratio, "acc_ratio"}, {&at.ratio_diff, "ratio_diff"}, {&at.differs, "differs"},
+      {&at.alpha, "alpha"},         {&at.energy_err, "energy_err"}};
   for (const auto& [place, name] : wanted)
     for (std::size_t c = 0; c < names.size(); ++c)
       if (names[c] == name) *place = static_cast<int>(c);

@@ -87,7 +87,8 @@ const char* RefinedColumnName();
 // header's names; -1 for a column the header does not hold.
 struct ColumnPlaces {
   int best = -1, ratio = -1, heading = -1, body = -1, end = -1, v3_red = -1, acc_end = -1,
-      acc_v3_red = -1, acc_best = -1, acc_ratio = -1, ratio_diff = -1, differs = -1;
+      acc_v3_red = -1, acc_best = -1, acc_ratio = -1, ratio_diff = -1, differs = -1, alpha = -1,
+      energy_err = -1;
 };
 ColumnPlaces PlacesIn(const std::vector<std::string_view>& names);
 

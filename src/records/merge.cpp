@@ -22,6 +22,7 @@
 #include "records/shard_rows.h"
 #include "records/texts.h"
 #include "records/signals.h"
+#include "simulation/test_row.h"
 
 namespace lab {
 
@@ -122,6 +123,11 @@ struct Shard {
   std::string series, version, header;
   std::int64_t tests = 0, total = 0;
   std::int64_t map_rows = 0;  // a map's shard: its number of y values; 0: a series'
+  std::int64_t untrusted = 0;  // as its last line states
+  bool counted = false;        // its last line states it (versions before did not)
+  // Rows whose column energy_err shows a change beyond the trusted limit, and
+  // those printed at the limit itself (the six digits may have cut either way).
+  std::vector<std::size_t> beyond, at_limit;
   std::vector<std::string> rows;  // without the column "test", best as printed
   bool whole = false;             // read to its last line without a fault
   bool damaged = false;           // its checksum is wrong or missing
@@ -150,19 +156,56 @@ bool ParseShardLine(std::string_view line, Shard* s) {
 }
 
 // The shard's last line, given its rows and the checksum of all lines above:
-// "" when it is the right one, else why not.
-std::string CheckEndLine(const std::string& line, const Shard& s, std::uint32_t checksum) {
-  const std::int64_t held = static_cast<std::int64_t>(s.rows.size());
-  const std::string without = ShardEndLineWithoutChecksum(s.k, s.n, held);
-  if (line == ShardEndLine(s.k, s.n, held, checksum) && held == s.tests) return "";
-  if (line.rfind(without, 0) != 0 || held != s.tests)
-    return held < s.tests ? "is cut short: " + std::to_string(held) + " of " +
-                                std::to_string(s.tests) + " tests"
-                          : "has a last line that does not match its rows";
+// "" when it is the right one (its untrusted count then in s->untrusted),
+// else why not. A line of a version before the count is read as one
+// without untrusted tests.
+std::string CheckEndLine(const std::string& line, Shard* s, std::uint32_t checksum) {
+  const std::int64_t held = static_cast<std::int64_t>(s->rows.size());
+  const std::string without = ShardEndLineWithoutChecksum(s->k, s->n, held);
+  const auto untrusted = UntrustedOfEndLine(line, s->k, s->n, held);
+  const bool counted = untrusted && *untrusted <= held;
+  if (held == s->tests && counted &&
+      (line == ShardEndLine(s->k, s->n, held, *untrusted, checksum) ||
+       line == ShardEndLineWithoutUntrusted(s->k, s->n, held, checksum))) {
+    s->untrusted = *untrusted;
+    s->counted = line != ShardEndLineWithoutUntrusted(s->k, s->n, held, checksum);
+    return "";
+  }
+  if (line.rfind(without, 0) != 0 || held != s->tests || (line != without && !counted))
+    return held < s->tests ? "is cut short: " + std::to_string(held) + " of " +
+                                 std::to_string(s->tests) + " tests"
+                           : "has a last line that does not match its rows";
   if (line == without)
     return "has no checksum in its last line: an older version wrote it; run it again with "
            "this version";
   return "is damaged or was edited: its checksum does not match its contents";
+}
+
+// Where the shard has the column energy_err, the count of its last line
+// against the rows that column shows untrusted: "" when they agree (the
+// rows at the limit counted when the count takes them all), else why not.
+std::string CheckUntrusted(Shard* s, bool has_energy) {
+  const auto sure = static_cast<std::int64_t>(s->beyond.size());
+  const auto maybe = static_cast<std::int64_t>(s->at_limit.size());
+  if (!has_energy) return "";
+  if (!s->counted) s->untrusted = sure;
+  if (s->untrusted < sure || s->untrusted > sure + maybe)
+    return "states " + std::to_string(s->untrusted) +
+           " untrusted tests in its last line, but its column energy_err shows " +
+           std::to_string(sure);
+  if (s->untrusted == sure + maybe && maybe > 0) {
+    s->beyond.insert(s->beyond.end(), s->at_limit.begin(), s->at_limit.end());
+    std::sort(s->beyond.begin(), s->beyond.end());
+  }
+  return "";
+}
+
+// Sorts a row by its cell of energy_err (may be empty: a body was absorbed).
+void JudgeEnergy(std::string_view cell, std::size_t row, Shard* s) {
+  double change = 0;
+  if (std::from_chars(cell.data(), cell.data() + cell.size(), change).ec != std::errc()) return;
+  if (std::abs(change) > kTrustedEnergyChange) s->beyond.push_back(row);
+  else if (std::abs(change) == kTrustedEnergyChange) s->at_limit.push_back(row);
 }
 
 // Reads and checks one shard; on a fault s->fault says what.
@@ -184,16 +227,19 @@ void ReadShard(int fd, Shard* s) {
   if (!rows) return fault("has no CSV header in line 2 that this version prints for a shard");
   const std::size_t columns = SplitAt(s->header, ',').size();
   ShardRowRules rules(s->header, s->map_rows, s->total);
+  const int energy = PlacesIn(SplitAt(s->header, ',')).energy_err;
 
   std::int64_t expected = s->k - 1;
   while (in.Next(&line)) {
     const std::string where = " in line " + std::to_string(in.number());
     if (line.rfind("# ", 0) == 0) {
-      const std::string why = CheckEndLine(line, *s, checksum.Value());
+      const std::string why = CheckEndLine(line, s, checksum.Value());
       if (!why.empty()) {
         s->damaged = why.find("checksum") != std::string::npos;
         return fault(why + where);
       }
+      if (const std::string count = CheckUntrusted(s, energy >= 0); !count.empty())
+        return fault(count + where);
       if (in.Next(&line) || !in.fault().empty()) return fault("goes on after its last line");
       s->whole = true;
       return;
@@ -213,6 +259,7 @@ void ReadShard(int fd, Shard* s) {
     const std::string why = rows->Check(values, where);
     if (!why.empty()) return fault(why);
     if (const std::string across = rules.Check(values, where); !across.empty()) return fault(across);
+    if (energy >= 0) JudgeEnergy(values[static_cast<std::size_t>(energy)], s->rows.size(), s);
     s->rows.push_back(line.substr(values[0].size() + 1));
     expected += s->n;
   }
@@ -464,11 +511,52 @@ bool WriteMerged(const std::vector<const Shard*>& by_k, std::ostream& merged, st
   return merged && !StopRequested();
 }
 
+// So many untrusted tests are named by their angles; the rest only counted.
+constexpr std::size_t kMostNamed = 100;
+
+// The untrusted tests of the merged shards: counted, and those the column
+// energy_err shows named by their angle (a map's by its y value and angle),
+// in series order, on one line.
+MergeReport UntrustedOf(const std::vector<const Shard*>& by_k, std::string* line) {
+  MergeReport report;
+  const Shard& first = *by_k[1];
+  const auto n = static_cast<std::int64_t>(by_k.size()) - 1;
+  for (std::int64_t k = 1; k <= n; ++k) {
+    report.untrusted += by_k[k]->untrusted;
+    for (std::size_t row : by_k[k]->beyond)
+      report.untrusted_tests.push_back(static_cast<std::int64_t>(row) * n + k - 1);
+  }
+  std::sort(report.untrusted_tests.begin(), report.untrusted_tests.end());
+  if (report.untrusted == 0) return report;
+  const auto names = SplitAt(first.header, ',');
+  const ColumnPlaces at = PlacesIn(names);
+  char limit[16];
+  std::snprintf(limit, sizeof limit, "%g", kTrustedEnergyChange * 100);
+  *line = kMe + std::to_string(report.untrusted) + " of " + std::to_string(first.total) +
+          " tests untrusted (their total energy changed by more than " + limit + " %)";
+  if (report.untrusted_tests.empty()) {
+    *line += "; the shards' warnings name them, and --energy adds the column that shows them";
+    return report;
+  }
+  const bool map = first.map_rows > 0;
+  *line += map ? ": (" + std::string(names[1]) + ", alpha) " : ": alpha ";
+  for (std::size_t i = 0; i < report.untrusted_tests.size() && i < kMostNamed; ++i) {
+    const std::int64_t test = report.untrusted_tests[i];
+    const auto values = SplitAt(by_k[test % n + 1]->rows[static_cast<std::size_t>(test / n)], ',');
+    const std::string alpha(values[static_cast<std::size_t>(at.alpha - 1)]);
+    *line += (i > 0 ? ", " : "") + (map ? "(" + std::string(values[0]) + ", " + alpha + ")" : alpha);
+  }
+  if (report.untrusted_tests.size() > kMostNamed)
+    *line += ", and " + std::to_string(report.untrusted_tests.size() - kMostNamed) + " more";
+  return report;
+}
+
 int StopStatus() { return StopSignal() > 0 ? 128 + StopSignal() : 1; }
 
 }  // namespace
 
-int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                MergeReport* report) {
   std::vector<std::string> files;
   std::optional<std::string> output;
   if (!ParseMergeArgs(args, &files, &output, err)) return 2;
@@ -503,7 +591,13 @@ int MergeShards(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!by_k || !MapRowsAgree(*by_k, err)) return 2;
 
   std::ostream& merged = output ? output_file.Stream() : out;
-  if (WriteMerged(*by_k, merged, err) && (!output || output_file.Commit(&error))) return 0;
+  if (WriteMerged(*by_k, merged, err) && (!output || output_file.Commit(&error))) {
+    std::string untrusted;
+    const MergeReport found = UntrustedOf(*by_k, &untrusted);
+    if (!untrusted.empty()) err << untrusted << '\n';
+    if (report) *report = found;
+    return 0;
+  }
   if (StopRequested()) return StopStatus();
   err << kMe << (error.empty() ? "cannot write the output: " + std::string(std::strerror(errno ? errno : EIO)) : error)
       << '\n';

@@ -163,7 +163,8 @@ std::string RunRecordJson(const RunRecord& m) {
     j << "null";
   }
   if (m.setup) JsonSetUp(j, m);
-  j << m.more_json << ",\n  \"warnings\": " << m.warnings << ",\n  \"start_time\": " << JsonString(m.start_time)
+  j << m.more_json << ",\n  \"warnings\": " << m.warnings << ",\n  \"untrusted\": " << m.untrusted
+    << ",\n  \"start_time\": " << JsonString(m.start_time)
     << ",\n  \"end_time\": " << JsonString(UtcNow()) << ",\n  \"host\": "
     << JsonString(HostName()) << "\n}\n";
   return j.str();

@@ -2,7 +2,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace lab {
 
@@ -18,10 +20,42 @@ std::string ShardEndLineWithoutChecksum(int shard, int shards, std::int64_t test
          " complete, " + std::to_string(tests) + " tests";
 }
 
-std::string ShardEndLine(int shard, int shards, std::int64_t tests, std::uint32_t checksum) {
+namespace {
+
+constexpr std::string_view kUntrustedWord = " untrusted";
+
+std::string ChecksumText(std::uint32_t checksum) {
   char hex[9];
   std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(checksum));
-  return ShardEndLineWithoutChecksum(shard, shards, tests) + ", crc32 " + hex;
+  return std::string(", crc32 ") + hex;
+}
+
+}  // namespace
+
+std::string ShardEndLineWithoutUntrusted(int shard, int shards, std::int64_t tests,
+                                         std::uint32_t checksum) {
+  return ShardEndLineWithoutChecksum(shard, shards, tests) + ChecksumText(checksum);
+}
+
+std::string ShardEndLine(int shard, int shards, std::int64_t tests, std::int64_t untrusted,
+                         std::uint32_t checksum) {
+  return ShardEndLineWithoutChecksum(shard, shards, tests) + ", " + std::to_string(untrusted) +
+         std::string(kUntrustedWord) + ChecksumText(checksum);
+}
+
+std::optional<std::int64_t> UntrustedOfEndLine(std::string_view line, int shard, int shards,
+                                               std::int64_t tests) {
+  const std::string before = ShardEndLineWithoutChecksum(shard, shards, tests) + ", ";
+  if (line.substr(0, before.size()) != before) return std::nullopt;
+  const std::string_view rest = line.substr(before.size());
+  const std::size_t word = rest.find(kUntrustedWord);
+  if (word == std::string_view::npos) return 0;  // written before the count
+  // The count as the program prints it: digits, no leading zero.
+  const std::string_view digits = rest.substr(0, word);
+  if (digits.empty() || digits.size() > 18 || (digits.size() > 1 && digits[0] == '0') ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  return std::stoll(std::string(digits));
 }
 
 void ShardChecksum::Add(std::string_view bytes) {

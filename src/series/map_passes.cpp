@@ -58,6 +58,7 @@ RowEvents PreparedMap::EventsOfRows(const MapEvents& events, MapResult& result) 
   rows.label = [this](int row) { return Label(row); };
   rows.warning = [this, &events, &result](int row, const std::string& text) {
     ++result.warnings;
+    ++result.untrusted;
     if (events.warning) events.warning(Label(row) + ": " + text);
   };
   return rows;
@@ -164,7 +165,7 @@ std::string PreparedMap::RecordJson(const MapResult& result) const {
   const MapAxisRequest& a = request_.axis;
   RunRecord m = RecordOfRun(r,
                             {fields_, au_, id_, header_, start_time_, cells(), tests_,
-                             result.written, jobs_, result.warnings},
+                             result.written, jobs_, result.warnings, result.untrusted},
                             ArgsOfMapRequest(request_));
   std::ostringstream j;
   j << ",\n  \"map\": {\n    \"y\": " << JsonString(NameOfField(a.field))

@@ -274,7 +274,8 @@ MapResult PreparedMap::Run(const MapEvents& events, const RunStop& stop) {
   const SeriesRequest& r = request_.series;
   if (r.shards > 0)
     result.last_lines =
-        ShardEndLine(r.shard, r.shards, result.written, result.checksum.Value()) + '\n';
+        ShardEndLine(r.shard, r.shards, result.written, result.untrusted,
+                     result.checksum.Value()) + '\n';
   if (r.crosscheck) {
     CrossTally tally;
     tally.Add(result.cross_differing, result.cross_rows);

@@ -68,6 +68,7 @@ struct MapResult {
   // among the computed), and those whose outcome differed from the inferred.
   std::int64_t sampled = 0, sampled_differing = 0;
   int warnings = 0;
+  std::int64_t untrusted = 0;  // tests warned about (each one of the warnings)
   std::string last_lines, record_json, cross_summary;
   std::int64_t cross_differing = 0, cross_rows = 0;
   ShardChecksum checksum;  // of the lines handed out, for a shard's last line

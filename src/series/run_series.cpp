@@ -276,7 +276,8 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
   }
   result.crc32 = checksum.Value();
   if (layout.shard)
-    result.last_lines = ShardEndLine(r.shard, r.shards, result.written, checksum.Value()) + '\n';
+    result.last_lines = ShardEndLine(r.shard, r.shards, result.written, result.trust_warnings,
+                                     checksum.Value()) + '\n';
   if (r.crosscheck) {
     result.cross_differing = judge.tally().differing();
     result.cross_rows = judge.tally().rows();
@@ -289,7 +290,7 @@ SeriesResult PreparedSeries::Run(const SeriesEvents& events, const RunStop& stop
 RunRecord PreparedSeries::RecordOf(const SeriesResult& result) const {
   RunRecord record = RecordOfRun(request_,
                                  {fields_, au_, id_, header_, start_time_, series_tests_, tests_,
-                                  result.written, jobs_, result.warnings},
+                                  result.written, jobs_, result.warnings, result.trust_warnings},
                                  ArgsOfRequest(request_));
   record.setup = SetUpOfState(started_);
   record.last_steps = result.last_steps;
@@ -300,7 +301,7 @@ RunRecord RecordOfRun(const SeriesRequest& r, const RunFacts& f, std::vector<std
   return RunRecord{r.command_line.empty() ? std::move(args) : r.command_line,
                    f.fields, f.au, r.test.value_or("0"), f.id, f.header, f.start_time,
                    r.integrator, r.crosscheck, r.max_steps,
-                   f.series_tests, f.tests, f.written, f.jobs, f.warnings,
+                   f.series_tests, f.tests, f.written, f.jobs, f.warnings, f.untrusted,
                    r.shard, r.shards, "", std::nullopt, 0};
 }
 
@@ -340,7 +341,8 @@ ParallelSettings SettingsOfRequest(const SeriesRequest& r, int lanes) {
 std::string RowJudge::Take(TestRow& row, const std::string& tdfact) {
   row.best = row.candidate && best_.Takes(row.ratio);
   if (crosscheck_) tally_.Decide(row);
-  if (row.energy_err && std::abs(*row.energy_err) > 0.01) return EnergyWarning(row, tdfact);
+  row.untrusted = !EnergyTrusted(row.energy_err);
+  if (row.untrusted) return EnergyWarning(row, tdfact);
   return "";
 }
 

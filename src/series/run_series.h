@@ -74,9 +74,9 @@ struct SeriesResult {
   std::uint32_t crc32 = 0;   // a shard's checksum, as its last line gives it
   std::string record_json;   // the record of the run
   PixelLayer picture;        // with request.picture
-  std::int64_t trust_warnings = 0;
-  std::int64_t caveats = 0;          // tests beyond the model (SpeedCaveat)
-  std::int64_t last_steps = 0;       // steps of the last row handed out
+  std::int64_t trust_warnings = 0;  // untrusted tests (each one of the warnings)
+  std::int64_t caveats = 0;         // tests beyond the model (SpeedCaveat)
+  std::int64_t last_steps = 0;      // steps of the last row handed out
   std::int64_t cross_differing = 0, cross_rows = 0;  // with crosscheck
   std::string cross_summary;                         // with crosscheck
 };
@@ -186,6 +186,7 @@ struct RunFacts {
   std::string id, header, start_time;
   std::int64_t series_tests = 0, tests = 0, written = 0;
   int jobs = 0, warnings = 0;
+  std::int64_t untrusted = 0;  // tests whose energy changed by more than the limit
 };
 
 // The record of a run of the request; args: the arguments that run it

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,7 +44,21 @@ struct TestRow {
   int ratio_body = 0;           // whose speed ratio divides by vesc: 1 or 2
   double r3 = 0, rmin = 0;      // distances (km)
   std::optional<CrossOutcome> cross;  // with --crosscheck
+  // Its total energy changed by more than kTrustedEnergyChange: its result
+  // should not be trusted (decided with best, in series order; a refined
+  // map's cell not computed carries its parent's).
+  bool untrusted = false;
 };
+
+// The largest relative change of the total energy over a test whose result
+// is still trusted: beyond it the fixed time step was too coarse.
+inline constexpr double kTrustedEnergyChange = 0.01;
+
+// Whether a test whose total energy changed by energy_err (none: a body was
+// absorbed, or the change is not a finite number) can be trusted.
+inline bool EnergyTrusted(const std::optional<double>& energy_err) {
+  return !energy_err || !(std::abs(*energy_err) > kTrustedEnergyChange);
+}
 
 // Data Display field `index` now reads `text`. Field 0 is written when a test
 // begins and starts the row afresh; row 1 gives the texts, and any write to

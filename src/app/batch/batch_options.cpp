@@ -115,10 +115,13 @@ Display holds the test with the smallest ratio so far.
 
 Shards: the first line "# encounter-batch shard K/N series ID version V
 tests M of T" says how many tests the shard must hold; the last line
-"# encounter-batch shard K/N complete, M tests, crc32 C", written only after
-the last row, how many it holds and the CRC-32 (as gzip computes it) of every
-byte above it. A shard without that line was cut short: run it again. merge
-also refuses a shard whose checksum does not match (damaged or edited), a
+"# encounter-batch shard K/N complete, M tests, U untrusted, crc32 C",
+written only after the last row, how many it holds, how many of them changed
+their total energy by more than 1 % (untrusted: each also named in a warning)
+and the CRC-32 (as gzip computes it) of every byte above it. A shard without
+that line was cut short: run it again. After merging, merge's last line on
+standard error counts the untrusted tests and, with --energy, names their
+angles. merge also refuses a shard whose checksum does not match (damaged or edited), a
 cell in a form the program does not print, a flag that its rows contradict,
 and a shard of an older version without a checksum. The series id changes
 with every field text, the unit, the step limit, the columns, the integrator

@@ -60,7 +60,9 @@ std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSumma
   if (refined) table += Padded("computed", apart) + Padded("inferred", apart);
   for (int e = 0; e < encounter::kEndCount; ++e)
     if (seen[e]) table += Padded(encounter::EndName(static_cast<encounter::End>(e)), 16);
-  table += "v3_red\n";
+  // Untrusted: a count, the tests whose total energy changed by more than
+  // the limit (the cells that show such a test's result, with refine).
+  table += Padded("v3_red", 16) + "untrusted\n";
   for (std::size_t k = 0; k < summary.tallies.size(); ++k) {
     const auto& t = summary.tallies[k];
     table += Padded(ys[k], first) + Padded(counts[k], second);
@@ -68,7 +70,7 @@ std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSumma
       table += Padded(std::to_string(t.computed), apart) + Padded(std::to_string(t.tests - t.computed), apart);
     for (int e = 0; e < encounter::kEndCount; ++e)
       if (seen[e]) table += Padded(Fraction(t.ends[e], t.tests), 16);
-    table += Fraction(t.red, t.tests) + '\n';
+    table += Padded(Fraction(t.red, t.tests), 16) + std::to_string(t.untrusted) + '\n';
   }
   return table;
 }

@@ -10,7 +10,8 @@ namespace lab {
 
 // For each y value: its tests (with refine: those computed and those
 // inferred apart), the fraction of each end that occurs in the map and of
-// v3_red, each with its binomial standard error sqrt(p (1-p) / n).
+// v3_red, each with its binomial standard error sqrt(p (1-p) / n), and how
+// many of its tests should not be trusted.
 std::string MapSummaryTable(const encounter::Map& map, const encounter::MapSummary& summary);
 
 // ", sampled error 0.6 % [0.1, 3.2] (5 of 810 inferred cells sampled ended
