@@ -3,9 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -19,6 +21,16 @@ inline constexpr bool kSanitized = true;
 #else
 inline constexpr bool kSanitized = false;
 #endif
+
+// A fresh, empty directory for one test, named by its process too: the test
+// programs run side by side.
+inline std::string Dir(const std::string& name) {
+  const std::string dir =
+      testing::TempDir() + "encounter-" + std::to_string(getpid()) + "-" + name + "/";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 inline std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
