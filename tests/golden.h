@@ -42,6 +42,19 @@ inline std::vector<std::string> Words(const std::string& text) {
   return {std::istream_iterator<std::string>(in), {}};
 }
 
+// The cells of a CSV line, empty ones too ("a,,b," has four).
+inline std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (char c : line) {
+    if (c == ',') {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
+  }
+  return cells;
+}
+
 // The lines "[slow] NAME: WORDS..." of a manifest; '#' lines are comments.
 struct Entry {
   std::string name;

@@ -20,6 +20,7 @@ namespace {
 
 using batch_test::Batch;
 using batch_test::Result;
+using golden::Cells;
 using golden::Dir;
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -27,18 +28,6 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells(1);
-  for (char c : line) {
-    if (c == ',') {
-      cells.emplace_back();
-    } else {
-      cells.back() += c;
-    }
-  }
-  return cells;
 }
 
 // Preset 2 at five angles, 0 to 40 degrees, by three start distances.
