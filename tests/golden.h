@@ -3,9 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -20,6 +22,16 @@ inline constexpr bool kSanitized = true;
 inline constexpr bool kSanitized = false;
 #endif
 
+// A fresh, empty directory for one test, named by its process too: the test
+// programs run side by side.
+inline std::string Dir(const std::string& name) {
+  const std::string dir =
+      testing::TempDir() + "encounter-" + std::to_string(getpid()) + "-" + name + "/";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 inline std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -28,6 +40,19 @@ inline std::string Read(const std::string& path) {
 inline std::vector<std::string> Words(const std::string& text) {
   std::istringstream in(text);
   return {std::istream_iterator<std::string>(in), {}};
+}
+
+// The cells of a CSV line, empty ones too ("a,,b," has four).
+inline std::vector<std::string> Cells(const std::string& line) {
+  std::vector<std::string> cells(1);
+  for (char c : line) {
+    if (c == ',') {
+      cells.emplace_back();
+    } else {
+      cells.back() += c;
+    }
+  }
+  return cells;
 }
 
 // The lines "[slow] NAME: WORDS..." of a manifest; '#' lines are comments.

@@ -2,31 +2,28 @@
 // (through the Data Display's context menu or Ctrl+S) is byte for byte what
 // encounter-batch prints for the same scenario and edits, the copy on the
 // clipboard is the same text, and the picture saved as PNG is the drawing
-// area as shown.
+// area as shown. A series run to its end is kept in the data folder by the
+// time a Stop ends the program, with its record and picture.
 #include <QAction>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ui/qt/kept_folder.h"
 #include "window_program.h"
 
 namespace {
 
 using lab::Button;
+using window_test::Batch;
+using window_test::Contents;
 using window_test::Program;
 using window_test::RunUntilEnd;
 using window_test::When;
-
-QByteArray Contents(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 // Presses Ctrl+S in the window, as a user does, and answers the file dialog
 // that opens with the path.
@@ -54,9 +51,19 @@ class TestKeptResults : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase();
   void savedSeriesEqualsTheBatchRunner();
   void savedPictureIsTheDrawingArea();
+
+ private:
+  QTemporaryDir data_home_;
 };
+
+// Kept results go to a folder of the test, never to the user's.
+void TestKeptResults::initTestCase() {
+  QVERIFY(data_home_.isValid());
+  qputenv("XDG_DATA_HOME", data_home_.path().toUtf8());
+}
 
 void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   QTemporaryDir dir;
@@ -78,7 +85,7 @@ void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
 
   // Preset 2 with its angles edited: three tests, one absorbed (not best,
   // no ratio), two faster than their escape speed.
-  QTest::keyClicks(p.form1.Text1(10), QStringLiteral("2"));
+  p.Type(10, QStringLiteral("2"));
   p.form1.Text1(11)->setText(QStringLiteral("5"));
   p.form1.Text1(12)->setText(QStringLiteral("35"));
   p.form1.Text1(14)->setText(QStringLiteral("15"));
@@ -99,17 +106,22 @@ void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   });
   QVERIFY(RunUntilEnd(p, 20000));
 
-  QProcess batch;
-  batch.start(QStringLiteral(LAB_BATCH_PROGRAM),
-              {"--test", "2", "--set", "start=5", "--set", "end=35", "--set", "dalpha=15",
-               "--quiet"});
-  QVERIFY(batch.waitForFinished(60000));
-  QCOMPARE(batch.exitCode(), 0);
-  const QByteArray expected = batch.readAllStandardOutput();
+  const QByteArray expected =
+      Batch({"--test", "2", "--set", "start=5", "--set", "end=35", "--set", "dalpha=15"});
   QCOMPARE(expected.count('\n'), 4);  // the header and three tests
   QCOMPARE(Contents(saved), expected);
   QCOMPARE(copied.toUtf8(), expected);
   QCOMPARE(kept_after_restart, 1);
+  // Both series ran to their end: kept, the newest first.
+  const auto kept = lab::KeptResultsList();
+  QCOMPARE(static_cast<int>(kept.size()), 2);
+  QVERIFY(!kept[1].map);
+  QCOMPARE(Contents(kept[1].Csv()), expected);
+  QCOMPARE(Contents(kept[0].Csv()).count('\n'), 2);
+  const QByteArray record = Contents(kept[1].path + "/record.json");
+  for (const char* arg : {"\"--test=2\"", "\"--set=start=5\"", "\"--set=dalpha=15\"", "\"tests_written\": 3"})
+    QVERIFY2(record.contains(arg), arg);
+  QVERIFY(QImage(kept[1].path + "/picture.png").size() == p.form2.size());
 }
 
 void TestKeptResults::savedPictureIsTheDrawingArea() {

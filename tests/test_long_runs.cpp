@@ -27,14 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using batch_test::Batch;
 using batch_test::Result;
+using golden::Dir;
 using golden::Read;
-
-std::string Dir(const std::string& name) {
-  const std::string dir = testing::TempDir() + "long-runs-" + std::to_string(getpid()) + "-" + name + "/";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
 
 // Whether text has the form of pattern, in which '*' stands for any
 // characters within a line and '#' for one digit.
@@ -202,6 +196,43 @@ TEST(RunRecord, JsonReaderTakesOurRecordsAndRefusesTheRest) {
   }
 }
 
+// The record of a shard counts its own tests beside those of the whole
+// series (7 tests) or map (3 x 5 cells); the whole run's names no shard.
+TEST(RunRecord, AShardsRecordCountsItsOwnTestsAndTheWholes) {
+  const std::string meta = Dir("shard-records") + "run.json";
+  const std::vector<std::string> series = {"--test", "2", "--set", "end=60", "--max-steps", "100"};
+  const std::vector<std::string> map = {"map",  "--test", "2", "--set", "end=40", "--y",
+                                        "dist2=2:3:3", "--max-steps", "100"};
+  const struct {
+    const std::vector<std::string>& run;
+    std::string shard, in_series, to_run;
+  } cases[] = {
+      {series, "", "7", "7"},    {series, "1/3", "7", "3"}, {series, "3/3", "7", "2"},
+      {series, "5/5", "7", "1"}, {series, "7/8", "7", "1"}, {series, "9/9", "7", "0"},
+      {map, "2/4", "15", "4"},   {map, "", "15", "15"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.run.front() + " " + c.shard);
+    auto args = c.run;
+    args.insert(args.end(), {"--quiet", "--meta", meta});
+    if (!c.shard.empty()) args.insert(args.end(), {"--shard", c.shard});
+    ASSERT_EQ(Batch(args).status, 0);
+    std::string error;
+    const auto record = lab::ReadJson(Read(meta), &error);
+    ASSERT_TRUE(record) << error;
+    EXPECT_EQ(record->Member("tests_in_series")->text, c.in_series);
+    EXPECT_EQ(record->Member("tests_to_run")->text, c.to_run);
+    EXPECT_EQ(record->Member("tests_written")->text, c.to_run);
+    const lab::JsonValue* shard = record->Member("shard");
+    EXPECT_EQ(c.shard.empty() ? shard->kind == lab::JsonValue::Kind::kNull : shard->text == c.shard, true);
+    if (const lab::JsonValue* m = record->Member("map")) {
+      EXPECT_EQ(m->Member("rows")->text, "3");
+      EXPECT_EQ(m->Member("columns")->text, "5");
+      EXPECT_EQ(m->Member("cells_computed")->text, c.to_run);
+    }
+  }
+}
+
 // A run whose record names odd field texts and both forms of its files.
 class Rerun : public testing::Test {
  protected:
@@ -300,6 +331,51 @@ TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
   }
 }
 
+// Where the results go and how the work is spread may be added to a rerun,
+// and what is added wins over the record (which ran with --jobs 1); nothing
+// else may be added.
+TEST_F(Rerun, AddedOptionsWinOverTheRecordAndNothingElseMayBeAdded) {
+  const std::string again = dir_ + "again.json", out = dir_ + "again.csv", png = dir_ + "again.png";
+  const struct {
+    std::vector<std::string> added;
+    std::string threads;
+  } taken[] = {
+      {{"--jobs", "2"}, "2"},
+      {{"--jobs=3", "--lanes", "1", "--quiet"}, "3"},
+      {{"--lanes=2", "--progress-every", "0"}, "1"},
+      {{"--output", out, "--png", png}, "1"},
+  };
+  for (const auto& c : taken) {
+    SCOPED_TRACE(c.added.front());
+    std::vector<std::string> args = {"--rerun", record_};
+    args.insert(args.end(), c.added.begin(), c.added.end());
+    args.insert(args.end(), {"--meta", again});
+    const Result r = Batch(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const bool to_file = c.added.front() == "--output";
+    EXPECT_EQ(to_file ? Read(out) : r.out, csv_);
+    EXPECT_EQ(fs::exists(png), to_file);
+    std::string error;
+    const auto record = lab::ReadJson(Read(again), &error);
+    ASSERT_TRUE(record) << error;
+    EXPECT_EQ(record->Member("threads")->text, c.threads);
+    // The record's arguments without its files, then those added.
+    const auto& words = record->Member("arguments")->items;
+    ASSERT_EQ(words.size(), 13 + c.added.size() + 2);
+    EXPECT_EQ(words[12].text, "1");  // the recorded --jobs 1, overruled
+    for (std::size_t k = 0; k < c.added.size(); ++k) EXPECT_EQ(words[13 + k].text, c.added[k]);
+    fs::remove(out);
+  }
+  for (const char* option : {"--unit=km", "--integrator=gauss-radau", "--max-steps=100", "--full",
+                             "--energy", "--crosscheck", "--test=2"}) {
+    const Result r = Batch({"--rerun", record_, option});
+    EXPECT_EQ(r.status, 2) << option;
+    EXPECT_EQ(r.out, "");
+    const std::string name = std::string(option).substr(0, std::string(option).find('='));
+    EXPECT_NE(r.err.find(name + " cannot be added"), std::string::npos) << r.err;
+  }
+}
+
 // A map's record reruns as a map, with or without the word map, and refuses
 // what a map's record cannot hold.
 TEST_F(Rerun, RerunsAMapFromItsRecord) {
@@ -310,11 +386,13 @@ TEST_F(Rerun, RerunsAMapFromItsRecord) {
   ASSERT_EQ(made.status, 0) << made.err;
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--rerun", record, "--quiet"},
-        std::vector<std::string>{"map", "--rerun", record, "--quiet", "--jobs", "2"}}) {
+        std::vector<std::string>{"map", "--rerun", record, "--quiet", "--jobs", "2", "--summary",
+                                 "--colour", "ratio", "--map-svg", dir_ + "again.svg"}}) {
     const Result r = Batch(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, made.out);
   }
+  EXPECT_TRUE(fs::exists(dir_ + "again.svg"));
   const std::string text = Read(record);
   std::ofstream(dir_ + "help.json") << std::string(text).replace(text.find("\"map\", "), 7, "\"map\", \"--help\", ");
   const struct {

@@ -1,16 +1,14 @@
 // The Outcome Map window: its cells and saved files are those of
 // encounter-batch map for the same request, a click on a cell runs exactly
 // that test in the Trajectory and Data Displays, Stop keeps the cells done,
-// and what finishes (a map, a series run to its end) is kept in the data
-// folder, the newest fifty, and reopens as it was.
+// and a map is kept in the data folder, the newest fifty, and reopens as it
+// was (a series kept: test_kept_results.cpp).
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,21 +20,11 @@
 namespace {
 
 using lab::Button;
+using window_test::Batch;
+using window_test::Contents;
 using window_test::Program;
 using window_test::RunUntilEnd;
 using window_test::When;
-
-QByteArray Contents(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-QByteArray Batch(const QStringList& args) {
-  QProcess batch;
-  batch.start(QStringLiteral(LAB_BATCH_PROGRAM), args + QStringList{QStringLiteral("--quiet")});
-  if (!batch.waitForFinished(120000) || batch.exitCode() != 0) return "(failed)";
-  return batch.readAllStandardOutput();
-}
 
 // Scenario 2 with three angles, typed into the Control Display as a user
 // does, and the map window's axis: dist2 from 1.5 to 3 AU.
@@ -70,7 +58,6 @@ class TestMapWindow : public QObject {
   void refusedAxisIsToldAndNothingRuns();
   void cellsAndFilesEqualTheBatchMapAndAClickReplaysACell();
   void stopMidMapKeepsTheCellsDone();
-  void finishedSeriesIsKeptAsTheBatchRunnerPrintsIt();
   void keptResultsAreTheNewestFifty();
 
  private:
@@ -227,35 +214,6 @@ void TestMapWindow::stopMidMapKeepsTheCellsDone() {
   }
   QCOMPARE(lab::KeptResultsList().size(), kept.size() + 1);
   QVERIFY(whole.startsWith(Contents(lab::KeptResultsList().front().Csv())));
-}
-
-// The Stop after the end of a series ends the program; the series is kept
-// by then, with its record and picture.
-void TestMapWindow::finishedSeriesIsKeptAsTheBatchRunnerPrintsIt() {
-  Program p;
-  p.Type(10, QStringLiteral("2"));
-  p.form1.Text1(11)->setText(QStringLiteral("5"));
-  p.form1.Text1(12)->setText(QStringLiteral("35"));
-  p.form1.Text1(14)->setText(QStringLiteral("15"));
-  p.form1.Text1(4)->setText(QStringLiteral("2 AU"));
-  const int before = static_cast<int>(lab::KeptResultsList().size());
-  int kept_while_stopped = -1;
-  QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
-  When([&] { return p.s.runstate == 1; }, [&] {
-    p.Click(Button::CommandStop);  // ends the program at once
-  });
-  QVERIFY(RunUntilEnd(p, 60000));
-  kept_while_stopped = static_cast<int>(lab::KeptResultsList().size());
-  QCOMPARE(kept_while_stopped, before + 1);
-  const lab::KeptResult kept = lab::KeptResultsList().front();
-  QVERIFY(!kept.map);
-  QCOMPARE(Contents(kept.Csv()), Batch({"--test", "2", "--set", "start=5", "--set", "end=35",
-                                        "--set", "dalpha=15", "--set", "dist2=2 AU"}));
-  const QByteArray record = Contents(kept.path + "/record.json");
-  for (const char* arg : {"\"--test=2\"", "\"--set=start=5\"", "\"--set=dist2=2 AU\"",
-                          "\"tests_written\": 3"})
-    QVERIFY2(record.contains(arg), arg);
-  QVERIFY(QImage(kept.path + "/picture.png").size() == p.form2.size());
 }
 
 void TestMapWindow::keptResultsAreTheNewestFifty() {

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -19,35 +18,16 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 using batch_test::Batch;
 using batch_test::Result;
-
-std::string Dir(const std::string& name) {
-  const std::string dir = testing::TempDir() + "maps-" + std::to_string(getpid()) + "-" + name + "/";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+using golden::Cells;
+using golden::Dir;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells(1);
-  for (char c : line) {
-    if (c == ',') {
-      cells.emplace_back();
-    } else {
-      cells.back() += c;
-    }
-  }
-  return cells;
 }
 
 // Preset 2 at five angles, 0 to 40 degrees, by three start distances.
@@ -176,22 +156,42 @@ TEST(Map, PictureColoursEachCellByItsOutcome) {
 // field text that are not UTF-8 show as U+FFFD.
 TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
   const std::string dir = Dir("svg");
-  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg", "--set", "dist1=1 AU\xff\xfe<&"})).status, 0);
-  const std::string texts = dir + "texts";
-  const std::string command =
-      "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
-      "r = E.parse(sys.argv[1]).getroot(); "
-      "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
-      dir + "map.svg > " + texts;
-  ASSERT_EQ(std::system(command.c_str()), 0) << "python3 could not parse the SVG";
-  const std::string text = golden::Read(texts);
-  for (const char* expected :
+  // The texts of an SVG as a browser reads them, one a line.
+  const auto texts = [&dir](const std::vector<std::string>& map) {
+    EXPECT_EQ(Batch(With(map, {"--map-svg", dir + "map.svg"})).status, 0);
+    const std::string command =
+        "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
+        "r = E.parse(sys.argv[1]).getroot(); "
+        "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
+        dir + "map.svg > " + dir + "texts";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "python3 could not parse the SVG";
+    return golden::Read(dir + "texts");
+  };
+  // The subtitle names the fields that stay (not the axis nor the angles),
+  // the unit and the rows x columns.
+  const struct {
+    std::vector<std::string> map;
+    std::vector<const char*> shown;
+  } cases[] = {
+      {With(kSmallMap, {"--set", "dist1=1 AU\xff\xfe<&"}),
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
-        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"})
-    EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
-  // The legend names each outcome once, the slower before the faster.
-  const auto escaped = text.find("\nescaped\n"), fast = text.find("\nescaped, v3 > vesc\n");
-  EXPECT_TRUE(escaped != std::string::npos && fast != std::string::npos && escaped < fast) << text;
+        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "dist 1 = 1 AU\ufffd\ufffd<&",
+        "t d fact = 2", "distances in AU", "3 x 5 cells"}},
+      {{"map", "--quiet", "--test", "1", "--set", "end=20", "--set", "dalpha=10", "--y",
+        "dist2=20000:30000:2", "--max-steps", "300"},
+       {"dist 2 (km)", "Scenario 1: ", "dist 1 = 10000", "m1 = 1", "distances in km", "2 x 3 cells"}},
+  };
+  for (const auto& c : cases) {
+    const std::string text = texts(c.map);
+    for (const char* expected : c.shown)
+      EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+    for (const char* field : {"dist 2 = ", "start = ", "end = ", "d alpha = "})
+      EXPECT_EQ(text.find(field), std::string::npos) << field << " in\n" << text;
+    if (&c != cases) continue;
+    // The legend names each outcome once, the slower before the faster.
+    const auto escaped = text.find("\nescaped\n"), fast = text.find("\nescaped, v3 > vesc\n");
+    EXPECT_TRUE(escaped != std::string::npos && fast != std::string::npos && escaped < fast) << text;
+  }
 }
 
 // Shards split the cells in map order; merge decides best along each row
@@ -232,18 +232,25 @@ TEST(Map, RefinementComputesCellsOfTheFullGrid) {
   const auto f = Lines(full.out), r = Lines(refined.out);
   ASSERT_EQ(f.size(), r.size());
   EXPECT_EQ(r[0], f[0] + ",computed");
-  int computed = 0;
+  int computed = 0, bests = 0;
+  std::string row;  // best: a ratio below every earlier one of its own row
+  double smallest = 0;
   for (std::size_t k = 1; k < f.size(); ++k) {
     auto a = Cells(r[k]);
     const auto b = Cells(f[k]);
     const bool was_computed = a.back() == "1";
     a.pop_back();
     EXPECT_EQ(a[1], b[1]);  // the angle
+    if (a[0] != row) row = a[0], smallest = HUGE_VAL;
+    const bool best = !a[13].empty() && std::stod(a[13]) < smallest;
+    if (best) smallest = std::stod(a[13]), ++bests;
+    EXPECT_EQ(a[12], best ? "1" : "0") << k;
     if (!was_computed) continue;
     ++computed;
     a[12] = b[12];  // best is decided along the refined row
     EXPECT_EQ(a, b) << k;
   }
+  EXPECT_GE(bests, 5);  // at least the first test with a ratio in each row
   EXPECT_EQ(computed, 133);
   EXPECT_NE(refined.err.find("refined: 133 of 200 cells computed, sampled error 0.0 % [0.0, 11.4] "
                              "(0 of 30 inferred cells sampled ended otherwise)\n"),

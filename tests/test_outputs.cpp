@@ -32,13 +32,7 @@ using program_test::Spawn;
 using program_test::SpawnWith;
 using program_test::Stdout;
 using program_test::Wait;
-
-std::string Dir(const std::string& name) {
-  const std::string dir = testing::TempDir() + "outputs-" + std::to_string(getpid()) + "-" + name + "/";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+using golden::Dir;
 
 // Arguments with "@" standing for the test's directory.
 std::vector<std::string> In(const std::string& dir, std::vector<std::string> args) {

@@ -26,15 +26,8 @@ namespace fs = std::filesystem;
 using batch_test::Batch;
 using batch_test::Lines;
 using batch_test::Result;
+using golden::Dir;
 using golden::Read;
-
-// A fresh directory for one test.
-std::string Dir(const std::string& name) {
-  const std::string dir = testing::TempDir() + "sweeps-" + std::to_string(getpid()) + "-" + name + "/";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
 
 // The checksum of a shard's lines, as the last line shows it.
 std::string Hex(std::uint32_t crc) {

@@ -18,12 +18,7 @@
 
 namespace {
 
-std::vector<std::string> Cells(const std::string& line) {
-  std::vector<std::string> cells;
-  std::stringstream in(line);
-  for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
-  return cells;
-}
+using golden::Cells;
 
 // The golden series' row whose first cell (the angle) is alpha, by column.
 std::map<std::string, std::string> GoldenRow(const std::string& file, const std::string& alpha) {
@@ -32,7 +27,7 @@ std::map<std::string, std::string> GoldenRow(const std::string& file, const std:
   std::getline(in, header);
   while (std::getline(in, line) && Cells(line)[0] != alpha) {}
   std::map<std::string, std::string> row;
-  const auto names = Cells(header), cells = Cells(line + ",");
+  const auto names = Cells(header), cells = Cells(line);
   for (std::size_t k = 0; k < names.size() && k < cells.size(); ++k) row[names[k]] = cells[k];
   return row;
 }
@@ -80,7 +75,7 @@ TEST_P(TrajectoryEnd, LastPointIsTheSeriesRow) {
   const Followed f = Follow(ScenarioOf(c.test, c.fields), std::stod(c.alpha), o);
   auto expected = GoldenRow(c.golden, c.alpha);
   ASSERT_FALSE(expected.empty());
-  const auto row = Cells(f.summary.row.csv.substr(0, f.summary.row.csv.size() - 1) + ",");
+  const auto row = Cells(f.summary.row.csv.substr(0, f.summary.row.csv.size() - 1));
   const auto names = Cells("alpha,v1,v2,v3,vesc,vesc_heading,r3,rmin,v3_red,steps,end,best,ratio");
   for (std::size_t k = 0; k < names.size(); ++k)
     if (names[k] != "best") {

@@ -22,6 +22,7 @@
 #include "ui/qt/control_display.h"
 #include "ui/qt/data_display.h"
 #include "ui/qt/qt_port.h"
+#include "ui/qt/start_checks.h"
 #include "ui/qt/trajectory_display.h"
 #include "ui/qt/window_font.h"
 #include "ui/qt/window_layout.h"
@@ -74,6 +75,7 @@ class TestWindows : public QObject {
   void finishedSeriesDrawsAndFillsEveryRow();
   void testFieldSaysWhenItNamesNoScenario();
   void startRefusedOrWarnedInTheBatchRunnersWords();
+  void startReadsADecimalCommaAsEachFieldDoes();
   void dataDisplaySaysWhatRowsAndColumnsHold();
   void layoutKeptForTheNextStartUntilReset();
 };
@@ -471,6 +473,43 @@ void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
                      QStringLiteral("\nfield \"start\" (\"0,5\")") +
                      batch[1].mid(QStringLiteral("--set start=\"0,5\"").size()));
   QVERIFY(told.contains(QStringLiteral("this text is ignored")));
+}
+
+// A comma is the point in the masses and "t d fact", which read it so:
+// nothing to tell. Elsewhere it ends the number, and Start says what the
+// text reads as. "m3" 1,5 in scenario 0 is above 1: "dist 2" is derived.
+void TestWindows::startReadsADecimalCommaAsEachFieldDoes() {
+  const struct {
+    const char* test;
+    int field;
+    const char* text;
+    const char* told;
+  } cases[] = {
+      {"0", 2, "0,5", ""},
+      {"0", 1, "2,5", ""},
+      {"0", 0, "1,0", ""},  // "m1" 1, as scenario 0 sets it
+      {"2", 13, "2,5", ""},
+      {"2", 11, "5,5", "field \"start\" (\"5,5\") reads as 5"},
+      {"2", 14, "7,5", "field \"d alpha\" (\"7,5\") reads as 7"},
+      {"2", 3, "1,5 AU", "field \"dist 1\" (\"1,5 AU\") reads as 1 AU"},
+      {"0", 2, "1,5", "field \"dist 2\" (\"3 AU\"): scenario 0 derives"},
+  };
+  for (const auto& c : cases) {
+    Program p;
+    p.Type(10, QString::fromLatin1(c.test));
+    std::array<bool, lab::kControlFields> typed{};
+    for (const auto& [field, text] : {std::pair<int, const char*>{c.field, c.text}, {4, "3 AU"}}) {
+      if (field == 4 && (c.field != 2 || !*c.told)) continue;
+      p.form1.Text1(field)->setText(QString::fromLatin1(text));
+      typed[field] = true;
+    }
+    const lab::StartCheck check = lab::CheckStart(p.s, p.port, typed);
+    QVERIFY(check.refusal.empty());
+    QStringList told;
+    for (const std::string& w : check.warnings) told << QString::fromStdString(w);
+    QVERIFY2(*c.told ? told.size() == 1 && told[0].startsWith(QString::fromLatin1(c.told)) : told.isEmpty(),
+             qPrintable(QString::fromLatin1(c.text) + ": " + told.join('\n')));
+  }
 }
 
 void TestWindows::dataDisplaySaysWhatRowsAndColumnsHold() {

@@ -1,8 +1,11 @@
 // The desktop program as the window tests drive it: the three windows and
 // the port after start-up, the application's event loop with actions on
-// timers, and real clicks.
+// timers, and real clicks; the files and the batch runner's output the
+// windows' results are compared with.
 #pragma once
 
+#include <QFile>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -44,6 +47,22 @@ struct Program {
   }
   int Down(double twips) const { return lab::PixelsDown(twips, form1.Scale()); }
 };
+
+// A file's bytes, or "(missing)".
+inline QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+#ifdef LAB_BATCH_PROGRAM
+// What encounter-batch ARGS --quiet prints, or "(failed)".
+inline QByteArray Batch(const QStringList& args) {
+  QProcess batch;
+  batch.start(QStringLiteral(LAB_BATCH_PROGRAM), args + QStringList{QStringLiteral("--quiet")});
+  if (!batch.waitForFinished(120000) || batch.exitCode() != 0) return "(failed)";
+  return batch.readAllStandardOutput();
+}
+#endif
 
 // Runs the application's event loop as main does, with the given actions on
 // timers, until the program ends or the time is up. False on time-out.

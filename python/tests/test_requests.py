@@ -9,7 +9,7 @@ import warnings
 import pytest
 
 import encounter
-from conftest import BATCH, in_command_line_words
+from conftest import BATCH, batch, in_command_line_words
 from encounter import _map, _series
 
 # A series of one test that ends at once, whatever the options.
@@ -58,6 +58,28 @@ def test_an_unknown_unit_is_refused_by_series_and_map_as_by_the_command_line(uni
     assert str(e.value) == words
     r = subprocess.run([BATCH, "--test", "2", f"--unit={unit}"], capture_output=True, text=True)
     assert (r.returncode, r.stderr) == (2, f"encounter-batch: {words}\n")
+
+
+@pytest.mark.parametrize("unit,distance", [("au", "2.99"), ("AU", "2.99"), ("Au", "2.99"),
+                                           ("km", "448742746"), ("KM", "448742746")])
+def test_the_unit_is_taken_in_either_case_by_series_map_and_trajectory(unit, distance, tmp_path):
+    # Scenario 2 at 0 degrees after 100 steps: r3 2.99 AU, 448742746 km.
+    s = encounter.series(2, unit=unit, **QUICK)
+    assert s.df.attrs["units"]["r3"] == ("AU" if distance == "2.99" else "km")
+    assert s.to_csv() == batch("--test", "2", "--set", "end=0", f"--unit={unit.lower()}",
+                               "--max-steps=100").decode()
+    assert s.to_csv().splitlines()[1].split(",")[6] == distance
+    m = encounter.map(2, y=("tdfact", 2, 2, 1), unit=unit, **QUICK)
+    assert m.to_csv().splitlines()[1].split(",")[7] == distance
+    t = encounter.trajectory(2, alpha=0, unit=unit, end=0, max_steps=100)
+    assert t.df.attrs["units"]["x1"] == s.df.attrs["units"]["r3"]
+    # Each writes its bytes into a file opened for bytes, as into a named one.
+    for result in (s, m, t):
+        with open(tmp_path / "opened.csv", "wb") as f:
+            result.to_csv(f)
+        result.to_csv(tmp_path / "named.csv")
+        assert (tmp_path / "opened.csv").read_bytes() == result.to_csv().encode()
+        assert (tmp_path / "named.csv").read_bytes() == result.to_csv().encode()
 
 
 @pytest.mark.parametrize("kwargs,words", [
