@@ -171,26 +171,88 @@ TEST(Map, PictureColoursEachCellByItsOutcome) {
   EXPECT_EQ(q.At(2 * 120, 150), (std::array<int, 3>{200, 200, 200}));  // absorbed
 }
 
-// The plot parses as XML and names its axes with their units; bytes of a
-// field text that are not UTF-8 show as U+FFFD.
-TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
-  const std::string dir = Dir("svg");
-  ASSERT_EQ(Batch(With(kSmallMap, {"--map-svg", dir + "map.svg", "--set", "dist1=1 AU\xff\xfe<&"})).status, 0);
-  const std::string texts = dir + "texts";
-  const std::string command =
-      "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
-      "r = E.parse(sys.argv[1]).getroot(); "
-      "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
-      dir + "map.svg > " + texts;
-  ASSERT_EQ(std::system(command.c_str()), 0) << "python3 could not parse the SVG";
-  const std::string text = golden::Read(texts);
-  for (const char* expected :
+// Scenario 107 at a coarse time step: of these 2 x 3 cells the test at
+// 350.59 degrees and t d fact 0.2 changes its total energy by 18.4 %.
+const std::vector<std::string> kUntrustedMap = {
+    "map",   "--quiet", "--jobs", "2",         "--test", "107",          "--set",         "start=350.58",
+    "--set", "end=350.6", "--set", "dalpha=0.01", "--y",  "tdfact=0.2:0.3:2", "--max-steps", "30000"};
+
+// The SVG as the reader sees it (tests/svg-layout): its texts, those that
+// reach past its edges, its hatched shapes and its margins.
+std::string SvgSeen(const std::string& svg) {
+  const std::string seen = svg + ".seen";
+  const std::string command = "/usr/bin/python3 -X utf8 " LAB_SOURCE_DIR "/tests/svg-layout " + svg + " > " + seen;
+  if (std::system(command.c_str()) != 0) return "svg-layout failed on " + svg;
+  return golden::Read(seen);
+}
+
+// The plot parses as XML, names its axes with their units and its legend in
+// words; every text lies inside the picture, a long title or subtitle
+// wrapped; the y label sits close to its ticks and the legend close to the
+// right edge; untrusted cells are hatched only where there are some. Bytes
+// of a field text that are not UTF-8 show as U+FFFD.
+TEST(Map, SvgShowsItsTextsInsideWithAxesLegendAndTitle) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::string> shown;
+    std::string hatched;  // the cell's runs and the legend's swatch
+  };
+  const std::string long_text = "m3=0.00100000000000000000000000000000000000000000000000000000000000000000000000000";
+  const Case cases[] = {
+      {"end", With(kSmallMap, {"--set", "dist1=1 AU\xff\xfe<&"}),
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
-        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"})
-    EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
-  // The legend names each outcome once, the slower before the faster.
-  const auto escaped = text.find("\nescaped\n"), fast = text.find("\nescaped, v3 > vesc\n");
-  EXPECT_TRUE(escaped != std::string::npos && fast != std::string::npos && escaped < fast) << text;
+        "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "1 AU\ufffd\ufffd<&"}, "0"},
+      {"ratio, long subtitle", With(kSmallMap, {"--colour", "ratio", "--set", long_text}),
+       {"ratio (log scale)", "no ratio", "0.5"}, "0"},
+      {"untrusted", kUntrustedMap,
+       {"end of the test", "escaped", "350.585", "untrusted (energy changed > 1 %)"}, "2"},
+      {"untrusted by ratio", With(kUntrustedMap, {"--energy", "--colour", "ratio"}),
+       {"ratio (log scale)", "untrusted (energy changed > 1 %)"}, "2"},
+  };
+  const std::string dir = Dir("svg");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result r = Batch(With(c.args, {"--map-svg", dir + "map.svg"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string seen = SvgSeen(dir + "map.svg");
+    for (const std::string& text : c.shown)
+      EXPECT_NE(seen.find(text), std::string::npos) << text << " in\n" << seen;
+    EXPECT_EQ(seen.find("outside:"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("hatched: " + c.hatched + "\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("untrusted") == std::string::npos, c.hatched == "0") << seen;
+    const auto margin = [&](const std::string& key) {
+      const auto at = seen.find(key + ": ");
+      return at == std::string::npos ? 1e9 : std::stod(seen.substr(at + key.size() + 2));
+    };
+    EXPECT_GE(margin("y-gap"), 4) << seen;
+    EXPECT_LE(margin("y-gap"), 12) << seen;
+    EXPECT_LE(margin("right"), 24) << seen;
+    // The legend names each outcome once, the slower before the faster.
+    const auto escaped = seen.find("text: escaped\n"), fast = seen.find("text: escaped, v3 > vesc\n");
+    if (fast != std::string::npos) {
+      EXPECT_LT(escaped, fast);
+    }
+  }
+}
+
+// Untrusted cells in the PNG: black and white diagonal stripes every six
+// pixels over the cell's colour (blue: escaped), beside a trusted cell.
+TEST(Map, PictureHatchesUntrustedCells) {
+  const std::string dir = Dir("hatched");
+  ASSERT_EQ(Batch(With(kUntrustedMap, {"--map-png", dir + "map.png"})).status, 0);
+  const Picture p = Decode(dir + "map.png");
+  ASSERT_EQ(p.width, 600u);  // 3 x 2 cells of 200 x 150 pixels
+  const std::array<int, 3> black{0, 0, 0}, white{255, 255, 255}, blue{0, 114, 178};
+  struct Pixel {
+    unsigned x, y;
+    std::array<int, 3> rgb;
+  };
+  for (const Pixel& px : {Pixel{204, 150, black}, Pixel{205, 150, white}, Pixel{206, 150, blue},
+                          Pixel{399, 299, blue}, Pixel{402, 150, blue}, Pixel{403, 150, blue}}) {
+    SCOPED_TRACE(std::to_string(px.x) + "," + std::to_string(px.y));
+    EXPECT_EQ(p.At(px.x, px.y), px.rgb);
+  }
 }
 
 // Shards split the cells in map order; merge decides best along each row

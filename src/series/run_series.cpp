@@ -297,7 +297,7 @@ ParallelSettings SettingsOfRequest(const SeriesRequest& r, int lanes) {
 std::string RowJudge::Take(TestRow& row, const std::string& tdfact) {
   row.best = row.candidate && best_.Takes(row.ratio);
   if (crosscheck_) tally_.Decide(row);
-  if (row.energy_err && std::abs(*row.energy_err) > 0.01) return EnergyWarning(row, tdfact);
+  if (row.energy_err && std::abs(*row.energy_err) > encounter::kEnergyChangeLimit) return EnergyWarning(row, tdfact);
   return "";
 }
 
