@@ -76,6 +76,9 @@ class Map:
         self.scenario = scenario
         self.y_log = y_log
         self._tallies = result["tallies"]
+        # The cells whose test the run warned of: its energy changed too much.
+        self._untrusted = np.array([self._columns["cell"][pos] for pos, _ in result["untrusted"]],
+                                   dtype=np.int64)
         self._df = None
 
     def __len__(self):
@@ -151,7 +154,9 @@ class Map:
     def plot(self, colour="end", ax=None):
         """The outcome over start angle (x) and y: colour="end" one colour per
         end and v3_red, with a legend; colour="ratio" speed / escape speed on a
-        logarithmic scale, with a colour bar. Returns the axes."""
+        logarithmic scale, with a colour bar. Cells whose test changed its
+        total energy by more than the limit (those warned of) are hatched.
+        Returns the axes."""
         from ._map_plot import plot_map
 
         return plot_map(self, colour, ax)
