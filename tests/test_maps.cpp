@@ -15,6 +15,7 @@
 #include "batch_run_helper.h"
 #include "encounter/map.h"
 #include "series/map_refine.h"
+#include "svg_seen.h"
 
 namespace {
 
@@ -177,15 +178,6 @@ const std::vector<std::string> kUntrustedMap = {
     "map",   "--quiet", "--jobs", "2",         "--test", "107",          "--set",         "start=350.58",
     "--set", "end=350.6", "--set", "dalpha=0.01", "--y",  "tdfact=0.2:0.3:2", "--max-steps", "30000"};
 
-// The SVG as the reader sees it (tests/svg-layout): its texts, those that
-// reach past its edges, its hatched shapes and its margins.
-std::string SvgSeen(const std::string& svg) {
-  const std::string seen = svg + ".seen";
-  const std::string command = "/usr/bin/python3 -X utf8 " LAB_SOURCE_DIR "/tests/svg-layout " + svg + " > " + seen;
-  if (std::system(command.c_str()) != 0) return "svg-layout failed on " + svg;
-  return golden::Read(seen);
-}
-
 // The plot parses as XML, names its axes with their units and its legend in
 // words; every text lies inside the picture, a long title or subtitle
 // wrapped; the y label sits close to its ticks and the legend close to the
@@ -215,19 +207,15 @@ TEST(Map, SvgShowsItsTextsInsideWithAxesLegendAndTitle) {
     SCOPED_TRACE(c.name);
     const Result r = Batch(With(c.args, {"--map-svg", dir + "map.svg"}));
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string seen = SvgSeen(dir + "map.svg");
+    const std::string seen = svg_test::Seen(dir + "map.svg");
     for (const std::string& text : c.shown)
       EXPECT_NE(seen.find(text), std::string::npos) << text << " in\n" << seen;
     EXPECT_EQ(seen.find("outside:"), std::string::npos) << seen;
     EXPECT_NE(seen.find("hatched: " + c.hatched + "\n"), std::string::npos) << seen;
     EXPECT_EQ(seen.find("untrusted") == std::string::npos, c.hatched == "0") << seen;
-    const auto margin = [&](const std::string& key) {
-      const auto at = seen.find(key + ": ");
-      return at == std::string::npos ? 1e9 : std::stod(seen.substr(at + key.size() + 2));
-    };
-    EXPECT_GE(margin("y-gap"), 4) << seen;
-    EXPECT_LE(margin("y-gap"), 12) << seen;
-    EXPECT_LE(margin("right"), 24) << seen;
+    EXPECT_GE(svg_test::Margin(seen, "y-gap"), 4) << seen;
+    EXPECT_LE(svg_test::Margin(seen, "y-gap"), 12) << seen;
+    EXPECT_LE(svg_test::Margin(seen, "right"), 24) << seen;
     // The legend names each outcome once, the slower before the faster.
     const auto escaped = seen.find("text: escaped\n"), fast = seen.find("text: escaped, v3 > vesc\n");
     if (fast != std::string::npos) {
