@@ -88,7 +88,7 @@ def _hatch_untrusted(m, ax, x, y):
         return []
     rows, columns = np.divmod(m._untrusted, len(m.angles))
     cells = [Rectangle((x[c], y[r]), x[c + 1] - x[c], y[r + 1] - y[r]) for r, c in zip(rows, columns)]
-    ax.add_collection(PatchCollection(cells, facecolor="none", edgecolor="black", hatch="///",
+    ax.add_collection(PatchCollection(cells, facecolor=(0, 0, 0, 0), edgecolor="black", hatch="///",
                                       linewidth=0, zorder=3))
     return [Patch(facecolor="white", edgecolor="black", hatch="///", label=untrusted_label())]
 
