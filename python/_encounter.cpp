@@ -143,6 +143,7 @@ PYBIND11_MODULE(_encounter, m) {
   for (int k = 0; k <= static_cast<int>(encounter::End::kNone); ++k)
     ends.append(encounter::EndName(static_cast<encounter::End>(k)));
   m.attr("END_NAMES") = ends;
+  m.attr("ENERGY_CHANGE_LIMIT") = encounter::kEnergyChangeLimit;
   m.def("columns", [] {
     py::list all;
     for (const encounter::ColumnInfo& c : encounter::Columns()) {

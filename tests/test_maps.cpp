@@ -15,6 +15,7 @@
 #include "batch_run_helper.h"
 #include "encounter/map.h"
 #include "series/map_refine.h"
+#include "svg_seen.h"
 
 namespace {
 
@@ -152,45 +153,81 @@ TEST(Map, PictureColoursEachCellByItsOutcome) {
   EXPECT_EQ(q.At(2 * 120, 150), (std::array<int, 3>{200, 200, 200}));  // absorbed
 }
 
-// The plot parses as XML and names its axes with their units; bytes of a
-// field text that are not UTF-8 show as U+FFFD.
-TEST(Map, SvgIsXmlWithAxesLegendAndTitle) {
-  const std::string dir = Dir("svg");
-  // The texts of an SVG as a browser reads them, one a line.
-  const auto texts = [&dir](const std::vector<std::string>& map) {
-    EXPECT_EQ(Batch(With(map, {"--map-svg", dir + "map.svg"})).status, 0);
-    const std::string command =
-        "/usr/bin/python3 -X utf8 -c \"import sys, xml.etree.ElementTree as E; "
-        "r = E.parse(sys.argv[1]).getroot(); "
-        "print('\\n'.join(t.text for t in r.iter('{http://www.w3.org/2000/svg}text')))\" " +
-        dir + "map.svg > " + dir + "texts";
-    EXPECT_EQ(std::system(command.c_str()), 0) << "python3 could not parse the SVG";
-    return golden::Read(dir + "texts");
+// Scenario 107 at a coarse time step: of these 2 x 3 cells the test at
+// 350.59 degrees and t d fact 0.2 changes its total energy by 18.4 %.
+const std::vector<std::string> kUntrustedMap = {
+    "map",   "--quiet", "--jobs", "2",         "--test", "107",          "--set",         "start=350.58",
+    "--set", "end=350.6", "--set", "dalpha=0.01", "--y",  "tdfact=0.2:0.3:2", "--max-steps", "30000"};
+
+// The plot parses as XML, names its axes with their units and its legend in
+// words; every text lies inside the picture, a long title or subtitle
+// wrapped; the y label sits close to its ticks and the legend close to the
+// right edge; untrusted cells are hatched only where there are some. Bytes
+// of a field text that are not UTF-8 show as U+FFFD.
+TEST(Map, SvgShowsItsTextsInsideWithAxesLegendAndTitle) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::string> shown;
+    std::string hatched;  // the cell's runs and the legend's swatch
   };
-  // The subtitle names the fields that stay (not the axis nor the angles),
-  // the unit and the rows x columns.
-  const struct {
-    std::vector<std::string> map;
-    std::vector<const char*> shown;
-  } cases[] = {
-      {With(kSmallMap, {"--set", "dist1=1 AU\xff\xfe<&"}),
+  const std::string long_text = "m3=0.00100000000000000000000000000000000000000000000000000000000000000000000000000";
+  const Case cases[] = {
+      {"end", With(kSmallMap, {"--set", "dist1=1 AU\xff\xfe<&"}),
        {"start angle (degrees)", "dist 2 (AU)", "Scenario 2: end of the test by start angle and dist 2",
         "escaped, v3 > vesc", "absorbed", "m3 = 0.001", "2.4", "40", "dist 1 = 1 AU\ufffd\ufffd<&",
-        "t d fact = 2", "distances in AU", "3 x 5 cells"}},
-      {{"map", "--quiet", "--test", "1", "--set", "end=20", "--set", "dalpha=10", "--y",
-        "dist2=20000:30000:2", "--max-steps", "300"},
-       {"dist 2 (km)", "Scenario 1: ", "dist 1 = 10000", "m1 = 1", "distances in km", "2 x 3 cells"}},
+        "t d fact = 2", "distances in AU", "3 x 5 cells"}, "0"},
+      {"km", {"map", "--quiet", "--test", "1", "--set", "end=20", "--set", "dalpha=10", "--y",
+              "dist2=20000:30000:2", "--max-steps", "300"},
+       {"dist 2 (km)", "Scenario 1: ", "dist 1 = 10000", "m1 = 1", "distances in km", "2 x 3 cells"}, "0"},
+      {"ratio, long subtitle", With(kSmallMap, {"--colour", "ratio", "--set", long_text}),
+       {"ratio (log scale)", "no ratio", "0.5"}, "0"},
+      {"untrusted", kUntrustedMap,
+       {"end of the test", "escaped", "350.585", "untrusted (energy changed > 1 %)"}, "2"},
+      {"untrusted by ratio", With(kUntrustedMap, {"--energy", "--colour", "ratio"}),
+       {"ratio (log scale)", "untrusted (energy changed > 1 %)"}, "2"},
   };
-  for (const auto& c : cases) {
-    const std::string text = texts(c.map);
-    for (const char* expected : c.shown)
-      EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+  const std::string dir = Dir("svg");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result r = Batch(With(c.args, {"--map-svg", dir + "map.svg"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string seen = svg_test::Seen(dir + "map.svg");
+    for (const std::string& text : c.shown)
+      EXPECT_NE(seen.find(text), std::string::npos) << text << " in\n" << seen;
+    EXPECT_EQ(seen.find("outside:"), std::string::npos) << seen;
+    // The subtitle names the fields that stay, not the axis nor the angles.
     for (const char* field : {"dist 2 = ", "start = ", "end = ", "d alpha = "})
-      EXPECT_EQ(text.find(field), std::string::npos) << field << " in\n" << text;
-    if (&c != cases) continue;
+      EXPECT_EQ(seen.find(field), std::string::npos) << field << " in\n" << seen;
+    EXPECT_NE(seen.find("hatched: " + c.hatched + "\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("untrusted") == std::string::npos, c.hatched == "0") << seen;
+    EXPECT_GE(svg_test::Margin(seen, "y-gap"), 4) << seen;
+    EXPECT_LE(svg_test::Margin(seen, "y-gap"), 12) << seen;
+    EXPECT_LE(svg_test::Margin(seen, "right"), 24) << seen;
     // The legend names each outcome once, the slower before the faster.
-    const auto escaped = text.find("\nescaped\n"), fast = text.find("\nescaped, v3 > vesc\n");
-    EXPECT_TRUE(escaped != std::string::npos && fast != std::string::npos && escaped < fast) << text;
+    const auto escaped = seen.find("text: escaped\n"), fast = seen.find("text: escaped, v3 > vesc\n");
+    if (fast != std::string::npos) {
+      EXPECT_LT(escaped, fast);
+    }
+  }
+}
+
+// Untrusted cells in the PNG: black and white diagonal stripes every six
+// pixels over the cell's colour (blue: escaped), beside a trusted cell.
+TEST(Map, PictureHatchesUntrustedCells) {
+  const std::string dir = Dir("hatched");
+  ASSERT_EQ(Batch(With(kUntrustedMap, {"--map-png", dir + "map.png"})).status, 0);
+  const Picture p = Decode(dir + "map.png");
+  ASSERT_EQ(p.width, 600u);  // 3 x 2 cells of 200 x 150 pixels
+  const std::array<int, 3> black{0, 0, 0}, white{255, 255, 255}, blue{0, 114, 178};
+  struct Pixel {
+    unsigned x, y;
+    std::array<int, 3> rgb;
+  };
+  for (const Pixel& px : {Pixel{204, 150, black}, Pixel{205, 150, white}, Pixel{206, 150, blue},
+                          Pixel{399, 299, blue}, Pixel{402, 150, blue}, Pixel{403, 150, blue}}) {
+    SCOPED_TRACE(std::to_string(px.x) + "," + std::to_string(px.y));
+    EXPECT_EQ(p.At(px.x, px.y), px.rgb);
   }
 }
 

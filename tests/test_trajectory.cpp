@@ -15,6 +15,7 @@
 #include "records/texts.h"
 #include "series/series_starts.h"
 #include "setup/field_names.h"
+#include "svg_seen.h"
 
 namespace {
 
@@ -303,6 +304,25 @@ TEST(TrajectoryRefusals, AreInputErrorsAndStatus2) {
     EXPECT_EQ(out.str(), "");
     const std::string e = err.str();
     EXPECT_EQ(e.find('\n'), e.size() - 1) << e;
+  }
+}
+
+// The plot of the paths: every text inside the picture, the y label close
+// to its tick labels whether they are short (AU) or long (km).
+TEST(TrajectorySvg, TextsInsideAndTheYLabelBesideItsTicks) {
+  for (const char* unit : {"au", "km"}) {
+    SCOPED_TRACE(unit);
+    const std::string svg = testing::TempDir() + "paths-" + unit + ".svg";
+    std::ostringstream out, err;
+    ASSERT_EQ(lab::RunBatch({"trajectory", "--test", "2", "--alpha", "20", "--unit", unit, "--svg", svg},
+                            out, err), 0) << err.str();
+    const std::string seen = svg_test::Seen(svg);
+    EXPECT_NE(seen.find("text: y (" + std::string(unit[0] == 'a' ? "AU" : "km") + ")\n"), std::string::npos)
+        << seen;
+    EXPECT_NE(seen.find("text: closest approach\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("outside:"), std::string::npos) << seen;
+    EXPECT_GE(svg_test::Margin(seen, "y-gap"), 4) << seen;
+    EXPECT_LE(svg_test::Margin(seen, "y-gap"), 12) << seen;
   }
 }
 

@@ -51,6 +51,10 @@ struct CrossCheck {
   std::optional<double> ratio_diff;  // (ratio - its ratio) / its ratio
 };
 
+// A test whose total energy changed by more than this fraction of itself
+// (|Row::energy_err| above it) is not to be trusted: the run warns of it.
+inline constexpr double kEnergyChangeLimit = 0.01;
+
 struct Row {
   std::int64_t test = 0;  // index of the test in the series
   // The texts of the Data Display's row 1 as numbers: angle (degrees),

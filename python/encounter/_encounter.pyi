@@ -6,6 +6,7 @@ from typing import Any, Callable, Optional
 
 
 END_NAMES: list[str]
+ENERGY_CHANGE_LIMIT: float
 """The words of the column "end", in the order of their codes."""
 
 class Error(RuntimeError):

@@ -87,6 +87,8 @@ class Map:
         self._tallies = result["tallies"]
         self._trusted = np.ones(len(self._columns["cell"]), dtype=bool)
         self._trusted[list(result["untrusted_rows"])] = False
+        # The cells whose test the run warned of: its energy changed too much.
+        self._untrusted = np.asarray(self._columns["cell"], dtype=np.int64)[~self._trusted]
         self._df = None
 
     def __len__(self):
@@ -169,7 +171,9 @@ class Map:
     def plot(self, colour="end", ax=None):
         """The outcome over start angle (x) and y: colour="end" one colour per
         end and v3_red, with a legend; colour="ratio" speed / escape speed on a
-        logarithmic scale, with a colour bar. Returns the axes."""
+        logarithmic scale, with a colour bar. Cells whose test changed its
+        total energy by more than the limit (those warned of) are hatched.
+        Returns the axes."""
         from ._map_plot import plot_map
 
         return plot_map(self, colour, ax)

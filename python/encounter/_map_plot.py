@@ -1,9 +1,12 @@
 """The plot of a map: the outcome of each test over the start angle (x) and
 the y axis, in the colours of the pictures of `encounter-batch map`."""
 
+import textwrap
+
 import numpy as np
 
-from . import _table
+from . import _encounter, _table
+from ._plot import plain_degrees, untrusted_label
 
 # Each end a colour of Okabe and Ito's palette, told apart with any common
 # colour vision; the second where body 3 ended faster than its escape speed.
@@ -53,9 +56,7 @@ def _outcomes(m, ax, x, y):
     ax.pcolormesh(x, y, index, cmap=ListedColormap(colours), vmin=-0.5,
                   vmax=len(present) - 0.5, shading="flat")
     labels = [names[o // 2] + (", v3_red" if o % 2 else "") for o in present]
-    handles = [Patch(facecolor=c, edgecolor="gray", label=t) for c, t in zip(colours, labels)]
-    ax.legend(handles=handles, title="end", fontsize="small", loc="upper left",
-              bbox_to_anchor=(1.01, 1.0), borderaxespad=0)
+    return [Patch(facecolor=c, edgecolor="gray", label=t) for c, t in zip(colours, labels)]
 
 
 def _ratios(m, ax, x, y):
@@ -70,6 +71,29 @@ def _ratios(m, ax, x, y):
     mesh = ax.pcolormesh(x, y, np.ma.masked_invalid(np.where(ratio > 0, ratio, np.nan)),
                          cmap=cmap, norm=norm, shading="flat")
     ax.figure.colorbar(mesh, ax=ax, label="speed / escape speed (ratio); grey: none")
+    return []
+
+
+def _hatch_untrusted(m, ax, x, y):
+    """Hatches the cells of untrusted tests; their legend entry, or none."""
+    from matplotlib.collections import PatchCollection
+    from matplotlib.patches import Patch, Rectangle
+
+    if not len(m._untrusted):
+        return []
+    rows, columns = np.divmod(m._untrusted, len(m.angles))
+    cells = [Rectangle((x[c], y[r]), x[c + 1] - x[c], y[r + 1] - y[r]) for r, c in zip(rows, columns)]
+    ax.add_collection(PatchCollection(cells, facecolor=(0, 0, 0, 0), edgecolor="black", hatch="///",
+                                      linewidth=0, zorder=3))
+    return [Patch(facecolor="white", edgecolor="black", hatch="///", label=untrusted_label())]
+
+
+def _title(m, what):
+    """The title, broken into lines short enough to stay over the axes."""
+    lines = (f"Scenario {m.scenario}: {what} by start angle and {m.y_column.split('_')[0]}",
+             f"({len(m.y)} x {len(m.angles)} cells, {m.meta.get('integrator', '')}"
+             + (f"; {m.refined['words']})" if m.refined else ")"))
+    return "\n".join(part for line in lines for part in textwrap.wrap(line, 60))
 
 
 def plot_map(m, colour="end", ax=None):
@@ -81,13 +105,16 @@ def plot_map(m, colour="end", ax=None):
         _, ax = plt.subplots(figsize=(9, 4.5), layout="constrained")
     x = _edges(m.angles, False)
     y = _edges(m.y, m.y_log)
-    (_outcomes if colour == "end" else _ratios)(m, ax, x, y)
+    handles = (_outcomes if colour == "end" else _ratios)(m, ax, x, y)
+    handles += _hatch_untrusted(m, ax, x, y)
+    if handles:
+        ax.legend(handles=handles, title="end" if colour == "end" else None, fontsize="small",
+                  loc="upper left", bbox_to_anchor=(1.01, 1.0) if colour == "end" else (0, -0.14),
+                  borderaxespad=0)
     if m.y_log:
         ax.set_yscale("log")
     ax.set_xlabel("start angle alpha (degrees)")
+    plain_degrees(ax.xaxis)
     ax.set_ylabel(_y_label(m))
-    what = "end of the test" if colour == "end" else "speed / escape speed"
-    ax.set_title(f"Scenario {m.scenario}: {what} by start angle and {m.y_column.split('_')[0]} "
-                 f"({len(m.y)} x {len(m.angles)} cells, {m.meta.get('integrator', '')}"
-                 + (f"; {m.refined['words']})" if m.refined else ")"))
+    ax.set_title(_title(m, "end of the test" if colour == "end" else "speed / escape speed"))
     return ax

@@ -3,11 +3,16 @@ speed, the column "ratio") against the start angle of the pair."""
 
 import numpy as np
 
-from . import _table
+from . import _encounter, _table
 
 # One colour per end, in the engine's order of the ends.
 END_COLOURS = dict(zip(_table.END_NAMES, ("tab:blue", "tab:green", "tab:red", "tab:purple",
                                           "tab:orange", "tab:brown", "tab:gray"), strict=True))
+
+
+def untrusted_label():
+    """The legend's words for an untrusted test or cell."""
+    return f"untrusted (energy changed > {_encounter.ENERGY_CHANGE_LIMIT * 100:g} %)"
 
 
 def _plot_untrusted(ax, alpha, ratio, ends, untrusted, bottom):
@@ -27,15 +32,26 @@ def _plot_untrusted(ax, alpha, ratio, ends, untrusted, bottom):
                    edgecolors=[c for c, n in zip(colours, none, strict=True) if n],
                    linewidths=1.0, transform=bottom, zorder=2, gid="untrusted")
     ax.scatter([], [], s=24, facecolors=(0, 0, 0, 0), edgecolors="black", linewidths=1.0,
-               label="untrusted (energy changed > 1 %)")
+               label=untrusted_label())
+
+
+def plain_degrees(axis):
+    """Tick labels of an angle axis as plain degrees: a narrow range of
+    angles would otherwise read as small offsets from a number put aside."""
+    from matplotlib.ticker import ScalarFormatter
+
+    formatter = ScalarFormatter(useOffset=False)
+    formatter.set_scientific(False)
+    axis.set_major_formatter(formatter)
 
 
 def plot_series(series, ax=None):
     """ratio against alpha, one colour per end; tests without a ratio (they
     could not be best) as crosses along the bottom; untrusted tests (the run
     warned that their total energy changed by more than 1 %) hollow, in
-    their end's colour (along the bottom without a ratio); the tests that
-    entered row 2 ringed, the best of the series starred. Returns the axes."""
+    their end's colour (along the bottom without a ratio); each test whose
+    ratio was the lowest so far ringed, the best of the series starred. The
+    angles read as plain degrees, without an offset. Returns the axes."""
     if ax is None:
         import matplotlib.pyplot as plt
 
@@ -58,13 +74,14 @@ def plot_series(series, ax=None):
     best = c["best"]
     if best.any():
         ax.scatter(alpha[best], ratio[best], s=70, facecolors=(0, 0, 0, 0), edgecolors="black",
-                   linewidths=0.8, label="entered row 2", zorder=3)
+                   linewidths=0.8, label="lowest speed / escape speed so far", zorder=3)
         last = np.flatnonzero(best)[-1]
         ax.scatter(alpha[last], ratio[last], s=160, marker="*", color="gold",
                    edgecolors="black", linewidths=0.6, label="best of the series", zorder=4)
     if (~none).any() and np.nanmin(ratio) <= 1 <= np.nanmax(ratio):
         ax.axhline(1.0, color="gray", linestyle=":", linewidth=1, zorder=1)  # escape
     ax.set_xlabel("start angle alpha (degrees)")
+    plain_degrees(ax.xaxis)
     ax.set_ylabel("speed / escape speed (ratio)")
     m = series.meta
     ax.set_title(f"scenario {m.get('scenario', '?')}, {m.get('integrator', '')}: "

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+
+#include "simulation/test_row.h"
 
 namespace lab {
 
@@ -27,6 +30,14 @@ constexpr RgbColour kViridis[9] = {
     {0x44, 0x01, 0x54}, {0x47, 0x2d, 0x7b}, {0x3b, 0x52, 0x8b}, {0x2c, 0x72, 0x8e}, {0x21, 0x90, 0x8c},
     {0x27, 0xad, 0x81}, {0x5d, 0xc8, 0x63}, {0xaa, 0xdc, 0x32}, {0xfd, 0xe7, 0x25}};
 
+// The hatching of an untrusted cell at pixel (x, y): diagonal stripes, one
+// black and one white pixel wide, every six pixels across the picture.
+const RgbColour& HatchColour(std::int64_t x, int y, const RgbColour& colour) {
+  static constexpr RgbColour kBlack{0, 0, 0}, kWhite{255, 255, 255};
+  const std::int64_t k = (x + y) % 6;
+  return k == 0 ? kBlack : k == 1 ? kWhite : colour;
+}
+
 }  // namespace
 
 void MapGrid::Resize(int r, std::int64_t c) {
@@ -34,14 +45,30 @@ void MapGrid::Resize(int r, std::int64_t c) {
   columns = c;
   outcome.assign(static_cast<std::size_t>(r * c), -1);
   ratio.assign(outcome.size(), std::nan(""));
+  untrusted.assign(outcome.size(), 0);
 }
 
 void MapGrid::Set(int row, std::int64_t column, const std::string& end, bool red,
-                  const double* r) {
+                  const double* r, bool energy_untrusted) {
   const std::size_t cell = static_cast<std::size_t>(row * columns + column);
   const int e = static_cast<int>(encounter::EndOfName(end).value_or(encounter::End::kNone));
   outcome[cell] = e * 2 + (red ? 1 : 0);
   ratio[cell] = r ? *r : std::nan("");
+  untrusted[cell] = energy_untrusted ? 1 : 0;
+}
+
+bool MapGrid::AnyUntrusted() const {
+  return std::find(untrusted.begin(), untrusted.end(), 1) != untrusted.end();
+}
+
+bool EnergyUntrusted(const std::optional<double>& energy_err) {
+  return !EnergyTrusted(energy_err);
+}
+
+std::string UntrustedLabel() {
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%g", encounter::kEnergyChangeLimit * 100);
+  return std::string("untrusted (energy changed > ") + percent + " %)";
 }
 
 RgbColour OutcomeColour(int outcome) {
@@ -107,10 +134,16 @@ MapImage PaintMap(const MapGrid& grid, MapColouring colouring) {
   for (int row = 0; row < grid.rows; ++row) {
     const int top = (grid.rows - 1 - row) * image.cell_height;  // the first y value at the bottom
     for (std::int64_t c = 0; c < grid.columns; ++c) {
-      const RgbColour colour = CellColour(grid, scale, colouring, row * grid.columns + c);
+      const std::int64_t cell = row * grid.columns + c;
+      const RgbColour colour = CellColour(grid, scale, colouring, cell);
+      const bool hatched = grid.untrusted[static_cast<std::size_t>(cell)] != 0;
+      const std::int64_t left = c * image.cell_width;
       for (int y = top; y < top + image.cell_height; ++y) {
-        std::uint8_t* p = &image.rgb[(static_cast<std::size_t>(y) * image.width + c * image.cell_width) * 3];
-        for (int x = 0; x < image.cell_width; ++x, p += 3) std::copy(colour.begin(), colour.end(), p);
+        std::uint8_t* p = &image.rgb[(static_cast<std::size_t>(y) * image.width + left) * 3];
+        for (int x = 0; x < image.cell_width; ++x, p += 3) {
+          const RgbColour& shown = hatched ? HatchColour(left + x, y, colour) : colour;
+          std::copy(shown.begin(), shown.end(), p);
+        }
       }
     }
   }

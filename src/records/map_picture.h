@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "encounter/end.h"
+#include "encounter/series.h"
 
 namespace lab {
 
@@ -22,9 +24,19 @@ struct MapGrid {
   // next none) x 2 + 1 when v3_red, or -1 for a cell not in this run.
   std::vector<int> outcome;
   std::vector<double> ratio;  // the column ratio; NaN where there is none
+  // 1 where the test's total energy changed by more than the limit (known
+  // only when the map ran with energy tracking).
+  std::vector<std::uint8_t> untrusted;
   void Resize(int r, std::int64_t c);
-  void Set(int row, std::int64_t column, const std::string& end, bool red, const double* ratio);
+  void Set(int row, std::int64_t column, const std::string& end, bool red, const double* ratio,
+           bool untrusted);
+  bool AnyUntrusted() const;
 };
+
+// Whether a test whose energy changed by energy_err (a fraction; none when
+// not tracked) is untrusted, and the legend's words for such a cell.
+bool EnergyUntrusted(const std::optional<double>& energy_err);
+std::string UntrustedLabel();
 
 enum class MapColouring { kEnd, kRatio };
 
@@ -51,7 +63,8 @@ struct MapImage {
   std::vector<std::uint8_t> rgb;  // rows top to bottom: the last y value first
 };
 
-// At least 600 pixels wide and 300 high, each cell a block of whole pixels.
+// At least 600 pixels wide and 300 high, each cell a block of whole pixels;
+// untrusted cells hatched with black and white diagonal stripes.
 MapImage PaintMap(const MapGrid& grid, MapColouring colouring);
 RgbColour CellColour(const MapGrid& grid, const RatioScale& scale, MapColouring colouring,
                      std::int64_t cell);

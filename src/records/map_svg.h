@@ -1,6 +1,7 @@
 // A map as an SVG plot: the cells, framed by axes with ticks and labels in
 // their units, a legend of the outcomes (or a colour bar of the ratio) and a
-// title naming the scenario and its fields.
+// title naming the scenario and its fields. The margins are as wide as their
+// texts need; a long title wraps; untrusted cells are hatched.
 #pragma once
 
 #include <string>

@@ -204,8 +204,8 @@ std::string CheckUntrusted(Shard* s, bool has_energy) {
 void JudgeEnergy(std::string_view cell, std::size_t row, Shard* s) {
   double change = 0;
   if (std::from_chars(cell.data(), cell.data() + cell.size(), change).ec != std::errc()) return;
-  if (std::abs(change) > kTrustedEnergyChange) s->beyond.push_back(row);
-  else if (std::abs(change) == kTrustedEnergyChange) s->at_limit.push_back(row);
+  if (std::abs(change) > encounter::kEnergyChangeLimit) s->beyond.push_back(row);
+  else if (std::abs(change) == encounter::kEnergyChangeLimit) s->at_limit.push_back(row);
 }
 
 // Reads and checks one shard; on a fault s->fault says what.
@@ -531,7 +531,7 @@ MergeReport UntrustedOf(const std::vector<const Shard*>& by_k, std::string* line
   const auto names = SplitAt(first.header, ',');
   const ColumnPlaces at = PlacesIn(names);
   char limit[16];
-  std::snprintf(limit, sizeof limit, "%g", kTrustedEnergyChange * 100);
+  std::snprintf(limit, sizeof limit, "%g", encounter::kEnergyChangeLimit * 100);
   *line = kMe + std::to_string(report.untrusted) + " of " + std::to_string(first.total) +
           " tests untrusted (their total energy changed by more than " + limit + " %)";
   if (report.untrusted_tests.empty()) {

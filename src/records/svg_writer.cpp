@@ -1,5 +1,6 @@
 #include "records/svg_writer.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "records/texts.h"
@@ -30,7 +31,58 @@ std::string Hex(const RgbColour& c) {
   return s;
 }
 
+// Advance widths of DejaVu Sans in ems by class of character, each the
+// widest of its class rounded up; the bold face is up to 15 % wider.
+double CharacterWidth(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 0x80) return 1.0;  // the first byte of any other character: generous
+  if (std::isdigit(u)) return 0.64;
+  if (c == 'i' || c == 'j' || c == 'l' || c == 'I' || c == 'J') return 0.3;
+  if (c == ' ' || c == '.' || c == ',' || c == ':' || c == ';' || c == '\'' || c == '|')
+    return 0.34;
+  if (c == 'f' || c == 't' || c == 'r' || c == '(' || c == ')' || c == '[' || c == ']' || c == '/' ||
+      c == '-' || c == '!')
+    return 0.43;
+  if (c == 'm' || c == 'w') return 0.98;
+  if (c == 'M' || c == 'W' || c == '%' || c == '@') return 1.0;
+  if (std::isupper(u)) return 0.8;
+  if (c == '<' || c == '>' || c == '=' || c == '+' || c == '~' || c == '&' || c == '#' || c == '^')
+    return 0.84;
+  return 0.64;
+}
+
 }  // namespace
+
+double TextWidth(std::string_view text, double size, bool bold) {
+  double ems = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8Length(text, i);
+    ems += CharacterWidth(text[i]);
+    i += n > 1 ? n : 1;
+  }
+  return ems * size * (bold ? 1.15 : 1.0);
+}
+
+std::vector<std::string> WrappedLines(std::string_view text, double size, bool bold, double width,
+                                      std::string_view separator) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t found = text.find(separator, at);
+    const std::size_t end = found == std::string_view::npos ? text.size() : found + separator.size();
+    const std::string part(text.substr(at, end - at));
+    at = end;
+    if (!line.empty() && TextWidth(line + part, size, bold) > width + TextWidth(" ", size, bold)) {
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      lines.push_back(line);
+      line.clear();
+    }
+    line += part;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
 
 std::string XmlEscaped(std::string_view text) {
   std::string s;
@@ -104,6 +156,19 @@ void SvgWriter::Text(double x, double y, std::string_view text, double size, Anc
   if (bold) out_ += " font-weight=\"bold\"";
   if (up) out_ += " transform=\"rotate(-90 " + Num(x) + ' ' + Num(y) + ")\"";
   out_ += '>' + XmlEscaped(text) + "</text>\n";
+}
+
+void SvgWriter::DefineHatching() {
+  out_ +=
+      "<defs><pattern id=\"hatching\" patternUnits=\"userSpaceOnUse\" width=\"6\" height=\"6\" "
+      "patternTransform=\"rotate(45)\"><rect x=\"0\" y=\"0\" width=\"1.5\" height=\"6\" "
+      "fill=\"#000000\"/><rect x=\"1.5\" y=\"0\" width=\"1.5\" height=\"6\" fill=\"#ffffff\"/>"
+      "</pattern></defs>\n";
+}
+
+void SvgWriter::HatchedRect(double x, double y, double w, double h) {
+  out_ += "<rect x=\"" + Num(x) + "\" y=\"" + Num(y) + "\" width=\"" + Num(w) + "\" height=\"" +
+          Num(h) + "\" fill=\"url(#hatching)\"/>\n";
 }
 
 void SvgWriter::BeginCrisp() { out_ += "<g shape-rendering=\"crispEdges\">\n"; }

@@ -28,12 +28,27 @@ class SvgWriter {
   // Starts and ends a group whose rectangles have no smoothed edges.
   void BeginCrisp();
   void End();
+  // Hatching: the pattern defined once, then rectangles filled with it
+  // (thin black and white diagonal stripes, seen on any colour).
+  void DefineHatching();
+  void HatchedRect(double x, double y, double w, double h);
 
   std::string Finish();  // the whole document
 
  private:
   std::string out_;
 };
+
+// How wide a text is drawn (pixels) in the font the writer names, DejaVu
+// Sans, at the size: from the advance widths of its classes of characters,
+// rounded up, so that a text laid out by it is never wider than said.
+double TextWidth(std::string_view text, double size, bool bold = false);
+
+// The text broken after each `separator` (kept at the line's end, its
+// blanks dropped) into lines no wider than `width`; a part wider than that
+// stands alone on its line.
+std::vector<std::string> WrappedLines(std::string_view text, double size, bool bold, double width,
+                                      std::string_view separator = " ");
 
 // The text with & < > " escaped, control characters left out and bytes
 // that are not UTF-8 shown as U+FFFD: always well-formed XML text.

@@ -96,12 +96,16 @@ std::string TrajectorySvg(const TrajectoryPaths& paths, const std::string& unit,
     svg.Line(px(t), kTop + plot_h, px(t), kTop + plot_h + 5);
     svg.Text(px(t), kTop + plot_h + 18, TickText(t), 11, SvgWriter::Anchor::kMiddle);
   }
+  double widest = 0;  // of the y tick labels
   for (double t : LinearTicks(y0, y1, 6)) {
     svg.Line(kLeft - 5, py(t), kLeft, py(t));
     svg.Text(kLeft - 8, py(t) + 4, TickText(t), 11, SvgWriter::Anchor::kEnd);
+    widest = std::max(widest, TextWidth(TickText(t), 11));
   }
   svg.Text(kLeft + plot_w / 2, kHeight - 22, "x (" + unit + ")", 12, SvgWriter::Anchor::kMiddle);
-  svg.Text(22, kTop + plot_h / 2, "y (" + unit + ")", 12, SvgWriter::Anchor::kMiddle, true);
+  // The y label reads upwards just left of the widest tick label.
+  const double label_x = std::max(22.0, kLeft - 8 - widest - 6);
+  svg.Text(label_x, kTop + plot_h / 2, "y (" + unit + ")", 12, SvgWriter::Anchor::kMiddle, true);
   // The legend: the bodies, then the marks.
   double lx = kLeft;
   for (int k = 0; k < 3; ++k, lx += 80) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "encounter/end.h"
+#include "encounter/series.h"
 #include "port/display_port.h"
 
 namespace lab {
@@ -44,20 +45,16 @@ struct TestRow {
   int ratio_body = 0;           // whose speed ratio divides by vesc: 1 or 2
   double r3 = 0, rmin = 0;      // distances (km)
   std::optional<CrossOutcome> cross;  // with --crosscheck
-  // Its total energy changed by more than kTrustedEnergyChange: its result
+  // Its total energy changed by more than encounter::kEnergyChangeLimit: its result
   // should not be trusted (decided with best, in series order; a refined
   // map's cell not computed carries its parent's).
   bool untrusted = false;
 };
 
-// The largest relative change of the total energy over a test whose result
-// is still trusted: beyond it the fixed time step was too coarse.
-inline constexpr double kTrustedEnergyChange = 0.01;
-
 // Whether a test whose total energy changed by energy_err (none: a body was
 // absorbed, or the change is not a finite number) can be trusted.
 inline bool EnergyTrusted(const std::optional<double>& energy_err) {
-  return !energy_err || !(std::abs(*energy_err) > kTrustedEnergyChange);
+  return !energy_err || !(std::abs(*energy_err) > encounter::kEnergyChangeLimit);
 }
 
 // Data Display field `index` now reads `text`. Field 0 is written when a test

@@ -66,7 +66,8 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
       if (!csv) write_failed = true;
       if (!grid.outcome.empty()) {
         const encounter::Row& r = cell.row;
-        grid.Set(cell.y_index, r.test, encounter::EndName(r.end), r.v3_red, r.ratio ? &*r.ratio : nullptr);
+        grid.Set(cell.y_index, r.test, encounter::EndName(r.end), r.v3_red, r.ratio ? &*r.ratio : nullptr,
+                 EnergyUntrusted(r.energy_err));
       }
     };
     auto on_progress = [&](const encounter::Progress& p) {

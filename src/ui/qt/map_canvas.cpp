@@ -40,6 +40,7 @@ void MapCanvas::Clear() {
   rows_ = 0;
   columns_ = 0;
   present_.clear();
+  untrusted_.clear();
   update();
 }
 
@@ -51,6 +52,7 @@ void MapCanvas::Show(const MapGrid& grid, MapColouring colouring) {
     cells_ = QImage(static_cast<int>(columns_), rows_, QImage::Format_RGB32);
   scale_ = RatioRange(grid);
   present_.assign(2 * kEnds + 1, false);
+  untrusted_.clear();
   for (int row = 0; row < rows_; ++row) {
     auto* line = reinterpret_cast<QRgb*>(cells_.scanLine(rows_ - 1 - row));
     for (std::int64_t c = 0; c < columns_; ++c) {
@@ -59,6 +61,7 @@ void MapCanvas::Show(const MapGrid& grid, MapColouring colouring) {
       line[c] = qRgb(colour[0], colour[1], colour[2]);
       const int o = grid.outcome[static_cast<std::size_t>(cell)];
       present_[o < 0 ? 2 * kEnds : o] = true;
+      if (grid.untrusted[static_cast<std::size_t>(cell)]) untrusted_.push_back(cell);
     }
   }
   update();
@@ -152,6 +155,7 @@ void MapCanvas::DrawLegend(QPainter& painter, const QRect& plot) const {
       painter.drawRect(x, y, 12, 12);
       painter.drawText(x + 18, y + 11, QString::fromStdString(OutcomeLabel(outcome)));
     }
+    if (!untrusted_.empty()) UntrustedSwatch(painter, x, y + metrics.height() + 4);
     return;
   }
   painter.drawText(x, y + metrics.ascent(), QStringLiteral("ratio (log scale)"));
@@ -170,12 +174,42 @@ void MapCanvas::DrawLegend(QPainter& painter, const QRect& plot) const {
   painter.fillRect(x, top + bar + 8, 12, 12, ColourOf(NoRatioColour()));
   painter.drawRect(x, top + bar + 8, 12, 12);
   painter.drawText(x + 18, top + bar + 19, QStringLiteral("no ratio (absorbed)"));
+  if (!untrusted_.empty()) UntrustedSwatch(painter, x, top + bar + 8 + metrics.height() + 4);
+}
+
+// The cells of untrusted tests: black diagonal hatching over their colour.
+void MapCanvas::DrawUntrusted(QPainter& painter, const QRect& plot) const {
+  if (untrusted_.empty() || columns_ <= 0 || rows_ <= 0) return;
+  painter.save();
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QBrush(Qt::black, Qt::BDiagPattern));
+  for (std::int64_t cell : untrusted_) {
+    const std::int64_t c = cell % columns_, from_top = rows_ - 1 - cell / columns_;
+    const auto x0 = static_cast<int>(c * plot.width() / columns_);
+    const auto x1 = static_cast<int>((c + 1) * plot.width() / columns_);
+    const auto y0 = static_cast<int>(from_top * plot.height() / rows_);
+    const auto y1 = static_cast<int>((from_top + 1) * plot.height() / rows_);
+    painter.drawRect(plot.left() + x0, plot.top() + y0, x1 - x0, y1 - y0);
+  }
+  painter.restore();
+}
+
+void MapCanvas::UntrustedSwatch(QPainter& painter, int x, int y) const {
+  painter.fillRect(x, y, 12, 12, Qt::white);
+  painter.fillRect(x, y, 12, 12, QBrush(Qt::black, Qt::BDiagPattern));
+  painter.drawRect(x, y, 12, 12);
+  // Two lines: the legend's column is narrow.
+  const QString label = QString::fromStdString(UntrustedLabel());
+  const auto at = label.indexOf(QStringLiteral(" ("));
+  painter.drawText(x + 18, y + 11, label.left(at));
+  painter.drawText(x + 18, y + 11 + QFontMetrics(font()).height(), label.mid(at + 1));
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRect plot = Plot();
   if (!cells_.isNull()) painter.drawImage(plot, cells_);  // each cell a block, not smoothed
+  DrawUntrusted(painter, plot);
   DrawAxes(painter, plot);
   DrawLegend(painter, plot);
 }

@@ -49,12 +49,15 @@ class MapCanvas : public QWidget {
   QRect Plot() const;
   void DrawAxes(QPainter& painter, const QRect& plot) const;
   void DrawLegend(QPainter& painter, const QRect& plot) const;
+  void DrawUntrusted(QPainter& painter, const QRect& plot) const;
+  void UntrustedSwatch(QPainter& painter, int x, int y) const;
   double Offset(double value, const std::vector<double>& values, bool log, int extent) const;
 
   MapAxes axes_;
   MapColouring colouring_ = MapColouring::kEnd;
   QImage cells_;  // one pixel per cell, the first y value at the bottom
   std::vector<bool> present_;  // outcomes in the legend
+  std::vector<std::int64_t> untrusted_;  // the cells hatched
   RatioScale scale_;
   int rows_ = 0;
   std::int64_t columns_ = 0;

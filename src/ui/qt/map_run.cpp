@@ -72,7 +72,7 @@ std::int64_t MapRun::Take(MapCells& cells) {
   for (const encounter::MapCell& cell : come) {
     const encounter::Row& r = cell.row;
     cells.grid.Set(cell.y_index, r.test, encounter::EndName(r.end), r.v3_red,
-                   r.ratio ? &*r.ratio : nullptr);
+                   r.ratio ? &*r.ratio : nullptr, EnergyUntrusted(r.energy_err));
     cells.lines[static_cast<std::size_t>(cell.index)] = r.csv.substr(0, r.csv.find('\n'));
     cells.csv += r.csv;
   }
@@ -116,7 +116,7 @@ bool MapCellsOfCsv(const std::string& text, MapCells* cells, std::vector<double>
   const std::vector<std::string_view> views(names.begin(), names.end());
   const ColumnPlaces places = PlacesIn(views);
   const int alpha = ColumnOf(names, "alpha"), end = places.end, red = places.v3_red,
-            ratio = places.ratio;
+            ratio = places.ratio, energy = ColumnOf(names, "energy_err");
   if (names.size() < 2 || alpha != 1 || end < 0 || red < 0 || ratio < 0) return false;
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> lines;
@@ -141,8 +141,11 @@ bool MapCellsOfCsv(const std::string& text, MapCells* cells, std::vector<double>
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const std::string& r = rows[k][ratio];
     const double value = r.empty() ? 0 : std::strtod(r.c_str(), nullptr);
+    std::optional<double> energy_err;
+    if (energy >= 0 && !rows[k][energy].empty()) energy_err = std::strtod(rows[k][energy].c_str(), nullptr);
     cells->grid.Set(static_cast<int>(k / xs->size()), static_cast<std::int64_t>(k % xs->size()),
-                    rows[k][end], rows[k][red] == "1", r.empty() ? nullptr : &value);
+                    rows[k][end], rows[k][red] == "1", r.empty() ? nullptr : &value,
+                    EnergyUntrusted(energy_err));
   }
   return true;
 }
