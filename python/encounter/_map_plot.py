@@ -5,7 +5,7 @@ import textwrap
 
 import numpy as np
 
-from . import _encounter, _table
+from . import _table
 from ._plot import plain_degrees, untrusted_label
 
 # Each end a colour of Okabe and Ito's palette, told apart with any common
