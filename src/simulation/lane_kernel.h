@@ -10,11 +10,11 @@
 // per lane, the same and in the same order as in AdvanceThree and
 // TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
 //
-// One step of a group is a chain: its square roots and divisions wait for
-// the last step's geometry, and the next geometry waits for the divisions.
-// With two groups the loop steps one group, then the other: while one
-// group's additions finish its step, the other's divisions, already ready,
-// keep the divider busy.
+// One step of a group is a chain: its square roots and divisions (the pull)
+// wait for the last step's geometry, and the next geometry (the move) waits
+// for the divisions. With two groups half a step apart, one group's move
+// runs while the other's divisions, already free to start, keep the divider
+// busy (LaneKernel<Ops, 2>).
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
