@@ -1,14 +1,23 @@
-// bench-sweep: a sweep through the batch runner on one thread, one, two and
-// four tests at a time in the SIMD lanes (four only with AVX2). A preset 2
+// bench-sweep: a sweep through the batch runner on one thread, with 1, 2, 4
+// and 8 tests at a time in the SIMD lanes (8 only with AVX2). A preset 2
 // series of 360 tests (start angles 0 to 359 degrees) and the preset 8
-// series; test-steps per second for each lane width, and a last line
-// "ratio R" = (time with 1 lane) / (time with the default width) for the
-// preset 2 sweep.
+// series; test-steps per second and nanoseconds per lane-step for each
+// number of lanes.
+//
+// The bound: a step of one lane takes 18 divisions and 3 square roots (per
+// pair of bodies, two quotients of mass and distance squared, the distance,
+// and four divisions by it), each a vector instruction for all lanes of a
+// register. A loop of such independent instructions on 4-wide vectors (2-wide
+// without AVX2) measures how fast this processor's divider can deliver them:
+// no engine can step a lane faster. "bound" is that time per lane-step, and
+// "of bound" the bound divided by the engine's time at the default width.
+// "ratio R" = (time with 1 lane) / (time with the default width).
 //
 // Times are the processor time of the process (one thread), so that other
 // work on the machine disturbs them less; the wall-clock time is shown too.
 // Usage: bench-sweep [ROUNDS] (default 1; the best round counts).
 #include <ctime>
+#include <immintrin.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,10 +30,74 @@
 
 namespace {
 
+constexpr int kDivisions = 18, kRoots = 3;  // per lane-step
+
 double CpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+constexpr long kRounds = 2000000;
+
+// Seconds per round of the step's divisions and roots on independent
+// vectors. The divisor goes through an empty asm each round, so that no
+// quotient can be computed once for all rounds.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+double DividerAvx2() {
+  __m256d x[kDivisions + kRoots];
+  for (int k = 0; k < kDivisions + kRoots; ++k)
+    x[k] = _mm256_set_pd(1.2345678 + k * 0.137, 3.3331 + k * 0.71, 0.91234 + k, 7.777 + k * 0.31);
+  __m256d y = _mm256_set_pd(0.7123, 1.98765, 2.5555, 0.333);
+  const double c0 = CpuSeconds();
+  for (long n = 0; n < kRounds; ++n) {
+    asm volatile("" : "+x"(y));
+    #pragma GCC unroll 18
+    for (int k = 0; k < kDivisions; ++k) {
+      const __m256d q = _mm256_div_pd(x[k], y);
+      asm volatile("" : : "x"(q));
+    }
+    #pragma GCC unroll 3
+    for (int k = kDivisions; k < kDivisions + kRoots; ++k) {
+      const __m256d r = _mm256_sqrt_pd(_mm256_add_pd(x[k], y));
+      asm volatile("" : : "x"(r));
+    }
+  }
+  return (CpuSeconds() - c0) / kRounds;
+}
+#pragma GCC pop_options
+
+double DividerSse2() {
+  __m128d x[kDivisions + kRoots];
+  for (int k = 0; k < kDivisions + kRoots; ++k)
+    x[k] = _mm_set_pd(1.2345678 + k * 0.137, 3.3331 + k * 0.71);
+  __m128d y = _mm_set_pd(0.7123, 1.98765);
+  const double c0 = CpuSeconds();
+  for (long n = 0; n < kRounds; ++n) {
+    asm volatile("" : "+x"(y));
+    #pragma GCC unroll 18
+    for (int k = 0; k < kDivisions; ++k) {
+      const __m128d q = _mm_div_pd(x[k], y);
+      asm volatile("" : : "x"(q));
+    }
+    #pragma GCC unroll 3
+    for (int k = kDivisions; k < kDivisions + kRoots; ++k) {
+      const __m128d r = _mm_sqrt_pd(_mm_add_pd(x[k], y));
+      asm volatile("" : : "x"(r));
+    }
+  }
+  return (CpuSeconds() - c0) / kRounds;
+}
+
+// The best of several tries: nanoseconds per lane-step.
+double DividerBound(bool avx2) {
+  double best = 1e9;
+  for (int t = 0; t < 5; ++t) {
+    const double s = avx2 ? DividerAvx2() / 4 : DividerSse2() / 2;
+    if (s < best) best = s;
+  }
+  return best * 1e9;
 }
 
 struct Sweep {
@@ -67,14 +140,18 @@ Sweep Run(std::vector<std::string> args, int lanes) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::stoi(argv[1]) : 1;
   const int widest = lab::WidestLanes();
-  std::vector<int> widths = {1, 2};
-  if (widest == 4) widths.push_back(4);
+  std::vector<int> widths = {1, 2, 4};
+  if (widest == 8) widths.push_back(8);
+  const bool avx2 = lab::LanesSupported(8);
+  const double bound = DividerBound(avx2);
+  std::printf("divider bound: %.2f ns per lane-step (%d divisions and %d roots in %s vectors)\n",
+              bound, kDivisions, kRoots, avx2 ? "4-wide AVX2" : "2-wide SSE2");
   const std::vector<std::pair<const char*, std::vector<std::string>>> series = {
       {"preset 2, 360 tests", {"--test", "2", "--set", "start=0", "--set", "end=359",
                                "--set", "dalpha=1"}},
       {"preset 8 series", {"--test", "8"}},
   };
-  double cpu1 = 0, cpu_widest = 0, wall1 = 0, wall_widest = 0;
+  double cpu1 = 0, cpu_widest = 0, wall1 = 0, wall_widest = 0, ns_widest = 0;
   for (const auto& [name, args] : series) {
     std::string reference;
     for (int lanes : widths) {
@@ -84,16 +161,19 @@ int main(int argc, char** argv) {
         if (r == 0 || s.cpu < best.cpu) best = std::move(s);
       }
       if (reference.empty()) reference = best.csv;
-      std::printf("%-20s lanes %d: %6.2f million test-steps/s (%lld steps, %.2f s, wall %.2f s)%s\n",
-                  name, lanes, static_cast<double>(best.steps) / best.cpu / 1e6, best.steps,
-                  best.cpu, best.wall, best.csv == reference ? "" : "  OUTPUT DIFFERS");
+      const double ns = best.cpu / static_cast<double>(best.steps) * 1e9;
+      std::printf("%-20s lanes %d: %6.2f million test-steps/s, %5.2f ns per lane-step "
+                  "(%lld steps, %.2f s, wall %.2f s)%s\n",
+                  name, lanes, 1e3 / ns, ns, best.steps, best.cpu, best.wall,
+                  best.csv == reference ? "" : "  OUTPUT DIFFERS");
       std::fflush(stdout);
       if (series.front().first == name) {
         if (lanes == 1) cpu1 = best.cpu, wall1 = best.wall;
-        if (lanes == widest) cpu_widest = best.cpu, wall_widest = best.wall;
+        if (lanes == widest) cpu_widest = best.cpu, wall_widest = best.wall, ns_widest = ns;
       }
     }
   }
+  std::printf("of bound %.3f (preset 2, %d lanes)\n", bound / ns_widest, widest);
   std::printf("wall-clock ratio %.3f\n", wall1 / wall_widest);
   std::printf("ratio %.3f\n", cpu1 / cpu_widest);
   return 0;

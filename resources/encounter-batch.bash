@@ -49,7 +49,7 @@ _encounter_batch() {
       COMPREPLY=($(compgen -W 'euler-sums gauss-radau bulirsch-stoer' -- "$cur"))
       return ;;
     --lanes)
-      COMPREPLY=($(compgen -W '1 2 4' -- "$cur"))
+      COMPREPLY=($(compgen -W '1 2 4 8' -- "$cur"))
       return ;;
     --max-steps)
       # no limit, and the default

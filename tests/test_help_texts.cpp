@@ -93,7 +93,7 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
       {"--set", "m1= m2= m3= dist1= dist2= start= end= tdfact= dalpha="},
       {"--unit", "au km"},
       {"--integrator", "euler-sums gauss-radau bulirsch-stoer"},
-      {"--lanes", "1 2 4"},
+      {"--lanes", "1 2 4 8"},
       {"--max-steps", "0 50000000"},
       {"--png-size", "312x286 624x572 1248x1144"},
       {"--png", dir + "run.csv " + dir + "run.json"},

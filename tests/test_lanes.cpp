@@ -1,10 +1,13 @@
 // Tests side by side in SIMD lanes print what one test at a time prints, to
 // the last byte: every preset, every way a test ends (also in the middle of a
 // lane group), the pause, the step limit, pictures and shards, on one and two
-// threads.
+// threads, and seeded random series in every layout of the lanes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
+#include <random>
 
 #include "series/series_port.h"
 #include "series/lane_series.h"
@@ -32,7 +35,7 @@ class Lanes : public testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     if (!lab::LanesSupported(GetParam())) {
-      GTEST_SKIP() << "this processor has no AVX2: four lanes are not tested";
+      GTEST_SKIP() << "this processor has no AVX2: eight lanes are not tested";
     }
   }
 
@@ -91,58 +94,132 @@ TEST_P(Lanes, PicturesAndShards) {
   ExpectSame({"--test", "2", "--set", "tdfact=0.2", "--set", "end=90", "--shard", "2/3"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, Lanes, testing::Values(2, 4),
+INSTANTIATE_TEST_SUITE_P(Widths, Lanes, testing::Values(2, 4, 8),
                          [](const auto& info) { return std::to_string(info.param) + "Lanes"; });
 
-// A source that has no test at hand while lanes run (a bound on running
-// ahead) holds back no test and loses none.
-TEST(LaneRunner, TestsNotToBeHadAtOnce) {
+// The start states of a series as the windows would run it, with the fields
+// given as {field, text}.
+std::vector<lab::SimState> StartsOf(const std::vector<std::pair<int, std::string>>& fields) {
   lab::SimState base;
   lab::HeadlessPort setup(base);
   lab::Form_Load(base, setup);
-  setup.Paste(10, "0");
-  setup.Paste(13, "0.05");  // t d fact: short tests
-  setup.Paste(12, "70");
+  for (const auto& [field, text] : fields) setup.Paste(field, text);
   base.runstate = 0;
   lab::StartSeries(base, setup);
   std::vector<lab::SimState> starts;
   for (lab::SimState s = base; starts.empty() || s.alpha0 <= s.alphaend;
        s.alpha0 = s.alpha0 + s.dalpha) {
     starts.push_back(s);
-    ASSERT_TRUE(lab::INITIALISE(s, setup));
+    if (!lab::INITIALISE(s, setup)) break;
   }
-  auto row_text = [](const lab::TestRow& row) {
-    std::string text;
-    for (const auto& cell : row.row1) text += cell + ',';
-    return text + std::to_string(row.steps) + ',' + row.end;
-  };
-  std::vector<std::string> one, lanes(starts.size());
-  for (lab::SimState s : starts) {
-    lab::SeriesPort port(s, 0, [&](const lab::TestRow& row) { one.push_back(row_text(row)); });
+  return starts;
+}
+
+// A test's row with its unrounded values to the last bit.
+std::string RowText(const lab::TestRow& row) {
+  std::string text;
+  for (const auto& cell : row.row1) text += cell + ',';
+  char bits[256];
+  std::snprintf(bits, sizeof bits, "%a,%a,%a,%a,%a,%a,%a,", row.t_s, row.v[0], row.v[1], row.v[2],
+                row.r3, row.rmin, row.energy_err.value_or(0));
+  return text + bits + std::to_string(row.steps) + ',' + row.end;
+}
+
+std::vector<std::string> OneAtATime(std::vector<lab::SimState> starts, std::int64_t max_steps) {
+  std::vector<std::string> rows;
+  for (lab::SimState& s : starts) {
+    lab::SeriesPort port(s, max_steps, [&](const lab::TestRow& row) { rows.push_back(RowText(row)); });
     lab::RunOneTest(s, port);
   }
+  return rows;
+}
 
-  std::vector<lab::SimState> states = starts;
+// The rows of the tests run in lanes of the given shape; a source that
+// answers only every `every`-th question while lanes run (as a bound on
+// running ahead does).
+std::vector<std::string> InLanes(std::vector<lab::SimState> states, lab::LaneShape shape,
+                                 std::int64_t max_steps, int every) {
+  std::vector<std::string> rows(states.size());
   std::vector<std::unique_ptr<lab::SeriesPort>> ports(states.size());
-  std::vector<std::size_t> held(4);
+  std::vector<std::size_t> held(lab::kMaxLanes);
   std::size_t taken = 0;
   int asked = 0;
   auto next = [&](int slot, lab::LaneTest* test, bool wait) {
-    if ((!wait && ++asked % 3 != 0) || taken == states.size()) return false;
+    if ((!wait && ++asked % every != 0) || taken == states.size()) return false;
     const std::size_t i = held[slot] = taken++;
     ports[i] = std::make_unique<lab::SeriesPort>(
-        states[i], 0, [&, i](const lab::TestRow& row) { lanes[i] = row_text(row); });
+        states[i], max_steps, [&, i](const lab::TestRow& row) { rows[i] = RowText(row); });
     *test = {&states[i], ports[i].get()};
     return true;
   };
-  lab::RunTestsInLanes(2, next, [&](int slot) { ports[held[slot]].reset(); }, nullptr);
-  EXPECT_EQ(lanes, one);
+  lab::RunTestsInLanes(shape, next, [&](int slot) { ports[held[slot]].reset(); }, nullptr);
+  rows.erase(std::remove(rows.begin(), rows.end(), std::string()), rows.end());
+  return rows;
+}
+
+// Every layout the kernels have: one or two groups of SSE2 or AVX2 lanes.
+std::vector<lab::LaneShape> Shapes() {
+  std::vector<lab::LaneShape> shapes;
+  for (lab::LaneShape shape : {lab::LaneShape{2, 1}, {2, 2}, {4, 1}, {4, 2}}) {
+    if (lab::ShapeSupported(shape)) shapes.push_back(shape);
+  }
+  return shapes;
+}
+
+// A source that has no test at hand while lanes run (a bound on running
+// ahead) holds back no test and loses none.
+TEST(LaneRunner, TestsNotToBeHadAtOnce) {
+  const auto starts = StartsOf({{10, "0"}, {13, "0.05"}, {12, "70"}});  // short tests
+  const std::vector<std::string> one = OneAtATime(starts, 0);
   EXPECT_EQ(one.size(), 8u);
+  for (lab::LaneShape shape : Shapes()) {
+    SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
+    EXPECT_EQ(InLanes(starts, shape, 0, 3), one);
+  }
+}
+
+// Seeded random series of several presets, step sizes and angles: every
+// layout of lanes gives every test's row to the last digit, also when tests
+// are handed out late and lanes fall idle in the middle of a series.
+TEST(LaneRunner, RandomSeriesInEveryLayout) {
+  std::mt19937 random(20261207);
+  const char* const presets[] = {"0", "1", "2", "3", "4", "5", "6", "7", "101", "105"};
+  auto pick = [&](double low, double high, const char* format) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, std::uniform_real_distribution<double>(low, high)(random));
+    return std::string(text);
+  };
+  int tests = 0;
+  for (int series = 0; series < 6; ++series) {
+    const std::string preset = presets[random() % std::size(presets)];
+    const std::string start = pick(0, 300, "%.1f");
+    const std::vector<std::pair<int, std::string>> fields = {
+        {10, preset}, {11, start}, {12, pick(std::stod(start) + 20, 359, "%.1f")},
+        {13, pick(0.03, 0.4, "%.3f")}, {14, pick(2, 15, "%.2f")}};
+    const auto starts = StartsOf(fields);
+    const std::int64_t max_steps = 4000 + static_cast<std::int64_t>(random() % 20000);
+    const std::vector<std::string> one = OneAtATime(starts, max_steps);
+    tests += static_cast<int>(one.size());
+    for (lab::LaneShape shape : Shapes()) {
+      SCOPED_TRACE("preset " + preset + " in " + std::to_string(shape.width) + " x " +
+                   std::to_string(shape.groups) + " lanes, max steps " + std::to_string(max_steps));
+      EXPECT_EQ(InLanes(starts, shape, max_steps, 1 + series % 3), one);
+    }
+  }
+  EXPECT_GT(tests, 40);
 }
 
 TEST(LanesOption, WidthsOnOffer) {
-  EXPECT_TRUE(lab::LanesSupported(2));
-  EXPECT_EQ(lab::WidestLanes(), lab::LanesSupported(4) ? 4 : 2);
+  for (int lanes : {1, 2, 4}) EXPECT_TRUE(lab::LanesSupported(lanes)) << lanes;
+  EXPECT_FALSE(lab::LanesSupported(3));
+  EXPECT_EQ(lab::WidestLanes(), lab::LanesSupported(8) ? 8 : 4);
+  // Four lanes are two SSE2 groups where AVX2 is missing; eight need AVX2.
+  const lab::LaneShape four = lab::ShapeOfLanes(4), eight = lab::ShapeOfLanes(8);
+  EXPECT_EQ(four.lanes(), 4);
+  EXPECT_EQ(four.groups, lab::LanesSupported(8) ? 1 : 2);
+  if (lab::LanesSupported(8)) {
+    EXPECT_EQ(eight.width * 10 + eight.groups, 42);
+  }
 }
 
 }  // namespace

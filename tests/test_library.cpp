@@ -73,8 +73,8 @@ TEST(Library, RefusalsAreInputErrorsInTheCommandLinesWords) {
 TEST(Library, OptionsAreCheckedAgainstTheTableOfOptions) {
   using Set = void (*)(encounter::SeriesOptions&);
   const std::pair<Set, std::string> cases[] = {
-      {[](auto& o) { o.lanes = 3; }, "lanes takes 1, 2 or 4, not 3"},
-      {[](auto& o) { o.lanes = -1; }, "lanes takes 1, 2 or 4, not -1"},
+      {[](auto& o) { o.lanes = 3; }, "lanes takes 1, 2, 4 or 8, not 3"},
+      {[](auto& o) { o.lanes = -1; }, "lanes takes 1, 2, 4 or 8, not -1"},
       {[](auto& o) { o.jobs = -1; }, "jobs takes a number of threads from 1 to 1024, not -1"},
       {[](auto& o) { o.jobs = 1025; }, "jobs takes a number of threads from 1 to 1024, not 1025"},
       {[](auto& o) { o.max_steps = -1; },
@@ -109,7 +109,7 @@ TEST(Library, OptionsAreSetFromTheirTexts) {
   EXPECT_EQ(o.max_steps, 0);
   EXPECT_TRUE(o.crosscheck);
   const std::pair<std::pair<const char*, const char*>, const char*> refused[] = {
-      {{"lanes", "0"}, "lanes takes 1, 2 or 4, not \"0\""},
+      {{"lanes", "0"}, "lanes takes 1, 2, 4 or 8, not \"0\""},
       {{"jobs", "0"}, "jobs takes a number of threads from 1 to 1024, not \"0\""},
       {{"jobs", "2x"}, "jobs takes a number of threads from 1 to 1024, not \"2x\""},
       {{"max_steps", "9223372036854775808"},

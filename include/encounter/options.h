@@ -24,7 +24,7 @@ struct OptionInfo {
   std::string name;     // the field, and Python's keyword: "lanes"
   std::string option;   // the command line's option: "--lanes"
   OptionKind kind = OptionKind::kFlag;
-  std::string takes;    // the values it takes, in words: "1, 2 or 4"
+  std::string takes;    // the values it takes, in words: "1, 2, 4 or 8"
   std::string meaning;  // what it does, with its unit
   // Left at its default (0 for a whole number), it means what `meaning`
   // says of the default; given, it must be one of `takes`.

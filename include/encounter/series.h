@@ -25,7 +25,7 @@ struct SeriesOptions {
   // continuous time.
   std::string integrator = "euler-sums";
   bool crosscheck = false;  // every test also under gauss-radau, compared
-  int lanes = 0;            // tests side by side per thread: 1, 2, 4; 0: widest
+  int lanes = 0;            // tests side by side per thread: 1, 2, 4, 8; 0: fastest
   int jobs = 0;             // threads; 0: one per core
   int shard = 0, shards = 0;  // run the shard-th of shards interleaved parts
   // Next is pressed at the first display step at which a test has run this

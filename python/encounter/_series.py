@@ -310,7 +310,7 @@ def series(test: str | float | None = None, *, unit: str | None = None,
     integrator "euler-sums" (None: the windows' fixed step), "gauss-radau" or
                "bulirsch-stoer"
     crosscheck every test under both methods, compared
-    jobs       threads, 1 to 1024 (None: one per core); lanes: 1, 2, 4 (None: widest)
+    jobs       threads, 1 to 1024 (None: one per core); lanes: 1, 2, 4, 8 (None: fastest)
     max_steps  Next is pressed once a test has run this many steps (0: never;
                None: 50000000)
     energy     add energy_err; full: add the unrounded values

@@ -22,8 +22,8 @@ HOSTILE = [-1, 0, 1, 2, 3, 4, 1025, 1.5, 2.0, -0.0, float("nan"), float("inf"), 
 # What the command line says of these values (its option taking the value's
 # text); a flag takes no value there, so only the words are compared.
 KNOWN_REFUSALS = [
-    ("lanes", 3, '--lanes takes 1, 2 or 4, not "3"'),
-    ("lanes", 0, '--lanes takes 1, 2 or 4, not "0"'),
+    ("lanes", 3, '--lanes takes 1, 2, 4 or 8, not "3"'),
+    ("lanes", 0, '--lanes takes 1, 2, 4 or 8, not "0"'),
     ("jobs", -1, '--jobs takes a number of threads from 1 to 1024, not "-1"'),
     ("max_steps", -1,
      '--max-steps takes a whole number from 0 to 9223372036854775807, not "-1"'),

@@ -76,11 +76,11 @@ def test_two_series_in_two_threads_are_those_run_one_after_the_other():
 def test_threads_that_cannot_start_raise_an_error_and_the_interpreter_lives_on():
     script = ("import encounter\n"
               "try:\n"
-              "    encounter.series(2, dalpha=0.1, max_steps=1000, jobs=1000, progress=False)\n"
+              "    encounter.series(2, dalpha=0.1, max_steps=1000, jobs=1000, lanes=1, progress=False)\n"
               "except encounter.Error as e:\n"
               "    print(e)\n"
               "print('alive')\n")
-    limit = 3 << 30  # a small machine's address space: not 1000 threads' stacks
+    limit = 3 << 30  # a small machine's address space: not 1000 threads' stacks (one test each)
     r = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=False,
                        preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit)))
     assert r.returncode == 0, r.stderr

@@ -17,12 +17,12 @@ struct Slot {
 
 class LaneRunner {
  public:
-  LaneRunner(int width, const LaneNext& next, const std::function<void(int)>& done)
-      : width_(width), next_(next), done_(done), slots_(width) {}
+  LaneRunner(LaneShape shape, const LaneNext& next, const std::function<void(int)>& done)
+      : shape_(shape), width_(shape.lanes()), next_(next), done_(done), slots_(width_) {}
 
   void Run(std::atomic<std::int64_t>* running_steps) {
     for (std::uint64_t round = 0; TakeTests(); ++round) {
-      const LaneStop stop = AdvanceLanes(*block_, width_, active_);
+      const LaneStop stop = AdvanceLanes(*block_, shape_, active_);
       for (int k = 0; k < width_; ++k) {
         const unsigned bit = 1u << k;
         if ((stop.redo | stop.finish) & bit) GoOnScalar(k, (stop.redo & bit) != 0);
@@ -107,7 +107,8 @@ class LaneRunner {
     done_(k);
   }
 
-  int width_;
+  LaneShape shape_;
+  int width_;  // lanes in all
   const LaneNext& next_;
   const std::function<void(int)>& done_;
   std::vector<Slot> slots_;
@@ -118,9 +119,9 @@ class LaneRunner {
 
 }  // namespace
 
-void RunTestsInLanes(int width, const LaneNext& next, const std::function<void(int)>& done,
+void RunTestsInLanes(LaneShape shape, const LaneNext& next, const std::function<void(int)>& done,
                      std::atomic<std::int64_t>* running_steps) {
-  LaneRunner(width, next, done).Run(running_steps);
+  LaneRunner(shape, next, done).Run(running_steps);
 }
 
 }  // namespace lab

@@ -9,6 +9,7 @@
 
 #include "state/sim_state.h"
 #include "port/display_port.h"
+#include "simulation/lane_step.h"
 
 namespace lab {
 
@@ -27,7 +28,7 @@ struct LaneTest {
 // and false means the series has no more tests.
 using LaneNext = std::function<bool(int slot, LaneTest* test, bool wait)>;
 
-// Runs tests in `width` lanes (2 or 4, LanesSupported) until next has none
+// Runs tests in the lanes of `shape` (ShapeSupported) until next has none
 // left. done(slot) follows the end of the slot's test, which has then made
 // every report RunOneTest makes. running_steps, when given, now and then
 // receives the steps taken so far by the running tests.
@@ -36,7 +37,7 @@ using LaneNext = std::function<bool(int slot, LaneTest* test, bool wait)>;
 // ends, in the same order for each test; the yield at the end of a step that
 // only moves the bodies is left out. That suits the batch runner's port,
 // which acts only in display steps, not a user at the windows.
-void RunTestsInLanes(int width, const LaneNext& next, const std::function<void(int slot)>& done,
+void RunTestsInLanes(LaneShape shape, const LaneNext& next, const std::function<void(int slot)>& done,
                      std::atomic<std::int64_t>* running_steps);
 
 }  // namespace lab

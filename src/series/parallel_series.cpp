@@ -96,7 +96,7 @@ void WorkInLanes(const ParallelSettings& settings, Pool& pool, int worker) {
     pool.Done(h.taken.seq, std::move(h.o));
     held[slot].reset();
   };
-  RunTestsInLanes(settings.lanes, LaneNext(next), done,
+  RunTestsInLanes(ShapeOfLanes(settings.lanes), LaneNext(next), done,
                   settings.progress ? &settings.progress->running[worker] : nullptr);
 }
 

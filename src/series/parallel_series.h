@@ -81,7 +81,7 @@ struct ParallelSettings {
   ProgressCounters* progress = nullptr;  // one running entry per worker at least
   // Runs one test (RunOneTest when empty).
   std::function<void(SimState&, SeriesPort&)> run_test;
-  int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2 or 4)
+  int lanes = 1;  // tests side by side in each thread's SIMD lanes (1, 2, 4 or 8)
   const RunStop* stop = nullptr;  // asked between tests and at every display step
   // The tests a worker holds at once: its lanes, when it runs the tests itself.
   int TestsPerWorker() const { return lanes > 1 && !run_test ? lanes : 1; }

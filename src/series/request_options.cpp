@@ -82,10 +82,11 @@ const std::vector<Entry<S>>& SeriesEntries() {
       {{"crosscheck", "--crosscheck", K::kFlag, "true or false",
         "run every test under gauss-radau too and compare the outcomes", "false"},
        &S::crosscheck},
-      {{"lanes", "--lanes", K::kWhole, "1, 2 or 4",
-        "tests side by side in each thread's vector registers; the results are the same",
-        "the widest the processor has"},
-       &S::lanes, 1, 4, {"1", "2", "4"}, true},
+      {{"lanes", "--lanes", K::kWhole, "1, 2, 4 or 8",
+        "tests side by side in each thread's vector registers (8: two groups of 4, needs "
+        "AVX2); the results are the same",
+        "8 with AVX2, else 4"},
+       &S::lanes, 1, 8, {"1", "2", "4", "8"}, true},
   };
   return entries;
 }

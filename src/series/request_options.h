@@ -13,7 +13,7 @@
 namespace lab {
 
 // The text of an option's value as the command line reads it into the
-// options; "" when it takes it, else why not ("lanes takes 1, 2 or 4, not
+// options; "" when it takes it, else why not ("lanes takes 1, 2, 4 or 8, not
 // "3""). An unknown name is refused too.
 std::string ReadSeriesOption(encounter::SeriesOptions& options, const std::string& name,
                              const std::string& text);

@@ -35,8 +35,9 @@ constexpr int kPairJ[3] = {1, 2, 2};
 
 }  // namespace
 
-LaneStop AdvanceLanes2(LaneBlock& b, unsigned active) {
-  return LaneKernel<Sse2Ops>::Advance(b, active);
+LaneStop AdvanceSse2Lanes(LaneBlock& b, int groups, unsigned active) {
+  return groups == 2 ? LaneKernel<Sse2Ops, 2>::Advance(b, active)
+                     : LaneKernel<Sse2Ops, 1>::Advance(b, active);
 }
 
 bool FitsLane(const SimState& s) {
@@ -133,14 +134,29 @@ void CopyLane(LaneBlock& b, int from, int to) {
   }
 }
 
-int WidestLanes() { return __builtin_cpu_supports("avx2") ? 4 : 2; }
+namespace {
+bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
+}  // namespace
 
-bool LanesSupported(int width) {
-  return width == 1 || width == 2 || (width == 4 && __builtin_cpu_supports("avx2"));
+bool LanesSupported(int lanes) {
+  return lanes == 1 || lanes == 2 || lanes == 4 || (lanes == 8 && HasAvx2());
 }
 
-LaneStop AdvanceLanes(LaneBlock& b, int width, unsigned active) {
-  return width == 4 ? AdvanceLanes4(b, active) : AdvanceLanes2(b, active);
+int WidestLanes() { return HasAvx2() ? 8 : 4; }
+
+LaneShape ShapeOfLanes(int lanes) {
+  const int width = lanes >= 4 && HasAvx2() ? 4 : 2;
+  return {width, lanes / width};
+}
+
+bool ShapeSupported(LaneShape shape) {
+  return (shape.groups == 1 || shape.groups == 2) &&
+         (shape.width == 2 || (shape.width == 4 && HasAvx2()));
+}
+
+LaneStop AdvanceLanes(LaneBlock& b, LaneShape shape, unsigned active) {
+  return shape.width == 4 ? AdvanceAvx2Lanes(b, shape.groups, active)
+                          : AdvanceSse2Lanes(b, shape.groups, active);
 }
 
 }  // namespace lab

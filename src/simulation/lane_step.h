@@ -1,7 +1,8 @@
 // Several tests of a series side by side in one core's SIMD lanes. The step is
 // a chain of dependent divisions and square roots; one test leaves the core
-// waiting on each result, while two or four independent tests, one per lane
-// of a vector register, keep it busy. Each lane performs exactly the
+// waiting on each result, while independent tests, one per lane of a vector
+// register and two registers' groups of lanes stepped side by side, keep the
+// divider busy. Each lane performs exactly the
 // operations of the three-body step of the run loop (AdvanceBodies and
 // TrackEncounter) in the same order and rounds alone, so every test's numbers
 // are those of the scalar path to the last bit.
@@ -19,11 +20,19 @@
 
 namespace lab {
 
-inline constexpr int kMaxLanes = 4;
+inline constexpr int kMaxLanes = 8;
+
+// How a thread's lanes are laid out: `groups` vector registers of `width`
+// lanes each (2 in SSE2, 4 in AVX2), every group its own chain of the step.
+struct LaneShape {
+  int width = 2;
+  int groups = 1;
+  int lanes() const { return width * groups; }
+};
 
 // The tests of the lanes, one array entry per lane (struct of arrays). Pair
 // p of the tables is (0, 1), (0, 2), (1, 2) for p = 0, 1, 2.
-struct alignas(32) LaneBlock {
+struct alignas(64) LaneBlock {
   using Lanes = double[kMaxLanes];
   // Fixed through a test.
   Lanes mg[3];                          // m(k) × G
@@ -62,16 +71,24 @@ void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r);
 // Lane `to` computes the same as lane `from`: an idle lane does harmless work.
 void CopyLane(LaneBlock& b, int from, int to);
 
-// 4 where the processor has AVX2, else 2.
+// Tests in flight per thread, as the user asks for them: 1 (one at a time),
+// 2 (one SSE2 register), 4 (one AVX2 register, or two SSE2 registers without
+// AVX2) and 8 (two AVX2 registers, AVX2 only).
+bool LanesSupported(int lanes);
+// The fastest the processor offers: 8 with AVX2, else 4.
 int WidestLanes();
-bool LanesSupported(int width);
+// The layout of a supported number of lanes above 1.
+LaneShape ShapeOfLanes(int lanes);
+// Whether this processor can run a layout (1 or 2 groups; AVX2 for width 4).
+bool ShapeSupported(LaneShape shape);
 
-// Steps the lanes in `active` (a bit mask) until one of them stops. width is
-// 2 or 4 and must be supported.
-LaneStop AdvanceLanes(LaneBlock& b, int width, unsigned active);
+// Steps the lanes in `active` (a bit mask) until one of them stops. The
+// shape must be supported.
+LaneStop AdvanceLanes(LaneBlock& b, LaneShape shape, unsigned active);
 
-// The kernels of each width (lane_step.cpp, lane_step_avx2.cpp).
-LaneStop AdvanceLanes2(LaneBlock& b, unsigned active);
-LaneStop AdvanceLanes4(LaneBlock& b, unsigned active);
+// The kernels of each instruction set (lane_step.cpp, lane_step_avx2.cpp),
+// for 1 or 2 groups.
+LaneStop AdvanceSse2Lanes(LaneBlock& b, int groups, unsigned active);
+LaneStop AdvanceAvx2Lanes(LaneBlock& b, int groups, unsigned active);
 
 }  // namespace lab

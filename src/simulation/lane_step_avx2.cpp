@@ -1,5 +1,5 @@
-// The four-lane step, compiled for processors with AVX2 and called only on
-// them (WidestLanes, LanesSupported). Only AVX2 is enabled, not FMA: no lane
+// The step in groups of four lanes, compiled for processors with AVX2 and
+// called only on them (LanesSupported, ShapeSupported). Only AVX2 is enabled, not FMA: no lane
 // fuses a multiply and an add.
 #include <immintrin.h>
 
@@ -30,8 +30,9 @@ struct Avx2Ops {
 
 }  // namespace
 
-LaneStop AdvanceLanes4(LaneBlock& b, unsigned active) {
-  return LaneKernel<Avx2Ops>::Advance(b, active);
+LaneStop AdvanceAvx2Lanes(LaneBlock& b, int groups, unsigned active) {
+  return groups == 2 ? LaneKernel<Avx2Ops, 2>::Advance(b, active)
+                     : LaneKernel<Avx2Ops, 1>::Advance(b, active);
 }
 
 }  // namespace lab

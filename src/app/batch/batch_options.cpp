@@ -72,9 +72,10 @@ Every option that takes a value may also be written with "=" before it
                    add the columns acc_end .. differs (see below); the other
                    columns are those of the --integrator method; a closing
                    line on standard error counts the rows whose outcome differs
-  --lanes 1|2|4    run 1, 2 or 4 tests side by side in each thread's vector
-                   registers (default: 4 where the processor has AVX2, else
-                   2; 1 runs one test at a time); the output is the same
+  --lanes 1|2|4|8  run 1, 2, 4 or 8 tests side by side in each thread's
+                   vector registers (8: two groups of 4 stepped in turn, with
+                   AVX2 only; default: 8 where the processor has AVX2, else
+                   4; 1 runs one test at a time); the output is the same
   --quiet          no progress and no last line on standard error (warnings
                    and their count remain)
   --progress-every SECONDS
