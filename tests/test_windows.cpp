@@ -448,8 +448,10 @@ void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
       p.form1.close();
     });
     QVERIFY(RunUntilEnd(p, 10000));
-    QCOMPARE(QStringList{told}, BatchSays({"--set", "dist2=0.00005 AU", "--set", "end=10"},
-                                          QStringLiteral("encounter-batch: warning: ")));
+    // The first test's speed caveat, if it came already, is added below.
+    QCOMPARE(QStringList{told.section(QStringLiteral("\n\n"), 0, 0)},
+             BatchSays({"--set", "dist2=0.00005 AU", "--set", "end=10"},
+                       QStringLiteral("encounter-batch: warning: ")));
     QVERIFY(told.startsWith(QStringLiteral("body 3 starts 7480 km from the centre, inside")));
   }
   Program p;

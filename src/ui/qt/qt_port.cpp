@@ -358,7 +358,9 @@ void QtPort::TestFinished(const TestSummary& summary) {
                                            {s_.m[0] > 0, s_.m[1] > 0, s_.m[2] > 0});
     if (!caveat.empty()) {
       caveat_told_ = true;
-      ShowMessage(caveat);
+      // Below a message still shown (what Start found in the fields), not over it.
+      const bool shown = message_box_ && message_box_->isVisible() && !last_message_.empty();
+      ShowMessage(shown ? last_message_ + "\n\n" + caveat : caveat);
     }
   }
 }
