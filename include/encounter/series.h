@@ -64,9 +64,9 @@ struct Row {
   bool v3_red = false;       // body 3 ended faster than its escape speed
   std::int64_t steps = 0;
   End end = End::kNone;
-  bool best = false;  // the test entered row 2: the best so far
+  bool best = false;  // the best so far: its ratio below every earlier test's
   // Speed / escape speed of the body the best rule compares, for tests that
-  // could enter row 2.
+  // could be the best.
   std::optional<double> ratio;
   int ratio_body = 0;  // whose speed ratio divides: 1 or 2 (0 without a ratio)
   std::optional<double> energy_err;  // relative change of the total energy

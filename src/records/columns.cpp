@@ -133,7 +133,8 @@ const std::vector<Column> kColumns = {
      "limit (the step limit), next (Next pressed) or none",
      [](const T& t) { return t.end; }, [](const R& r) { return static_cast<double>(r.end); }},
     {"best", G::kFixed, F::kFlag, false, true, U::kNone, Ty::kFlag,
-     "1 when the test entered row 2 (the best test so far: the smallest ratio)",
+     "1 when the test is the best so far: its ratio is below every earlier test's (the Data "
+     "Display shows it in row 2)",
      [](const T& t) { return Flag(t.best); }, [](const R& r) { return r.best ? 1.0 : 0.0; }},
     {"energy_err", G::kEnergy, F::kDigits6, true, false, U::kNone, Ty::kReal,
      "relative change of the total energy over the test; empty after an absorption",
@@ -169,7 +170,7 @@ const std::vector<Column> kColumns = {
      [](const R& r) { return r.differs ? 1.0 : 0.0; }},
     {"ratio", G::kRatio, F::kDigits17, true, true, U::kNone, Ty::kReal,
      "speed of body 1 or 2 (ratio_body) divided by vesc, 17 digits; empty when the test could "
-     "not enter row 2",
+     "not be the best (body 2 ended within the absorption distance, or no escape speed)",
      [](const T& t) { return t.candidate ? ExactText(t.ratio) : ""; },
      [](const R& r) { return Opt(r.ratio); }},
     {"t_s", G::kFull, F::kShortest, false, true, U::kSeconds, Ty::kReal,
