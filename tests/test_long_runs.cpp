@@ -19,6 +19,7 @@
 
 #include "app/batch/progress.h"
 #include "batch_run_helper.h"
+#include "encounter/version.h"
 #include "records/json_reader.h"
 #include "records/texts.h"
 
@@ -292,13 +293,14 @@ TEST_F(Rerun, TheShellCommandLineRepeatsTheRun) {
 }
 
 TEST_F(Rerun, RefusesRecordsOfOtherVersionsSeriesOrPrograms) {
+  const std::string version = encounter::Version();
   const struct {
     std::vector<std::string> args;
-    const char* why;
+    std::string why;
   } cases[] = {
       {{"--rerun", Changed("\"version\": \"", "\"version\": \"0.")},
-       "was written by version \"0.0.3.0\" of encounter-batch; this is version 0.3.0, whose "
-       "results may differ: rerun it with version \"0.0.3.0\""},
+       "was written by version \"0." + version + "\" of encounter-batch; this is version " + version +
+           ", whose results may differ: rerun it with version \"0." + version + "\""},
       {{"--rerun", Changed("\"series\": \"", "\"series\": \"0")}, "not the series \"0"},
       {{"--rerun", Changed("\"end=20\"", "\"end=30\"")}, "the record was changed"},
       {{"--rerun", Changed("\"program\": \"encounter-batch\"", "\"program\": \"x\"")},
