@@ -85,6 +85,7 @@ struct MapSummary {
   std::string refined;
   std::vector<std::string> warnings;
   std::int64_t untrusted = 0;     // tests whose result should not be trusted
+  std::int64_t caveats = 0;       // tests that ended faster than a tenth of light's speed
   // With crosscheck: the cells compared, and those whose outcome differs.
   std::int64_t cross_rows = 0, cross_differing = 0;
   std::optional<ShardFrame> frame;  // when sharded (tests: cells)

@@ -102,6 +102,7 @@ MapSummary Map::Run(const CellCallback& on_cell, const ProgressCallback& on_prog
     if (on_cell) on_cell(cell);
   };
   events.warning = lab::KeepWarning(summary, on_warning);
+  events.caveat = lab::KeepCaveat(summary, on_warning);
   if (on_progress) {
     events.progress = [&](std::int64_t done, std::int64_t planned, std::int64_t steps) {
       on_progress(Progress{done, planned, steps});

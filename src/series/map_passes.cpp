@@ -61,6 +61,11 @@ RowEvents PreparedMap::EventsOfRows(const MapEvents& events, MapResult& result) 
     ++result.untrusted;
     if (events.warning) events.warning(Label(row) + ": " + text);
   };
+  rows.caveat = [this, &events, &result](int row, const std::string& text) {
+    ++result.warnings;
+    ++result.caveats;
+    if (events.caveat) events.caveat(Label(row) + ": " + text);
+  };
   return rows;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "control/headless_port.h"
+#include "series/run_series.h"
 
 namespace lab {
 
@@ -89,6 +90,9 @@ class RowOutcomes {
     const int row = plan_[k].row;
     if (const std::string w = judge_->Take(*o.result, tdfacts_[k]); !w.empty() && events_.warning)
       events_.warning(row, w);
+    const TestRow& t = *o.result;
+    if (const std::string c = SpeedCaveat(t.row1[0], t.v, t.massive); !c.empty() && events_.caveat)
+      events_.caveat(row, c);
     if (events_.test) events_.test(row, o.test, *o.result);
   }
 

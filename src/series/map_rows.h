@@ -41,6 +41,8 @@ struct RowEvents {
   std::function<void(int row, std::int64_t test, TestRow& result)> test;
   // A test whose result should not be trusted, as it is found.
   std::function<void(int row, const std::string& text)> warning;
+  // A test whose motion leaves Newtonian gravity (SpeedCaveat), as it is found.
+  std::function<void(int row, const std::string& text)> caveat;
   // After the last test of a row, with the row's cross-check tally.
   std::function<void(int row, const CrossTally& tally)> row_end;
 };

@@ -55,6 +55,8 @@ struct MapEvents {
   std::function<void(const MapCell& cell)> cell;
   // A test whose result should not be trusted, as it is found.
   std::function<void(const std::string& text)> warning;
+  // A test whose motion leaves Newtonian gravity, as it is found.
+  std::function<void(const std::string& text)> caveat;
   // Tests finished of those planned so far, and steps integrated, a few times
   // a second from a thread of the engine's own.
   std::function<void(std::int64_t done, std::int64_t planned, std::int64_t steps)> progress;
@@ -69,6 +71,7 @@ struct MapResult {
   std::int64_t sampled = 0, sampled_differing = 0;
   int warnings = 0;
   std::int64_t untrusted = 0;  // tests warned about (each one of the warnings)
+  std::int64_t caveats = 0;    // tests beyond the model (each one of the warnings)
   std::string last_lines, record_json, cross_summary;
   std::int64_t cross_differing = 0, cross_rows = 0;
   ShardChecksum checksum;  // of the lines handed out, for a shard's last line
