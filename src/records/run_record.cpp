@@ -163,7 +163,8 @@ std::string RunRecordJson(const RunRecord& m) {
     j << "null";
   }
   if (m.setup) JsonSetUp(j, m);
-  j << m.more_json << ",\n  \"warnings\": " << m.warnings << ",\n  \"untrusted\": " << m.untrusted
+  j << m.more_json << ",\n  \"warnings\": " << m.warnings << ",\n  \"untrusted\": "
+    << (m.untrusted ? std::to_string(*m.untrusted) : std::string("null"))
     << ",\n  \"start_time\": " << JsonString(m.start_time)
     << ",\n  \"end_time\": " << JsonString(UtcNow()) << ",\n  \"host\": "
     << JsonString(HostName()) << "\n}\n";

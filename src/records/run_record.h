@@ -47,7 +47,9 @@ struct RunRecord {
   std::int64_t max_steps = 0;
   std::int64_t series_tests = 0, tests = 0, written = 0;  // tests: of this run (or shard)
   int jobs = 0, warnings = 0;
-  std::int64_t untrusted = 0;  // tests whose energy changed by more than the limit
+  // Tests whose energy changed by more than the limit; none where the run
+  // did not follow the energy (the windows), so unknown rather than zero.
+  std::optional<std::int64_t> untrusted = 0;
   int shard = 0, shards = 0;
   // Further members, each written as ",\n  \"name\": value" (a map's axis).
   std::string more_json;

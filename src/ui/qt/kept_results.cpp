@@ -109,6 +109,7 @@ std::string KeptResults::SeriesRecordJson() const {
   m.start_time = start_time_;
   m.series_tests = m.tests = m.written = static_cast<std::int64_t>(rows_.size());
   m.jobs = 1;
+  m.untrusted = std::nullopt;  // the windows do not follow the total energy
   return RunRecordJson(m);
 }
 
