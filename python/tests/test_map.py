@@ -25,9 +25,10 @@ def m():
 
 @pytest.mark.parametrize("kwargs,args", [
     (dict(y=("dist2", 1.5, 3, 3), **KWARGS), ARGS),
-    (dict(y="dist2", y_from=1.5, y_to=3, y_count=5, end=40, dalpha=5, refine=1, full=True),
-     ["map", "--test", "2", "--set", "end=40", "--set", "dalpha=5", "--y", "dist2=1.5:3:5",
-      "--refine", "1", "--full"]),
+    (dict(y="tdfact", y_from=1, y_to=1.4, y_count=5, start=110, end=149, dalpha=1, refine=2,
+          full=True),
+     ["map", "--test", "2", "--set", "start=110", "--set", "end=149", "--set", "dalpha=1", "--y",
+      "tdfact=1:1.4:5", "--refine", "2", "--full"]),
     (dict(y=("dist2", 1.5, 3, 3), y_log=True, integrator="gauss-radau", **KWARGS),
      ARGS + ["--y-log", "--integrator", "gauss-radau"]),
 ], ids=["plain", "refine-full", "log-gr"])
@@ -37,11 +38,12 @@ def test_bytes_and_record_are_the_command_lines(kwargs, args):
     assert m.to_csv().encode() == expected
     assert batch(*m.meta["arguments"]) == expected  # the record runs it again
     assert m.meta["arguments"][0] == "map" and m.meta["map"]["rows"] == m.shape[0]
-    if "refine" in kwargs:  # the margins around the differing blocks take in all 45 cells
-        assert m.df["computed"].dtype == bool and m.computed == m.df["computed"].sum() == 45
-        assert m.refined == {"words": "refined: 100.0 % computed, none inferred", "sampled": 0,
-                             "sampled_differing": 0, "low": 0.0, "high": 1.0}
-        assert list(m.summary()["inferred"]) == [0] * 5 and m.meta["map"]["refined"] == m.refined["words"]
+    if "refine" in kwargs:  # 133 of the 200 cells computed, 30 of them the sample
+        assert m.df["computed"].dtype == bool and m.computed == m.df["computed"].sum() == 133
+        words = "refined: 66.5 % computed, sampled error 0.0 % [0.0, 11.4]"
+        assert m.refined == {"words": words, "sampled": 30, "sampled_differing": 0, "low": 0.0,
+                             "high": pytest.approx(0.1135, abs=1e-4)}
+        assert m.summary()["inferred"].sum() == 67 and m.meta["map"]["refined"] == words
     else:
         assert m.refined is None and "inferred" not in m.summary()
 
