@@ -28,6 +28,12 @@ inline Result Batch(std::vector<std::string> args, int jobs) {
   return Batch(args);
 }
 
+// The arguments with more after them.
+inline std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
 inline int Lines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }

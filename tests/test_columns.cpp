@@ -27,55 +27,11 @@ using batch_test::Result;
 // Cells as merge meets them in a shard: the printed forms are taken, anything
 // else in the same column refused.
 TEST(Columns, MergeTakesACellExactlyWhenItPrintsBackTheSame) {
-  const struct {
-    const char* column;
-    const char* cell;
-    bool taken;
-  } cases[] = {
-      {"alpha", "0.0720000000000001", true},  // 15 digits of 0.001 x 72
-      {"alpha", "2.99999999999999E-05", true},
-      {"alpha", "-12.5", true},
-      {"alpha", "0.07200000000000010", false},  // a trailing zero the printer drops
-      {"alpha", "2.99999999999999e-05", false},  // the fields print an upper-case E
-      {"alpha", "7.2E-02", false},
-      {"alpha", "+1", false},
-      {"v1", "21.375", true},
-      {"v1", "1.001", true},     // cut again from its double, it would read 1
-      {"v1", "21.3751", false},  // a fourth decimal where speeds are cut to 3
-      {"v1", "1.5E-05", false},
-      {"r3", "2.97", true},
-      {"r3", "2.971", false},
-      {"v1", "-0", false},
-      {"v1", "-1.5", false},  // a speed is not negative
-      {"v1", "021.375", false},
-      {"r3", "1.5E+15", true},
-      {"steps", "100", true},
-      {"steps", "0100", false},
-      {"v3_red", "1", true},
-      {"v3_red", "2", false},
-      {"end", "escaped", true},
-      {"end", "Escaped", false},
-      {"end", "", false},
-      {"acc_end", "", true},
-      {"vesc_heading", "Vesc #3", true},
-      {"vesc_heading", "Vesc #4", false},
-      {"energy_err", "-1.23457e-06", true},
-      {"energy_err", "-1.234567e-06", false},  // 7 digits where 6 are printed
-      {"ratio_diff", "0.0123", true},
-      {"ratio_diff", "0.01234", false},
-      {"ratio", "0.46739130434782611", true},
-      {"ratio", "0.4673913043478261", false},  // shortest, not 17 digits
-      {"ratio", "", true},
-      {"t_s", "0.4673913043478261", true},
-      {"t_s", "0.46739130434782611", false},
-      {"vesc_body", "3", true},
-      {"ratio_body", "0", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.column) + " \"" + c.cell + "\"");
-    const lab::Column* column = lab::ColumnNamed(c.column);
+  for (const auto& c : golden::Table("cell-forms.txt")) {
+    SCOPED_TRACE(c.args.at(0) + " \"" + c.args.at(1) + "\"");
+    const lab::Column* column = lab::ColumnNamed(c.args[0]);
     ASSERT_NE(column, nullptr);
-    EXPECT_EQ(lab::CellReadsBack(*column, c.cell), c.taken);
+    EXPECT_EQ(lab::CellReadsBack(*column, c.args[1]), c.text == "taken");
   }
 }
 

@@ -28,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using batch_test::Batch;
 using batch_test::Result;
+using batch_test::With;
 using golden::Dir;
 using golden::Read;
 
@@ -141,14 +142,6 @@ TEST(LogLines, EveryRunEndsWithItsLastLine) {
   EXPECT_NE(Batch({"--progress-every", "-1"}).err.find("from 0 to 86400"), std::string::npos);
 }
 
-TEST(RunRecord, ShellWordsReadBackAsTheyWere) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"dalpha=0.5", "dalpha=0.5"}, {"--shard=3/16", "--shard=3/16"}, {"", "''"},
-      {"2 AU", "'2 AU'"},           {"it's", "'it'\\''s'"},           {"$HOME*", "'$HOME*'"},
-  };
-  for (const auto& [word, quoted] : cases) EXPECT_EQ(lab::ShellWord(word), quoted);
-}
-
 TEST(RunRecord, JsonReaderTakesOurRecordsAndRefusesTheRest) {
   std::string error;
   // Every byte a record may hold comes back as it was written, those that
@@ -214,10 +207,8 @@ TEST(RunRecord, AShardsRecordCountsItsOwnTestsAndTheWholes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.run.front() + " " + c.shard);
-    auto args = c.run;
-    args.insert(args.end(), {"--quiet", "--meta", meta});
-    if (!c.shard.empty()) args.insert(args.end(), {"--shard", c.shard});
-    ASSERT_EQ(Batch(args).status, 0);
+    const auto args = With(c.run, {"--quiet", "--meta", meta});
+    ASSERT_EQ(Batch(c.shard.empty() ? args : With(args, {"--shard", c.shard})).status, 0);
     std::string error;
     const auto record = lab::ReadJson(Read(meta), &error);
     ASSERT_TRUE(record) << error;
@@ -349,10 +340,7 @@ TEST_F(Rerun, AddedOptionsWinOverTheRecordAndNothingElseMayBeAdded) {
   };
   for (const auto& c : taken) {
     SCOPED_TRACE(c.added.front());
-    std::vector<std::string> args = {"--rerun", record_};
-    args.insert(args.end(), c.added.begin(), c.added.end());
-    args.insert(args.end(), {"--meta", again});
-    const Result r = Batch(args);
+    const Result r = Batch(With(With({"--rerun", record_}, c.added), {"--meta", again}));
     ASSERT_EQ(r.status, 0) << r.err;
     const bool to_file = c.added.front() == "--output";
     EXPECT_EQ(to_file ? Read(out) : r.out, csv_);

@@ -419,6 +419,18 @@ QStringList BatchSays(const std::vector<std::string>& args, const QString& prefi
   return lines;
 }
 
+// Start clicked as a user does: the message on screen once the first test
+// runs; then the program is closed.
+QString ToldOnceRunning(Program& p) {
+  QString told;
+  QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
+  When([&] { return p.s.tcnt > 0; }, [&] {
+    if (p.port.MessageBox() && p.port.MessageBox()->isVisible()) told = p.port.MessageBox()->text();
+    p.form1.close();
+  });
+  return RunUntilEnd(p, 10000) ? told : QStringLiteral("(timed out)");
+}
+
 // Start checks the fields as the batch runner checks its options: a series
 // that would not end is not begun, and a typed text Start does not read as
 // it says is told once the series runs, in the batch runner's words.
@@ -440,14 +452,7 @@ void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
     Program p;
     p.Type(12, QStringLiteral("10"));
     p.Type(4, QStringLiteral("0.00005 AU"));
-    QString told;
-    QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
-    When([&] { return p.s.tcnt > 0; }, [&] {
-      told = p.port.MessageBox() && p.port.MessageBox()->isVisible() ? p.port.MessageBox()->text()
-                                                                      : QString();
-      p.form1.close();
-    });
-    QVERIFY(RunUntilEnd(p, 10000));
+    const QString told = ToldOnceRunning(p);
     // The first test's speed caveat, if it came already, is added below.
     QCOMPARE(QStringList{told.section(QStringLiteral("\n\n"), 0, 0)},
              BatchSays({"--set", "dist2=0.00005 AU", "--set", "end=10"},
@@ -458,14 +463,7 @@ void TestWindows::startRefusedOrWarnedInTheBatchRunnersWords() {
   p.Type(12, QStringLiteral("10"));
   p.Type(3, QStringLiteral("2"));     // read only with the unit AU
   p.Type(11, QStringLiteral("0,5"));  // reads as 0
-  QString told;
-  QTimer::singleShot(0, [&] { p.Click(Button::CommandStart); });
-  When([&] { return p.s.tcnt > 0; }, [&] {
-    told = p.port.MessageBox() && p.port.MessageBox()->isVisible() ? p.port.MessageBox()->text()
-                                                                    : QString();
-    p.form1.close();
-  });
-  QVERIFY(RunUntilEnd(p, 10000));
+  const QString told = ToldOnceRunning(p);
   const QStringList batch =
       BatchSays({"--set", "dist1=2", "--set", "start=0,5", "--set", "end=10"},
                 QStringLiteral("encounter-batch: warning: "));
