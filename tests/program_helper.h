@@ -105,8 +105,5 @@ inline batch_test::Result RunWith(const Launch& l, rlim_t memory_limit = RLIM_IN
   std::string err = ReadAll(c.err);
   return {Wait(c.pid), out, err};
 }
-inline batch_test::Result RunProgram(const std::vector<std::string>& args, Stdout kind) {
-  return RunWith(Launch{args, kind, "", "", RLIM_INFINITY});
-}
 
 }  // namespace program_test

@@ -51,19 +51,12 @@ class TestKeptResults : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void savedSeriesEqualsTheBatchRunner();
   void savedPictureIsTheDrawingArea();
 
  private:
-  QTemporaryDir data_home_;
+  window_test::KeptInTemporaryFolder kept_;
 };
-
-// Kept results go to a folder of the test, never to the user's.
-void TestKeptResults::initTestCase() {
-  QVERIFY(data_home_.isValid());
-  qputenv("XDG_DATA_HOME", data_home_.path().toUtf8());
-}
 
 void TestKeptResults::savedSeriesEqualsTheBatchRunner() {
   QTemporaryDir dir;

@@ -53,7 +53,6 @@ class TestMapWindow : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void opensFromBothContextMenus();
   void refusedAxisIsToldAndNothingRuns();
   void cellsAndFilesEqualTheBatchMapAndAClickReplaysACell();
@@ -61,15 +60,8 @@ class TestMapWindow : public QObject {
   void keptResultsAreTheNewestFifty();
 
  private:
-  QTemporaryDir data_home_;
+  window_test::KeptInTemporaryFolder kept_;
 };
-
-// Kept results go to a folder of the test, never to the user's.
-void TestMapWindow::initTestCase() {
-  QVERIFY(data_home_.isValid());
-  qputenv("XDG_DATA_HOME", data_home_.path().toUtf8());
-  QCOMPARE(lab::KeptFolder(), data_home_.path() + "/encounterlab");
-}
 
 void TestMapWindow::opensFromBothContextMenus() {
   Program p;
@@ -217,6 +209,7 @@ void TestMapWindow::stopMidMapKeepsTheCellsDone() {
 }
 
 void TestMapWindow::keptResultsAreTheNewestFifty() {
+  QCOMPARE(lab::KeptFolder(), kept_.dir.path() + "/encounterlab");
   QString error;
   for (int k = 0; k < lab::kKeptResults + 2; ++k)
     QVERIFY(lab::KeepResult(QStringLiteral("series, number %1").arg(k), false,

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -46,6 +47,12 @@ struct Program {
     return lab::RectFromTwips(l, t, w, h, form1.Scale());
   }
   int Down(double twips) const { return lab::PixelsDown(twips, form1.Scale()); }
+};
+
+// Kept results go to a folder of the test, never to the user's.
+struct KeptInTemporaryFolder {
+  QTemporaryDir dir;
+  KeptInTemporaryFolder() { qputenv("XDG_DATA_HOME", dir.path().toUtf8()); }
 };
 
 // A file's bytes, or "(missing)".
