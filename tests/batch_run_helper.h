@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "app/batch/batch_run.h"
 #include "golden.h"
 
@@ -32,6 +34,16 @@ inline Result Batch(std::vector<std::string> args, int jobs) {
 inline std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
+}
+
+// Refused before any work: status 2, nothing on standard output, and the
+// words on standard error.
+inline testing::AssertionResult Refused(const Result& r, const std::string& words) {
+  if (r.status == 2 && r.out.empty() && r.err.find(words) != std::string::npos)
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "status " << r.status << ", " << r.out.size()
+                                     << " bytes of output, not refused with \"" << words
+                                     << "\"; standard error:\n" << r.err;
 }
 
 inline int Lines(const std::string& text) {

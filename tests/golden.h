@@ -42,6 +42,14 @@ inline std::vector<std::string> Words(const std::string& text) {
   return {std::istream_iterator<std::string>(in), {}};
 }
 
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 // The cells of a CSV line, empty ones too ("a,,b," has four).
 inline std::vector<std::string> Cells(const std::string& line) {
   std::vector<std::string> cells(1);

@@ -52,12 +52,7 @@ TEST(CrossCheck, SameCsvForThreadsShardsAndMerge) {
 
 std::vector<std::vector<std::string>> Cells(const std::string& csv) {
   std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(csv);
-  for (std::string line; std::getline(lines, line);) {
-    rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
-  }
+  for (const std::string& line : golden::SplitLines(csv)) rows.push_back(golden::Cells(line));
   return rows;
 }
 

@@ -2,7 +2,6 @@
 // series that field text gives; the pictures show the cells where they
 // belong; shards merge to the map; refinement computes only where the
 // outcome changes, and what it computes is the full grid's.
-#include <png.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 
 #include "batch_run_helper.h"
 #include "encounter/map.h"
+#include "png_read.h"
 #include "series/map_refine.h"
 #include "svg_seen.h"
 
@@ -25,13 +25,8 @@ using batch_test::Result;
 using batch_test::With;
 using golden::Cells;
 using golden::Dir;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using png_test::Decode;
+using png_test::Picture;
 
 // Preset 2 at five angles, 0 to 40 degrees, by three start distances.
 const std::vector<std::string> kSmallMap = {"map", "--quiet", "--jobs", "2", "--test", "2", "--set",
@@ -62,13 +57,13 @@ TEST(Map, EachRowIsTheSeriesOfItsFieldText) {
     if (c.log) args.push_back("--y-log");
     const Result map = Batch(args);
     ASSERT_EQ(map.status, 0) << map.err;
-    const auto lines = Lines(map.out);
+    const auto lines = golden::SplitLines(map.out);
     const std::string name = c.axis.substr(0, c.axis.find('='));
     std::size_t at = 1;
     for (const std::string& text : c.texts) {
       const Result series = Batch(With(c.scenario, {"--set", name + "=" + text}), 2);
       ASSERT_EQ(series.status, 0) << series.err;
-      const auto rows = Lines(series.out);
+      const auto rows = golden::SplitLines(series.out);
       EXPECT_EQ(lines[0].substr(lines[0].find(',') + 1), rows[0]);  // the header after the y column
       for (std::size_t k = 1; k < rows.size(); ++k, ++at) {
         ASSERT_LT(at, lines.size());
@@ -81,34 +76,8 @@ TEST(Map, EachRowIsTheSeriesOfItsFieldText) {
 
 TEST(Map, RefusesAnAxisTheScenarioDoesNotReadBeforeTheFirstTest) {
   for (const auto& c : golden::Table("map-refusals.txt")) {
-    SCOPED_TRACE(c.text);
-    std::vector<std::string> args = {"map", "--quiet"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const Result r = Batch(args);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+    EXPECT_TRUE(batch_test::Refused(Batch(With({"map", "--quiet"}, c.args)), c.text));
   }
-}
-
-struct Picture {
-  unsigned width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  std::array<int, 3> At(unsigned x, unsigned y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-  }
-};
-
-Picture Decode(const std::string& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Picture p;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return p;
-  return {image.width, image.height, std::move(rgb)};
 }
 
 // 5 x 3 cells of 120 x 100 pixels; the first y value at the bottom. The
@@ -206,27 +175,6 @@ TEST(Map, PictureHatchesUntrustedCells) {
   }
 }
 
-// Shards split the cells in map order; merge decides best along each row
-// again and gives the bytes of the unsharded map.
-TEST(Map, ShardsMergeToTheUnshardedMap) {
-  const std::string dir = Dir("shards");
-  const std::vector<std::string> map = With(kSmallMap, {"--energy"});
-  const Result whole = Batch(map);
-  ASSERT_EQ(whole.status, 0) << whole.err;
-  std::vector<std::string> merge = {"merge"};
-  for (int k = 1; k <= 4; ++k) {
-    const std::string file = dir + std::to_string(k) + ".csv";
-    const Result shard = Batch(With(map, {"--shard", std::to_string(k) + "/4", "--output", file}));
-    ASSERT_EQ(shard.status, 0) << shard.err;
-    merge.push_back(file);
-  }
-  EXPECT_EQ(Lines(golden::Read(dir + "1.csv"))[0].substr(0, 29), "# encounter-batch shard 1/4 s");
-  EXPECT_NE(golden::Read(dir + "1.csv").find(" tests 4 of 15 rows 3\n"), std::string::npos);
-  const Result merged = Batch(merge);
-  EXPECT_EQ(merged.status, 0) << merged.err;
-  EXPECT_EQ(merged.out, whole.out);
-}
-
 // Every computed cell is the full grid's; the others carry their parent's
 // outcome under their own angle. At these angles the outcome changes little
 // with the time step, in two places with the angle. What was computed and
@@ -241,7 +189,7 @@ TEST(Map, RefinementComputesCellsOfTheFullGrid) {
   const Result refined = Batch(With(map, {"--refine", "2", "--map-svg", dir + "m.svg", "--map-png",
                                           dir + "m.png", "--meta", dir + "m.json"}));
   ASSERT_EQ(refined.status, 0) << refined.err;
-  const auto f = Lines(full.out), r = Lines(refined.out);
+  const auto f = golden::SplitLines(full.out), r = golden::SplitLines(refined.out);
   ASSERT_EQ(f.size(), r.size());
   EXPECT_EQ(r[0], f[0] + ",computed");
   int computed = 0, bests = 0;
