@@ -46,6 +46,19 @@ inline testing::AssertionResult Refused(const Result& r, const std::string& word
                                      << "\"; standard error:\n" << r.err;
 }
 
+// The run's shards 1/n to n/n, each written (with --output) to PREFIXk.csv;
+// the files, in order.
+inline std::vector<std::string> WriteShards(const std::vector<std::string>& args, int n,
+                                            const std::string& prefix) {
+  std::vector<std::string> files;
+  for (int k = 1; k <= n; ++k) {
+    files.push_back(prefix + std::to_string(k) + ".csv");
+    const std::string shard = std::to_string(k) + "/" + std::to_string(n);
+    EXPECT_EQ(Batch(With(args, {"--shard", shard, "--output", files.back()})).status, 0) << shard;
+  }
+  return files;
+}
+
 inline int Lines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }

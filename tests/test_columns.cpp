@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <random>
 
@@ -71,16 +70,7 @@ TEST(Columns, ShardsOfAnyRunMergeToItsBytes) {
     ASSERT_EQ(whole.status, 0) << whole.err;
     ASSERT_GE(batch_test::Lines(whole.out), map ? 2 * count : count);  // rows, not only a header
     const int shards = 2 + pick(4);
-    std::vector<std::string> merge;
-    for (int k = 1; k <= shards; ++k) {
-      const std::string file = dir + std::to_string(run) + "-" + std::to_string(k) + ".csv";
-      std::vector<std::string> shard = args;
-      shard.insert(shard.end(), {"--shard", std::to_string(k) + "/" + std::to_string(shards),
-                                 "--output", file});
-      const Result r = Batch(shard);
-      ASSERT_EQ(r.status, 0) << r.err;
-      merge.push_back(file);
-    }
+    auto merge = batch_test::WriteShards(args, shards, dir + std::to_string(run) + "-");
     std::shuffle(merge.begin(), merge.end(), random);
     merge.insert(merge.begin(), "merge");
     const Result merged = Batch(merge);

@@ -2,9 +2,7 @@
 // columns, the rows it flags, and the same CSV however the work is spread.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
-#include <sstream>
 
 #include "batch_run_helper.h"
 
@@ -37,13 +35,9 @@ TEST(CrossCheck, SameCsvForThreadsShardsAndMerge) {
   const Result serial = Batch(With({"--crosscheck", "--jobs", "1", "--energy"}));
   ASSERT_EQ(serial.status, 0);
   EXPECT_EQ(Batch(With({"--crosscheck", "--jobs", "2", "--energy"})).out, serial.out);
-  std::vector<std::string> merge = {"merge"};
-  for (int k = 1; k <= 3; ++k) {
-    merge.push_back(testing::TempDir() + "cross" + std::to_string(k) + ".csv");
-    std::ofstream(merge.back())
-        << Batch(With({"--crosscheck", "--energy", "--shard", std::to_string(k) + "/3"})).out;
-  }
-  const Result merged = Batch(merge);
+  const auto shards =
+      batch_test::WriteShards(With({"--crosscheck", "--energy"}), 3, golden::Dir("crosscheck") + "s");
+  const Result merged = Batch(batch_test::With({"merge"}, shards));
   EXPECT_EQ(merged.out, serial.out);
   EXPECT_EQ(merged.err, serial.err);
   // The fixed step named is the default.

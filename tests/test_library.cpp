@@ -183,10 +183,6 @@ TEST(Library, SummaryCountsAreTyped) {
   std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(summary.frame->crc32));
   EXPECT_NE(summary.last_lines.find(std::string("crc32 ") + hex), std::string::npos)
       << summary.last_lines;
-  const std::string version = std::to_string(ENCOUNTER_VERSION_MAJOR) + '.' +
-                              std::to_string(ENCOUNTER_VERSION_MINOR) + '.' +
-                              std::to_string(ENCOUNTER_VERSION_PATCH);
-  EXPECT_EQ(version, encounter::Version());
 }
 
 TEST(Library, AStopEndsTheSeriesWithWholeRows) {

@@ -2,15 +2,10 @@
 // series that field text gives; the pictures show the cells where they
 // belong; shards merge to the map; refinement computes only where the
 // outcome changes, and what it computes is the full grid's.
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <map>
-#include <sstream>
 
 #include "batch_run_helper.h"
 #include "encounter/map.h"

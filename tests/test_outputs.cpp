@@ -58,10 +58,7 @@ const std::vector<std::string> kLong = {"--test", "2", "--set", "dalpha=1", "--j
 // file; none leaves a temporary one.
 TEST(ExitStatus, EveryRowOfTheTable) {
   const std::string dir = Dir("status");
-  for (int k = 1; k <= 2; ++k) {
-    std::ofstream(dir + "s" + std::to_string(k) + ".csv")
-        << Batch(With(kShort, {"--shard", std::to_string(k) + "/2"})).out;
-  }
+  batch_test::WriteShards(kShort, 2, dir + "s");
   std::string bad = Read(dir + "s2.csv");
   bad[bad.find(",limit,") + 1] = 'L';
   std::ofstream(dir + "bad.csv") << bad;
@@ -228,10 +225,7 @@ TEST(Pictures, OnlyRegularFilesAreReplaced) {
 TEST(Targets, OneFileForTwoOutputsIsRefused) {
   const std::string dir = Dir("targets");
   fs::create_directory(dir + "sub");
-  for (int k = 1; k <= 2; ++k) {
-    std::ofstream(dir + "s" + std::to_string(k) + ".csv")
-        << Batch(With(kShort, {"--shard", std::to_string(k) + "/2"})).out;
-  }
+  batch_test::WriteShards(kShort, 2, dir + "s");
   const std::string s1 = Read(dir + "s1.csv");
   std::ofstream(dir + "r.csv") << "old";
   fs::create_symlink("r.csv", dir + "link.csv");

@@ -2,7 +2,6 @@
 // read back into the state in km and kg.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <map>
 #include <string>
 

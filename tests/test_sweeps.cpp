@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 
@@ -111,14 +110,10 @@ TEST_F(Shards, StateTheirSizeAndChecksumAndMergeIntoTheUnshardedCsv) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, *whole_);
   // A shard may hold no test at all: a series of 2 tests in 3 shards.
-  std::vector<std::string> few = {"merge"};
-  for (int k = 1; k <= 3; ++k) {
-    few.push_back(Write("few" + std::to_string(k) + ".csv",
-                        Batch({"--test", "2", "--set", "end=10", "--max-steps", "100", "--shard",
-                               std::to_string(k) + "/3"}).out));
-  }
+  const std::vector<std::string> two = {"--test", "2", "--set", "end=10", "--max-steps", "100"};
+  const auto few = batch_test::WriteShards(two, 3, *dir_ + "few");
   EXPECT_EQ(Lines(Read(few.back())), 3);  // first line, header, last line
-  EXPECT_EQ(Batch(few).out, Batch({"--test", "2", "--set", "end=10", "--max-steps", "100"}).out);
+  EXPECT_EQ(Batch(With({"merge"}, few)).out, Batch(two).out);
   // Written under another name first, then renamed.
   const std::string file = *dir_ + "merged.csv";
   EXPECT_EQ(Batch({"merge", "--output", file, *dir_ + "s3.csv", *dir_ + "s1.csv", *dir_ + "s2.csv"}).status, 0);
@@ -375,12 +370,7 @@ TEST(Untrusted, ShardsCountThemAndMergeNamesTheirAngles) {
   EXPECT_EQ(merged.untrusted, 4);
   EXPECT_EQ(merged.untrusted_tests, (std::vector<std::int64_t>{0, 1, 2, 5}));
   // Without the column energy_err the count alone.
-  std::vector<std::string> plain = {"merge"};
-  for (int k = 1; k <= 3; ++k) {
-    plain.push_back(dir + "p" + std::to_string(k) + ".csv");
-    ASSERT_EQ(Batch({"--test", "8", "--quiet", "--shard", std::to_string(k) + "/3", "--output", plain.back()}).status, 0);
-  }
-  const Result r = Batch(plain);
+  const Result r = Batch(With({"merge"}, batch_test::WriteShards({"--test", "8", "--quiet"}, 3, dir + "p")));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("merge: 4 of 6 tests untrusted (their total energy changed by more than 1 %); "),
             std::string::npos) << r.err;

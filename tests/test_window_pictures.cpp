@@ -13,7 +13,6 @@
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <cstdlib>
 #include <functional>
 #include <vector>
 
