@@ -10,8 +10,6 @@
 #include <QFontInfo>
 #include <QMessageBox>
 #include <QPainter>
-#include <QStyleHints>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <vector>
@@ -23,6 +21,7 @@
 #include "ui/qt/trajectory_display.h"
 #include "ui/qt/window_font.h"
 #include "window_pictures.h"
+#include "window_program.h"
 
 namespace {
 
@@ -49,21 +48,7 @@ class PicturePort : public lab::QtPort {
   std::int64_t clock_ = 0;
 };
 
-struct Program {
-  lab::SimState s;
-  lab::Form1 form1;
-  lab::Form2 form2;
-  lab::Form3 form3;
-  PicturePort port{s, form1, form2, form3};
-  Program() { port.StartUp(); }
-  void Click(Button b) { QTest::mouseClick(form1.Command(b), Qt::LeftButton); }
-  void Type(int i, const QString& text) {
-    form1.Text1(i)->selectAll();
-    QTest::keyClicks(form1.Text1(i), text);
-  }
-  // The Control Display enlarged as a user does to reach its lower rows.
-  void Enlarge() { form1.resize(form1.width(), form1.Text1(14)->geometry().bottom() + 9); }
-};
+using Program = window_test::ProgramOn<PicturePort>;
 
 // Windows side by side on a plain ground, tops aligned.
 QImage SideBySide(const std::vector<QWidget*>& windows) {
@@ -155,7 +140,7 @@ void TestWindowPictures::finishedSeriesThenClear() {
 // field, and the message that the series would not end beside the window.
 void TestWindowPictures::noScenarioAndRefusedStart() {
   Program p;
-  p.Enlarge();
+  p.form1.resize(p.form1.width(), p.form1.Text1(14)->geometry().bottom() + 9);  // as a user does
   p.Type(10, QStringLiteral("19"));
   p.Type(14, QStringLiteral("0"));
   p.Click(Button::CommandStart);
@@ -165,15 +150,6 @@ void TestWindowPictures::noScenarioAndRefusedStart() {
 }
 
 // The pictures do not depend on a layout kept by an earlier run.
-int main(int argc, char* argv[]) {
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-  QApplication app(argc, argv);
-  app.setAttribute(Qt::AA_Use96Dpi, true);
-  // A steady text cursor: a blinking one would be in some pictures only.
-  QGuiApplication::styleHints()->setCursorFlashTime(0);
-  TestWindowPictures test;
-  return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return window_test::RunTests<TestWindowPictures>(argc, argv); }
 
 #include "test_window_pictures.moc"

@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
@@ -548,14 +547,5 @@ void TestWindows::layoutKeptForTheNextStartUntilReset() {
   QCOMPARE(p.form3.geometry(), data);
 }
 
-// Every run keeps its window layout in a settings folder of its own, never
-// in the user's.
-int main(int argc, char* argv[]) {
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-  QApplication app(argc, argv);
-  app.setAttribute(Qt::AA_Use96Dpi, true);
-  TestWindows test;
-  return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char* argv[]) { return window_test::RunTests<TestWindows>(argc, argv); }
 #include "test_windows.moc"

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -22,15 +23,16 @@ namespace window_test {
 using lab::Button;
 
 // The program after start-up: the Control Display shown, Form_Load done.
-struct Program {
+template <class Port>
+struct ProgramOn {
   lab::SimState s;
   lab::Form1 form1;
   lab::Form2 form2;
   lab::Form3 form3;
-  lab::QtPort port{s, form1, form2, form3};
+  Port port{s, form1, form2, form3};
 
   // As main starts the program; main also remembers the layout.
-  explicit Program(bool remember_layout = false) {
+  explicit ProgramOn(bool remember_layout = false) {
     if (remember_layout) port.RememberLayout();
     port.StartUp();
   }
@@ -48,6 +50,21 @@ struct Program {
   }
   int Down(double twips) const { return lab::PixelsDown(twips, form1.Scale()); }
 };
+using Program = ProgramOn<lab::QtPort>;
+
+// Runs the test object's slots as QTEST_MAIN does, at 96 dots per inch,
+// with a layout kept in a settings folder of this run, never in the user's.
+template <class Test>
+int RunTests(int argc, char* argv[]) {
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  // A steady text cursor: a blinking one would be in some pictures only.
+  QGuiApplication::styleHints()->setCursorFlashTime(0);
+  Test test;
+  return QTest::qExec(&test, argc, argv);
+}
 
 // Kept results go to a folder of the test, never to the user's.
 struct KeptInTemporaryFolder {
