@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -89,19 +90,12 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
   EXPECT_EQ(Completions({"--"}), listed);
   const std::string dir = testing::TempDir() + "completion/";
   std::system(("mkdir -p '" + dir + "' && touch '" + dir + "run.csv' '" + dir + "run.json'").c_str());
-  const std::vector<std::pair<std::string, std::string>> values = {
-      {"--set", "m1= m2= m3= dist1= dist2= start= end= tdfact= dalpha="},
-      {"--unit", "au km"},
-      {"--integrator", "euler-sums gauss-radau bulirsch-stoer"},
-      {"--lanes", "1 2 4 8"},
-      {"--max-steps", "0 50000000"},
-      {"--png-size", "312x286 624x572 1248x1144"},
-      {"--png", dir + "run.csv " + dir + "run.json"},
-      {"--output", dir + "run.csv " + dir + "run.json"},
-      {"--meta", dir + "run.csv " + dir + "run.json"},
-      {"--rerun", dir + "run.json"},
-      {"--progress-every", "0 60 600"},
-  };
+  std::map<std::string, std::string> values;
+  for (const auto& c : golden::Table("completions.txt")) {
+    std::string offered = c.text;
+    for (std::size_t at; (at = offered.find('@')) != std::string::npos;) offered.replace(at, 1, dir);
+    values[c.args.at(0)] = offered;
+  }
   for (const std::string& o : options) {
     std::string error;
     lab::ParseSeriesCommandLine({o}, &error);
@@ -117,14 +111,9 @@ TEST(Completion, OffersTheOptionsAndAValueForEachThatTakesOne) {
       EXPECT_EQ(Completions({o, "1"}).substr(0, 1), "1");
       continue;
     }
-    bool known = false;
-    for (const auto& [option, offered] : values) {
-      if (option != o) continue;
-      known = true;
-      const bool file = offered.rfind(dir, 0) == 0;
-      EXPECT_EQ(Completions({o, file ? dir + "r" : ""}), offered);
-    }
-    EXPECT_TRUE(known) << "no completion known for an option that takes a value";
+    ASSERT_TRUE(values.count(o)) << "no completion known for an option that takes a value";
+    const bool file = values[o].rfind(dir, 0) == 0;
+    EXPECT_EQ(Completions({o, file ? dir + "r" : ""}), values[o]);
   }
   EXPECT_EQ(Completions({"merge", "--output", dir + "r"}), dir + "run.csv " + dir + "run.json");
 }

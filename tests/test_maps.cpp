@@ -309,29 +309,15 @@ TEST(Map, RefinementSamplesTheCellsItInferred) {
   }
 }
 
-// Wilson's score interval at 95 % against published values (Newcombe 1998,
-// Statistics in Medicine 17, 857, method 3), and the words that carry it.
+// Wilson's score interval at 95 % against published values, and the words
+// that carry it (tests/data/wilson.txt).
 TEST(Map, SampledErrorIsWilsonsInterval) {
-  const struct {
-    std::int64_t k, n;
-    double low, high;
-    std::string words;  // of a map with 9000 of 36000 cells computed
-  } cases[] = {
-      {0, 30, 0, 0.1135, "refined: 25.0 % computed, sampled error 0.0 % [0.0, 11.4]"},
-      {3, 30, 0.0346, 0.2562, "refined: 25.0 % computed, sampled error 10.0 % [3.4, 25.7]"},
-      {81, 263, 0.2553, 0.3662, "refined: 25.0 % computed, sampled error 30.8 % [25.5, 36.7]"},
-      {15, 148, 0.0624, 0.1605, "refined: 25.0 % computed, sampled error 10.1 % [6.2, 16.1]"},
-      {0, 20, 0, 0.1611, "refined: 25.0 % computed, sampled error 0.0 % [0.0, 16.2]"},
-      {1, 29, 0.0061, 0.1718, "refined: 25.0 % computed, sampled error 3.4 % [0.6, 17.2]"},
-      {30, 30, 0.8865, 1, "refined: 25.0 % computed, sampled error 100.0 % [88.6, 100.0]"},
-      {0, 0, 0, 1, "refined: 25.0 % computed, none inferred"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.k) + " of " + std::to_string(c.n));
-    const lab::SampledError e = lab::WilsonInterval(c.k, c.n);
-    EXPECT_NEAR(e.low, c.low, 5e-5);
-    EXPECT_NEAR(e.high, c.high, 5e-5);
-    EXPECT_EQ(lab::RefinedWords(9000, 36000, e), c.words);
+  for (const auto& c : golden::Table("wilson.txt")) {
+    SCOPED_TRACE(c.args.at(0) + " of " + c.args.at(1));
+    const lab::SampledError e = lab::WilsonInterval(std::stoll(c.args[0]), std::stoll(c.args[1]));
+    EXPECT_NEAR(e.low, std::stod(c.args.at(2)), 5e-5);
+    EXPECT_NEAR(e.high, std::stod(c.args.at(3)), 5e-5);
+    EXPECT_EQ(lab::RefinedWords(9000, 36000, e), c.text);
   }
 }
 

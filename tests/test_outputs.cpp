@@ -35,10 +35,13 @@ using program_test::Stdout;
 using program_test::Wait;
 using golden::Dir;
 
-// Arguments with "@" standing for the test's directory.
+// A text, or arguments, with "@" standing for the test's directory.
+std::string At(const std::string& dir, std::string text) {
+  for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir);
+  return text;
+}
 std::vector<std::string> In(const std::string& dir, std::vector<std::string> args) {
-  for (auto& a : args)
-    if (!a.empty() && a[0] == '@') a = dir + a.substr(1);
+  for (auto& a : args) a = At(dir, a);
   return args;
 }
 
@@ -246,9 +249,7 @@ TEST(Targets, OneFileForTwoOutputsIsRefused) {
   for (const auto& c : cases) {
     const auto args = In(dir, c.args);
     const Result r = Batch(args[0] == "merge" ? args : With(kShort, args));
-    std::string message = c.message;
-    for (std::size_t at; (at = message.find('@')) != std::string::npos;) message.replace(at, 1, dir);
-    EXPECT_TRUE(batch_test::Refused(r, message));
+    EXPECT_TRUE(batch_test::Refused(r, At(dir, c.message)));
     EXPECT_EQ(Read(dir + "r.csv"), "old");
     EXPECT_EQ(Read(dir + "s1.csv"), s1);
     EXPECT_FALSE(fs::exists(dir + "new.png"));
@@ -282,10 +283,8 @@ TEST(Targets, MergeWritesIntoNoShardItReads) {
     const Result r = RunWith(Launch{In(dir, With({"merge", "@s1.csv", "@s2.csv"}, c.output)), Stdout::kFile,
                                     dir + c.out, dir + c.err, RLIM_INFINITY});
     EXPECT_EQ(r.status, c.status);
-    std::string message = c.message;
-    if (const auto at = message.find('@'); at != std::string::npos) message.replace(at, 1, dir);
     const std::string said = Read(dir + c.err);
-    EXPECT_NE(said.find(message), std::string::npos) << said;
+    EXPECT_NE(said.find(At(dir, c.message)), std::string::npos) << said;
     // Where standard error is a shard, the one line of the refusal follows it.
     const std::string s1 = Read(dir + "s1.csv");
     const bool err_in_s1 = c.err == std::string("s1.csv");

@@ -172,15 +172,8 @@ TEST_F(Shards, MergeRefusesEveryDamagedShard) {
 // merge refuses every changed shard, whatever the byte and wherever it is.
 TEST(ShardBytes, MergeRefusesEveryOneByteChange) {
   std::vector<std::pair<std::uint32_t, char>> changes;
-  std::istringstream table(Read(LAB_TEST_DATA "/one-byte-changes.txt"));
-  for (std::string line; std::getline(table, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    unsigned long offset = 0;
-    unsigned byte = 0;
-    words >> offset >> std::hex >> byte;
-    changes.emplace_back(static_cast<std::uint32_t>(offset), static_cast<char>(byte));
-  }
+  for (const auto& c : golden::Table("one-byte-changes.txt"))
+    changes.emplace_back(std::stoul(c.args.at(0)), static_cast<char>(std::stoul(c.args.at(1), nullptr, 16)));
   ASSERT_EQ(changes.size(), 500u);
   const std::string dir = Dir("bytes");
   for (const auto& sweep : std::vector<std::vector<std::string>>{
@@ -189,12 +182,8 @@ TEST(ShardBytes, MergeRefusesEveryOneByteChange) {
            {"--test", "8", "--energy"},
            {"--test", "8", "--energy", "--crosscheck"}}) {
     SCOPED_TRACE(sweep.back());
-    std::string shards[3], files[3];
-    for (int k = 0; k < 3; ++k) {
-      shards[k] = Batch(With(sweep, {"--max-steps", "3000", "--quiet", "--shard", std::to_string(k + 1) + "/3"})).out;
-      files[k] = dir + "s" + std::to_string(k + 1) + ".csv";
-      std::ofstream(files[k], std::ios::binary) << shards[k];
-    }
+    const auto files = batch_test::WriteShards(With(sweep, {"--max-steps", "3000", "--quiet"}), 3, dir + "s");
+    const std::string shards[3] = {Read(files[0]), Read(files[1]), Read(files[2])};
     ASSERT_EQ(Batch({"merge", files[0], files[1], files[2]}).status, 0);
     int taken = 0;
     for (std::size_t i = 0; i < changes.size(); ++i) {
