@@ -462,18 +462,6 @@ TEST(Warnings, SpeedsBeyondNewtonAreNamedTestByTest) {
   }
 }
 
-// A series without a body that moves: no NaN, and only the first of equal
-// ratios goes into row 2.
-TEST(Warnings, NoNumberThatIsNotFiniteReachesTheCsv) {
-  const Result r = Batch({"--test", "0", "--set", "m2=0", "--set", "m3=0", "--energy", "--full",
-                          "--set", "end=20", "--max-steps", "200"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out.find("nan"), std::string::npos);
-  EXPECT_EQ(r.out.find("inf"), std::string::npos);
-  EXPECT_NE(r.out.find(",limit,1,,0,"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find(",limit,1,", r.out.find(",limit,1,") + 1), std::string::npos) << r.out;
-}
-
 TEST(Options, EqualsFormsAndUnitCase) {
   const Result a = Batch({"--test=2", "--set=end=10", "--unit=KM", "--max-steps=100", "--quiet"});
   const Result b = Batch({"--test", "2", "--set", "end=10", "--unit", "km", "--max-steps", "100", "--quiet"});
