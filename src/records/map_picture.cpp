@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "simulation/test_row.h"
+#include "encounter/series.h"
 
 namespace lab {
 
@@ -59,10 +59,6 @@ void MapGrid::Set(int row, std::int64_t column, const std::string& end, bool red
 
 bool MapGrid::AnyUntrusted() const {
   return std::find(untrusted.begin(), untrusted.end(), 1) != untrusted.end();
-}
-
-bool EnergyUntrusted(const std::optional<double>& energy_err) {
-  return !EnergyTrusted(energy_err);
 }
 
 std::string UntrustedLabel() {

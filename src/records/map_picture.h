@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +32,7 @@ struct MapGrid {
   bool AnyUntrusted() const;
 };
 
-// Whether a test whose energy changed by energy_err (a fraction; none when
-// not tracked) is untrusted, and the legend's words for such a cell.
-bool EnergyUntrusted(const std::optional<double>& energy_err);
+// The legend's words for a cell whose test is untrusted.
 std::string UntrustedLabel();
 
 enum class MapColouring { kEnd, kRatio };

@@ -67,7 +67,7 @@ std::optional<encounter::MapSummary> RunCells(const MapCommandOptions& m, encoun
       if (!grid.outcome.empty()) {
         const encounter::Row& r = cell.row;
         grid.Set(cell.y_index, r.test, encounter::EndName(r.end), r.v3_red, r.ratio ? &*r.ratio : nullptr,
-                 EnergyUntrusted(r.energy_err));
+                 r.untrusted);
       }
     };
     auto on_progress = [&](const encounter::Progress& p) {

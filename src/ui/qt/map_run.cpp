@@ -8,6 +8,7 @@
 
 #include "records/columns.h"
 #include "records/csv.h"
+#include "simulation/test_row.h"
 
 namespace lab {
 
@@ -72,7 +73,7 @@ std::int64_t MapRun::Take(MapCells& cells) {
   for (const encounter::MapCell& cell : come) {
     const encounter::Row& r = cell.row;
     cells.grid.Set(cell.y_index, r.test, encounter::EndName(r.end), r.v3_red,
-                   r.ratio ? &*r.ratio : nullptr, EnergyUntrusted(r.energy_err));
+                   r.ratio ? &*r.ratio : nullptr, r.untrusted);
     cells.lines[static_cast<std::size_t>(cell.index)] = r.csv.substr(0, r.csv.find('\n'));
     cells.csv += r.csv;
   }
@@ -145,7 +146,7 @@ bool MapCellsOfCsv(const std::string& text, MapCells* cells, std::vector<double>
     if (energy >= 0 && !rows[k][energy].empty()) energy_err = std::strtod(rows[k][energy].c_str(), nullptr);
     cells->grid.Set(static_cast<int>(k / xs->size()), static_cast<std::int64_t>(k % xs->size()),
                     rows[k][end], rows[k][red] == "1", r.empty() ? nullptr : &value,
-                    EnergyUntrusted(energy_err));
+                    !EnergyTrusted(energy_err));
   }
   return true;
 }
