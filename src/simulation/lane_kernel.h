@@ -30,14 +30,17 @@ struct LaneGroup {
   static V L(const LaneBlock::Lanes& a, int first) { return Ops::Load(a + first); }
   static void S(LaneBlock::Lanes& a, int first, V v) { Ops::Store(a + first, v); }
 
-  // What every step changes: one register for each row of LaneMotion.
+  // What every step changes: one register for each row of LaneMotion but
+  // the positions, which no step reads; they follow from the step number and
+  // the second sums (Positions).
   struct Motion {
     V n;
-    V s1x[3], s1y[3], s2x[3], s2y[3], dx[3], dy[3], r2[3], px[3], py[3];
+    V s1x[3], s1y[3], s2x[3], s2y[3], dx[3], dy[3], r2[3];
     V rr2, rr2prev, rr2prev2, rmin20, rmin21;
   };
 
-  // f(row of m, register of a, register of c) for every row of the motion.
+  // f(row of m, register of a, register of c) for every row of the motion
+  // but the positions.
   template <class F>
   [[gnu::always_inline]] static void EachRow(LaneMotion& m, Motion& a, const Motion& c, F f) {
     f(m.n, a.n, c.n);
@@ -47,8 +50,6 @@ struct LaneGroup {
       f(m.s1y[i], a.s1y[i], c.s1y[i]);
       f(m.s2x[i], a.s2x[i], c.s2x[i]);
       f(m.s2y[i], a.s2y[i], c.s2y[i]);
-      f(m.px[i], a.px[i], c.px[i]);
-      f(m.py[i], a.py[i], c.py[i]);
       f(m.dx[i], a.dx[i], c.dx[i]);
       f(m.dy[i], a.dy[i], c.dy[i]);
       f(m.r2[i], a.r2[i], c.r2[i]);
@@ -66,6 +67,7 @@ struct LaneGroup {
   V dt, lim02, lim12, lim20, lim21, near, endthr, next100;
   // Changed by every step.
   Motion m;
+  V start_n;          // the step numbers the lanes were loaded at
   unsigned held = 0;  // lanes (bits of this group) whose display step waits in the block
 
   [[gnu::always_inline]] void Load(LaneBlock& b, int f) {
@@ -83,12 +85,38 @@ struct LaneGroup {
     lim02 = L(b.lim02, f), lim12 = L(b.lim12, f), lim20 = L(b.lim20, f), lim21 = L(b.lim21, f);
     near = L(b.near, f), endthr = L(b.endthr, f), next100 = L(b.next100, f);
     EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
+    start_n = m.n;
     held = 0;
+  }
+
+  // The positions of the motion a, as its step computed them.
+  [[gnu::always_inline]] void Positions(const Motion& a, V (&px)[3], V (&py)[3]) const {
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) {
+      px[i] = x0[i] + dt * (a.n * vx0[i] + dt * a.s2x[i]);
+      py[i] = y0[i] + dt * (a.n * vy0[i] + dt * a.s2y[i]);
+    }
+  }
+
+  // The positions of the lanes in `take` go into the rows of `to`, of the
+  // others stay (a lane that has taken no step since it was loaded keeps
+  // those it was given).
+  template <class M>
+  [[gnu::always_inline]] static void PutPositions(LaneMotion& to, int first, M take, const V (&px)[3],
+                                                  const V (&py)[3]) {
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) {
+      S(to.px[i], first, take ? px[i] : L(to.px[i], first));
+      S(to.py[i], first, take ? py[i] : L(to.py[i], first));
+    }
   }
 
   // The state the group has reached goes back into the block.
   [[gnu::always_inline]] void Store(LaneBlock& b, int f) {
     EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { S(row, f, v); });
+    V px[3], py[3];
+    Positions(m, px, py);
+    PutPositions(b.at, f, m.n != start_n, px, py);
   }
 
   // The accelerations' sums of the next step, from the last geometry.
@@ -118,11 +146,13 @@ struct LaneGroup {
 
   // The display step of lanes `bits` waits in the block's `shown` with the
   // state x; those lanes' next display step comes a hundred steps later.
-  [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x) {
+  [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x,
+                                   const V (&px)[3], const V (&py)[3]) {
     const auto take = Ops::Mask(bits);
     EachRow(b.shown, m, x, [first, take](LaneBlock::Lanes& row, V&, const V& v) {
       S(row, first, take ? v : L(row, first));
     });
+    PutPositions(b.shown, first, take, px, py);
     next100 = take ? next100 + 100.0 : next100;
     S(b.next100, first, next100);
     held |= bits;
@@ -145,16 +175,16 @@ struct LaneGroup {
       x.s1y[i] = m.s1y[i] + ay[i];
       x.s2x[i] = m.s2x[i] + x.s1x[i];
       x.s2y[i] = m.s2y[i] + x.s1y[i];
-      x.px[i] = x0[i] + dt * (x.n * vx0[i] + dt * x.s2x[i]);
-      x.py[i] = y0[i] + dt * (x.n * vy0[i] + dt * x.s2y[i]);
     }
+    V px[3], py[3];
+    Positions(x, px, py);
 
     // The new geometry.
     constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
     #pragma GCC unroll 3
     for (int p = 0; p < 3; ++p) {
-      x.dx[p] = x.px[kJ[p]] - x.px[kI[p]];
-      x.dy[p] = x.py[kJ[p]] - x.py[kI[p]];
+      x.dx[p] = px[kJ[p]] - px[kI[p]];
+      x.dy[p] = py[kJ[p]] - py[kI[p]];
       x.r2[p] = x.dx[p] * x.dx[p] + x.dy[p] * x.dy[p];
     }
 
@@ -178,11 +208,15 @@ struct LaneGroup {
     const unsigned hold_bits = finish_bits & ~other_bits & ~held;
 
     if ((redo_bits | (finish_bits & ~hold_bits)) == 0) {
-      if (hold_bits != 0) Hold(b, first, hold_bits, x);
+      if (hold_bits != 0) Hold(b, first, hold_bits, x, px, py);
       EachRow(b.at, m, x, [](LaneBlock::Lanes&, V& v, const V& w) { v = w; });
       return LaneStop{};
     }
 
+    V before_x[3], before_y[3];
+    Positions(m, before_x, before_y);
+    PutPositions(b.at, first, redo & (m.n != start_n), before_x, before_y);
+    PutPositions(b.at, first, ~redo, px, py);
     EachRow(b.at, m, x, [first, redo](LaneBlock::Lanes& row, V& v, const V& w) {
       S(row, first, redo ? v : w);
     });
