@@ -5,8 +5,8 @@
 // in for each other.
 //
 // Ops holds the vector type V of W doubles and the few operations the
-// language's vector extension lacks: square root, the lane mask as bits,
-// loads and stores. Every arithmetic operation below is one IEEE operation
+// language's vector extension lacks: square root, the lane mask as bits and
+// bits as a mask, loads and stores. Every arithmetic operation below is one IEEE operation
 // per lane, the same and in the same order as in AdvanceThree and
 // TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
 //
@@ -14,7 +14,9 @@
 // wait for the last step's geometry, and the next geometry (the move) waits
 // for the divisions. With two groups half a step apart, one group's move
 // runs while the other's divisions, already free to start, keep the divider
-// busy (LaneKernel<Ops, 2>).
+// busy (LaneKernel<Ops, 2>). An ordinary display step does not stop the
+// lanes: the lane's state after that step is copied into the block (Hold)
+// for the run loop to display when the lanes next stop.
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
