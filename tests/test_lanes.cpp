@@ -1,7 +1,8 @@
 // Tests side by side in SIMD lanes print what one test at a time prints, to
 // the last byte: every preset, every way a test ends (also in the middle of a
 // lane group), the pause, the step limit, pictures and shards, on one and two
-// threads, and seeded random series in every layout of the lanes.
+// threads, seeded random series in every layout of the lanes, and the
+// display step a lane holds while it goes on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -207,6 +208,54 @@ TEST(LaneRunner, RandomSeriesInEveryLayout) {
     }
   }
   EXPECT_GT(tests, 40);
+}
+
+// An ordinary display step does not stop the lanes: each lane keeps the
+// state of its hundredth step, to the bit the run loop's after a hundred
+// steps, and goes on until its next display step stops it.
+TEST(LaneKernel, HoldsTheHundredthStepAndGoesOn) {
+  const lab::SimState start = StartsOf({{10, "2"}}).front();
+  auto set_up = [](lab::SimState& s, lab::RunningTest& r) {
+    lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
+    ASSERT_TRUE(lab::SetUpTest(s, r, port));
+  };
+  lab::SimState s = start;
+  lab::RunningTest r;
+  set_up(s, r);
+  lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
+  while (s.tcnt < 100) ASSERT_EQ(lab::StepOnce(s, r, port), lab::StepEnd::kGoingOn);
+  for (lab::LaneShape shape : Shapes()) {
+    SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
+    lab::SimState t = start;
+    lab::RunningTest tr;
+    set_up(t, tr);
+    auto b = std::make_unique<lab::LaneBlock>();
+    const unsigned all = (1u << shape.lanes()) - 1;
+    for (int k = 0; k < shape.lanes(); ++k) lab::LoadLane(*b, k, t, tr);
+    const lab::LaneStop stop = lab::AdvanceLanes(*b, shape, all);
+    EXPECT_EQ(stop.held, all);
+    EXPECT_EQ(stop.redo, 0u);
+    EXPECT_NE(stop.finish, 0u);
+    for (int k = 0; k < shape.lanes(); ++k) {
+      SCOPED_TRACE("lane " + std::to_string(k));
+      // The group that stopped took step 200; the other, half a step behind, 199.
+      EXPECT_EQ(b->at.n[k], ((stop.finish >> k) & 1u) ? 200 : 199);
+      lab::SimState u = t;
+      lab::RunningTest ur = tr;
+      lab::StoreLane(*b, b->shown, k, u, ur);
+      EXPECT_EQ(u.tcnt, 100);
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(u.x[i], s.x[i]);
+        EXPECT_EQ(u.y[i], s.y[i]);
+        EXPECT_EQ(u.v[i], s.v[i]);
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(ur.tables.R2[i][j], r.tables.R2[i][j]);
+      }
+      EXPECT_EQ(u.rr2prev2, s.rr2prev2);
+      EXPECT_EQ(u.rmin201sq, s.rmin201sq);
+      EXPECT_EQ(ur.enc.rmax, r.enc.rmax);
+      EXPECT_EQ(b->next100[k], 200);
+    }
+  }
 }
 
 TEST(LanesOption, WidthsOnOffer) {

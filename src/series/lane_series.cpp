@@ -23,14 +23,19 @@ class LaneRunner {
   void Run(std::atomic<std::int64_t>* running_steps) {
     for (std::uint64_t round = 0; TakeTests(); ++round) {
       const LaneStop stop = AdvanceLanes(*block_, shape_, active_);
+      unsigned stopped = stop.redo | stop.finish;
+      // A lane's held display step comes before the step it stopped at.
+      for (int k = 0; k < width_; ++k) {
+        if (((stop.held >> k) & 1u) && !ShowHeld(k)) stopped &= ~(1u << k);
+      }
       for (int k = 0; k < width_; ++k) {
         const unsigned bit = 1u << k;
-        if ((stop.redo | stop.finish) & bit) GoOnScalar(k, (stop.redo & bit) != 0);
+        if (stopped & bit) GoOnScalar(k, (stop.redo & bit) != 0);
       }
-      if (running_steps && (round & 255) == 0) {
+      if (running_steps && (round & 31) == 0) {
         std::int64_t steps = 0;
         for (int k = 0; k < width_; ++k) {
-          if (active_ & (1u << k)) steps += static_cast<std::int64_t>(block_->n[k]);
+          if (active_ & (1u << k)) steps += static_cast<std::int64_t>(block_->at.n[k]);
         }
         running_steps->store(steps, std::memory_order_relaxed);
       }
@@ -81,12 +86,27 @@ class LaneRunner {
     }
   }
 
+  // The display step lane k went past, shown from the state it kept; true
+  // when the lane goes on. When the display ends the test (the step limit,
+  // a value no longer finite), the test ends at that step, and the lane's
+  // steps beyond it are dropped.
+  bool ShowHeld(int k) {
+    Slot& slot = slots_[k];
+    SimState& s = *slot.test.s;
+    StoreLane(*block_, block_->shown, k, s, slot.r);
+    const StepEnd end = FinishStep(s, slot.r, *slot.test.port);
+    if (end == StepEnd::kGoingOn && FitsLane(s)) return true;
+    active_ &= ~(1u << k);
+    RunToEnd(k, end);
+    return false;
+  }
+
   // The step the lane stopped at, done (whole, or its rest) by the run loop;
   // then the lane goes on with the test, or falls idle.
   void GoOnScalar(int k, bool whole) {
     Slot& slot = slots_[k];
     SimState& s = *slot.test.s;
-    StoreLane(*block_, k, s, slot.r);
+    StoreLane(*block_, block_->at, k, s, slot.r);
     const StepEnd end =
         whole ? StepOnce(s, slot.r, *slot.test.port) : FinishStep(s, slot.r, *slot.test.port);
     if (end == StepEnd::kGoingOn && FitsLane(s)) {

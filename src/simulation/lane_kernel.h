@@ -5,8 +5,8 @@
 // in for each other.
 //
 // Ops holds the vector type V of W doubles and the few operations the
-// language's vector extension lacks: square root, the lane mask as bits,
-// loads and stores. Every arithmetic operation below is one IEEE operation
+// language's vector extension lacks: square root, the lane mask as bits and
+// bits as a mask, loads and stores. Every arithmetic operation below is one IEEE operation
 // per lane, the same and in the same order as in AdvanceThree and
 // TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
 //
@@ -14,7 +14,9 @@
 // wait for the last step's geometry, and the next geometry (the move) waits
 // for the divisions. With two groups half a step apart, one group's move
 // runs while the other's divisions, already free to start, keep the divider
-// busy (LaneKernel<Ops, 2>).
+// busy (LaneKernel<Ops, 2>). An ordinary display step does not stop the
+// lanes: the lane's state after that step is copied into the block (Hold)
+// for the run loop to display when the lanes next stop.
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
@@ -30,16 +32,47 @@ struct LaneGroup {
   static V L(const LaneBlock::Lanes& a, int first) { return Ops::Load(a + first); }
   static void S(LaneBlock::Lanes& a, int first, V v) { Ops::Store(a + first, v); }
 
+  // What every step changes: one register for each row of LaneMotion but
+  // the positions, which no step reads; they follow from the step number and
+  // the second sums (Positions).
+  struct Motion {
+    V n;
+    V s1x[3], s1y[3], s2x[3], s2y[3], dx[3], dy[3], r2[3];
+    V rr2, rr2prev, rr2prev2, rmin20, rmin21;
+  };
+
+  // f(row of m, register of a, register of c) for every row of the motion
+  // but the positions.
+  template <class F>
+  [[gnu::always_inline]] static void EachRow(LaneMotion& m, Motion& a, const Motion& c, F f) {
+    f(m.n, a.n, c.n);
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) {
+      f(m.s1x[i], a.s1x[i], c.s1x[i]);
+      f(m.s1y[i], a.s1y[i], c.s1y[i]);
+      f(m.s2x[i], a.s2x[i], c.s2x[i]);
+      f(m.s2y[i], a.s2y[i], c.s2y[i]);
+      f(m.dx[i], a.dx[i], c.dx[i]);
+      f(m.dy[i], a.dy[i], c.dy[i]);
+      f(m.r2[i], a.r2[i], c.r2[i]);
+    }
+    f(m.rr2prev2, a.rr2prev2, c.rr2prev2);
+    f(m.rr2prev, a.rr2prev, c.rr2prev);
+    f(m.rr2, a.rr2, c.rr2);
+    f(m.rmin20, a.rmin20, c.rmin20);
+    f(m.rmin21, a.rmin21, c.rmin21);
+  }
+
   // Fixed through a test.
   V mgj[3], mgi[3];  // pairs (0, 1), (0, 2), (1, 2): mass of the second body, of the first
   V x0[3], y0[3], vx0[3], vy0[3];
   V dt, lim02, lim12, lim20, lim21, near, endthr, next100;
   // Changed by every step.
-  V n;
-  V s1x[3], s1y[3], s2x[3], s2y[3], dx[3], dy[3], r2[3], px[3], py[3];
-  V rr2, rr2prev, rr2prev2, rmin20, rmin21;
+  Motion m;
+  V start_n;          // the step numbers the lanes were loaded at
+  unsigned held = 0;  // lanes (bits of this group) whose display step waits in the block
 
-  [[gnu::always_inline]] void Load(const LaneBlock& b, int f) {
+  [[gnu::always_inline]] void Load(LaneBlock& b, int f) {
     const V mg0 = L(b.mg[0], f), mg1 = L(b.mg[1], f), mg2 = L(b.mg[2], f);
     mgj[0] = mg1, mgj[1] = mg2, mgj[2] = mg2;
     mgi[0] = mg0, mgi[1] = mg0, mgi[2] = mg1;
@@ -49,44 +82,43 @@ struct LaneGroup {
       y0[i] = L(b.y0[i], f);
       vx0[i] = L(b.vx0[i], f);
       vy0[i] = L(b.vy0[i], f);
-      s1x[i] = L(b.s1x[i], f);
-      s1y[i] = L(b.s1y[i], f);
-      s2x[i] = L(b.s2x[i], f);
-      s2y[i] = L(b.s2y[i], f);
-      dx[i] = L(b.dx[i], f);
-      dy[i] = L(b.dy[i], f);
-      r2[i] = L(b.r2[i], f);
-      px[i] = L(b.px[i], f);
-      py[i] = L(b.py[i], f);
     }
     dt = L(b.dt, f);
     lim02 = L(b.lim02, f), lim12 = L(b.lim12, f), lim20 = L(b.lim20, f), lim21 = L(b.lim21, f);
     near = L(b.near, f), endthr = L(b.endthr, f), next100 = L(b.next100, f);
-    n = L(b.n, f);
-    rr2 = L(b.rr2, f), rr2prev = L(b.rr2prev, f), rr2prev2 = L(b.rr2prev2, f);
-    rmin20 = L(b.rmin20, f), rmin21 = L(b.rmin21, f);
+    EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
+    start_n = m.n;
+    held = 0;
+  }
+
+  // The positions of the motion a, as its step computed them.
+  [[gnu::always_inline]] void Positions(const Motion& a, V (&px)[3], V (&py)[3]) const {
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) {
+      px[i] = x0[i] + dt * (a.n * vx0[i] + dt * a.s2x[i]);
+      py[i] = y0[i] + dt * (a.n * vy0[i] + dt * a.s2y[i]);
+    }
+  }
+
+  // The positions of the lanes in `take` go into the rows of `to`, of the
+  // others stay (a lane that has taken no step since it was loaded keeps
+  // those it was given).
+  template <class M>
+  [[gnu::always_inline]] static void PutPositions(LaneMotion& to, int first, M take, const V (&px)[3],
+                                                  const V (&py)[3]) {
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) {
+      S(to.px[i], first, take ? px[i] : L(to.px[i], first));
+      S(to.py[i], first, take ? py[i] : L(to.py[i], first));
+    }
   }
 
   // The state the group has reached goes back into the block.
-  [[gnu::always_inline]] void Store(LaneBlock& b, int f) const {
-    S(b.n, f, n);
-    #pragma GCC unroll 3
-    for (int i = 0; i < 3; ++i) {
-      S(b.s1x[i], f, s1x[i]);
-      S(b.s1y[i], f, s1y[i]);
-      S(b.s2x[i], f, s2x[i]);
-      S(b.s2y[i], f, s2y[i]);
-      S(b.px[i], f, px[i]);
-      S(b.py[i], f, py[i]);
-      S(b.dx[i], f, dx[i]);
-      S(b.dy[i], f, dy[i]);
-      S(b.r2[i], f, r2[i]);
-    }
-    S(b.rr2prev2, f, rr2prev2);
-    S(b.rr2prev, f, rr2prev);
-    S(b.rr2, f, rr2);
-    S(b.rmin20, f, rmin20);
-    S(b.rmin21, f, rmin21);
+  [[gnu::always_inline]] void Store(LaneBlock& b, int f) {
+    EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { S(row, f, v); });
+    V px[3], py[3];
+    Positions(m, px, py);
+    PutPositions(b.at, f, m.n != start_n, px, py);
   }
 
   // The accelerations' sums of the next step, from the last geometry.
@@ -101,17 +133,31 @@ struct LaneGroup {
     V oix[3], oiy[3], ojx[3], ojy[3];
     #pragma GCC unroll 3
     for (int p = 0; p < 3; ++p) {
-      const V qi = mgj[p] / r2[p];
-      const V qj = mgi[p] / r2[p];
-      const V r = Ops::Sqrt(r2[p]);
-      oix[p] = (dx[p] * qi) / r;
-      oiy[p] = (dy[p] * qi) / r;
-      ojx[p] = -((dx[p] * qj) / r);
-      ojy[p] = -((dy[p] * qj) / r);
+      const V qi = mgj[p] / m.r2[p];
+      const V qj = mgi[p] / m.r2[p];
+      const V r = Ops::Sqrt(m.r2[p]);
+      oix[p] = (m.dx[p] * qi) / r;
+      oiy[p] = (m.dy[p] * qi) / r;
+      ojx[p] = -((m.dx[p] * qj) / r);
+      ojy[p] = -((m.dy[p] * qj) / r);
     }
     // Partners in ascending order: body 0 meets 1, 2; body 1 meets 0, 2; body 2 meets 0, 1.
     return Forces{{(zero + oix[0]) + oix[1], (zero + ojx[0]) + oix[2], (zero + ojx[1]) + ojx[2]},
                   {(zero + oiy[0]) + oiy[1], (zero + ojy[0]) + oiy[2], (zero + ojy[1]) + ojy[2]}};
+  }
+
+  // The display step of lanes `bits` waits in the block's `shown` with the
+  // state x; those lanes' next display step comes a hundred steps later.
+  [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x,
+                                   const V (&px)[3], const V (&py)[3]) {
+    const auto take = Ops::Mask(bits);
+    EachRow(b.shown, m, x, [first, take](LaneBlock::Lanes& row, V&, const V& v) {
+      S(row, first, take ? v : L(row, first));
+    });
+    PutPositions(b.shown, first, take, px, py);
+    next100 = take ? next100 + 100.0 : next100;
+    S(b.next100, first, next100);
+    held |= bits;
   }
 
   // The rest of the step of the group's lanes, with the forces of Pull.
@@ -122,84 +168,61 @@ struct LaneGroup {
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
     const V* ax = f.ax;
     const V* ay = f.ay;
+    Motion x;
     // Motion from the start state and the two sums.
-    const V n1 = n + 1.0;
-    V t1x[3], t1y[3], t2x[3], t2y[3], qx[3], qy[3];
+    x.n = m.n + 1.0;
     #pragma GCC unroll 3
     for (int i = 0; i < 3; ++i) {
-      t1x[i] = s1x[i] + ax[i];
-      t1y[i] = s1y[i] + ay[i];
-      t2x[i] = s2x[i] + t1x[i];
-      t2y[i] = s2y[i] + t1y[i];
-      qx[i] = x0[i] + dt * (n1 * vx0[i] + dt * t2x[i]);
-      qy[i] = y0[i] + dt * (n1 * vy0[i] + dt * t2y[i]);
+      x.s1x[i] = m.s1x[i] + ax[i];
+      x.s1y[i] = m.s1y[i] + ay[i];
+      x.s2x[i] = m.s2x[i] + x.s1x[i];
+      x.s2y[i] = m.s2y[i] + x.s1y[i];
     }
+    V px[3], py[3];
+    Positions(x, px, py);
 
     // The new geometry.
     constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
-    V ex[3], ey[3], e2[3];
     #pragma GCC unroll 3
     for (int p = 0; p < 3; ++p) {
-      ex[p] = qx[kJ[p]] - qx[kI[p]];
-      ey[p] = qy[kJ[p]] - qy[kI[p]];
-      e2[p] = ex[p] * ex[p] + ey[p] * ey[p];
+      x.dx[p] = px[kJ[p]] - px[kI[p]];
+      x.dy[p] = py[kJ[p]] - py[kI[p]];
+      x.r2[p] = x.dx[p] * x.dx[p] + x.dy[p] * x.dy[p];
     }
 
     // The encounter: nearer and farther body, minima.
-    const auto lt = e2[2] < e2[1];
-    const V nrr2 = lt ? e2[2] : e2[1];
-    const V rmax = lt ? e2[1] : e2[2];
-    const V nmin20 = e2[1] < rmin20 ? e2[1] : rmin20;
-    const V nmin21 = e2[2] < rmin21 ? e2[2] : rmin21;
+    const auto lt = x.r2[2] < x.r2[1];
+    x.rr2 = lt ? x.r2[2] : x.r2[1];
+    const V rmax = lt ? x.r2[1] : x.r2[2];
+    x.rmin20 = x.r2[1] < m.rmin20 ? x.r2[1] : m.rmin20;
+    x.rmin21 = x.r2[2] < m.rmin21 ? x.r2[2] : m.rmin21;
+    x.rr2prev = m.rr2;
+    x.rr2prev2 = m.rr2prev;
 
-    // Steps the lanes cannot finish alone.
-    const auto redo = (e2[1] < lim02) | (e2[2] < lim12) | (e2[1] < lim20) | (e2[2] < lim21) |
-                      (rmax > endthr);
-    const auto finish = ((nrr2 > rr2) & (rr2 < rr2prev)) | (nrr2 < near) | (n1 == next100);
+    // Steps the lanes cannot finish alone; of the others, the ordinary
+    // display steps (every hundredth) can wait in the block, one per lane.
+    const auto redo = (x.r2[1] < lim02) | (x.r2[2] < lim12) | (x.r2[1] < lim20) |
+                      (x.r2[2] < lim21) | (rmax > endthr);
+    const auto approach_or_near = ((x.rr2 > m.rr2) & (m.rr2 < m.rr2prev)) | (x.rr2 < near);
+    const unsigned other_bits = Ops::Bits(approach_or_near);
     const unsigned redo_bits = Ops::Bits(redo) & active;
-    const unsigned finish_bits = Ops::Bits(finish) & active & ~redo_bits;
+    const unsigned finish_bits = (other_bits | Ops::Bits(x.n == next100)) & active & ~redo_bits;
+    const unsigned hold_bits = finish_bits & ~other_bits & ~held;
 
-    if ((redo_bits | finish_bits) == 0) {
-      n = n1;
-      #pragma GCC unroll 3
-      for (int i = 0; i < 3; ++i) {
-        s1x[i] = t1x[i];
-        s1y[i] = t1y[i];
-        s2x[i] = t2x[i];
-        s2y[i] = t2y[i];
-        px[i] = qx[i];
-        py[i] = qy[i];
-        dx[i] = ex[i];
-        dy[i] = ey[i];
-        r2[i] = e2[i];
-      }
-      rr2prev2 = rr2prev;
-      rr2prev = rr2;
-      rr2 = nrr2;
-      rmin20 = nmin20;
-      rmin21 = nmin21;
+    if ((redo_bits | (finish_bits & ~hold_bits)) == 0) {
+      if (hold_bits != 0) Hold(b, first, hold_bits, x, px, py);
+      EachRow(b.at, m, x, [](LaneBlock::Lanes&, V& v, const V& w) { v = w; });
       return LaneStop{};
     }
 
-    S(b.n, first, redo ? n : n1);
-    #pragma GCC unroll 3
-    for (int i = 0; i < 3; ++i) {
-      S(b.s1x[i], first, redo ? s1x[i] : t1x[i]);
-      S(b.s1y[i], first, redo ? s1y[i] : t1y[i]);
-      S(b.s2x[i], first, redo ? s2x[i] : t2x[i]);
-      S(b.s2y[i], first, redo ? s2y[i] : t2y[i]);
-      S(b.px[i], first, redo ? px[i] : qx[i]);
-      S(b.py[i], first, redo ? py[i] : qy[i]);
-      S(b.dx[i], first, redo ? dx[i] : ex[i]);
-      S(b.dy[i], first, redo ? dy[i] : ey[i]);
-      S(b.r2[i], first, redo ? r2[i] : e2[i]);
-    }
-    S(b.rr2prev2, first, redo ? rr2prev2 : rr2prev);
-    S(b.rr2prev, first, redo ? rr2prev : rr2);
-    S(b.rr2, first, redo ? rr2 : nrr2);
-    S(b.rmin20, first, redo ? rmin20 : nmin20);
-    S(b.rmin21, first, redo ? rmin21 : nmin21);
-    return LaneStop{redo_bits, finish_bits};
+    V before_x[3], before_y[3];
+    Positions(m, before_x, before_y);
+    PutPositions(b.at, first, redo & (m.n != start_n), before_x, before_y);
+    PutPositions(b.at, first, ~redo, px, py);
+    EachRow(b.at, m, x, [first, redo](LaneBlock::Lanes& row, V& v, const V& w) {
+      S(row, first, redo ? v : w);
+    });
+    return LaneStop{redo_bits, finish_bits, held};
   }
 };
 
@@ -220,7 +243,9 @@ struct LaneKernel<Ops, 1> {
     g.Load(b, first);
     for (;;) {
       const LaneStop stop = g.Move(g.Pull(), b, first, active >> first);
-      if (stop.redo | stop.finish) return LaneStop{stop.redo << first, stop.finish << first};
+      if (stop.redo | stop.finish) {
+        return LaneStop{stop.redo << first, stop.finish << first, stop.held << first};
+      }
     }
   }
 };
@@ -243,12 +268,12 @@ struct LaneKernel<Ops, 2> {
       const auto f0 = g0.Pull();
       if (const LaneStop stop = g1.Move(f1, b, W, active1); stop.redo | stop.finish) {
         g0.Store(b, 0);  // its step not taken: its forces are pulled again
-        return LaneStop{stop.redo << W, stop.finish << W};
+        return LaneStop{stop.redo << W, stop.finish << W, (stop.held << W) | g0.held};
       }
       f1 = g1.Pull();
       if (const LaneStop stop = g0.Move(f0, b, 0, active0); stop.redo | stop.finish) {
         g1.Store(b, W);
-        return stop;
+        return LaneStop{stop.redo, stop.finish, stop.held | (g1.held << W)};
       }
     }
   }

@@ -17,6 +17,13 @@ namespace {
 struct Sse2Ops {
   static constexpr int W = 2;
   using V = double __attribute__((vector_size(16)));
+  // Lanes as bits and back: the mask of the lanes whose bits are set.
+  using I = long long __attribute__((vector_size(16)));
+  static auto Mask(unsigned bits) {
+    I lane{};
+    for (int k = 0; k < W; ++k) lane[k] = 1ll << k;
+    return (lane & static_cast<long long>(bits)) != 0;
+  }
   template <class M>
   static unsigned Bits(M m) {
     return static_cast<unsigned>(_mm_movemask_pd(reinterpret_cast<__m128d>(m)));
@@ -47,6 +54,7 @@ bool FitsLane(const SimState& s) {
 
 void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
   const PairTables& t = r.tables;
+  LaneMotion& m = b.at;
   for (int i = 0; i < 3; ++i) {
     b.mg[i][k] = s.m[i] * s.G;
     b.x0[i][k] = s.x0[i];
@@ -55,17 +63,17 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
     b.vy0[i][k] = s.vy0[i];
     b.vx[i][k] = s.vx[i];
     b.vy[i][k] = s.vy[i];
-    b.s1x[i][k] = t.S1X[i];
-    b.s1y[i][k] = t.S1Y[i];
-    b.s2x[i][k] = t.S2X[i];
-    b.s2y[i][k] = t.S2Y[i];
-    b.px[i][k] = s.x[i];
-    b.py[i][k] = s.y[i];
+    m.s1x[i][k] = t.S1X[i];
+    m.s1y[i][k] = t.S1Y[i];
+    m.s2x[i][k] = t.S2X[i];
+    m.s2y[i][k] = t.S2Y[i];
+    m.px[i][k] = s.x[i];
+    m.py[i][k] = s.y[i];
   }
   for (int p = 0; p < 3; ++p) {
-    b.dx[p][k] = t.DX[kPairI[p]][kPairJ[p]];
-    b.dy[p][k] = t.DY[kPairI[p]][kPairJ[p]];
-    b.r2[p][k] = t.R2[kPairI[p]][kPairJ[p]];
+    m.dx[p][k] = t.DX[kPairI[p]][kPairJ[p]];
+    m.dy[p][k] = t.DY[kPairI[p]][kPairJ[p]];
+    m.r2[p][k] = t.R2[kPairI[p]][kPairJ[p]];
   }
   b.dt[k] = s.tdelta;
   b.lim02[k] = s.rr2limit[0][2];
@@ -79,27 +87,27 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
                 : receding   ? s.dist2sq / 4
                              : s.dist2sq;
   b.next100[k] = static_cast<double>((s.tcnt / 100 + 1) * 100);
-  b.n[k] = static_cast<double>(s.tcnt);
-  b.rr2[k] = s.rr2;
-  b.rr2prev[k] = s.rr2prev;
-  b.rr2prev2[k] = s.rr2prev2;
-  b.rmin20[k] = s.rmin20sq;
-  b.rmin21[k] = s.rmin21sq;
+  m.n[k] = static_cast<double>(s.tcnt);
+  m.rr2[k] = s.rr2;
+  m.rr2prev[k] = s.rr2prev;
+  m.rr2prev2[k] = s.rr2prev2;
+  m.rmin20[k] = s.rmin20sq;
+  m.rmin21[k] = s.rmin21sq;
 }
 
-void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r) {
-  const auto tcnt = static_cast<std::int64_t>(b.n[k]);
+void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r) {
+  const auto tcnt = static_cast<std::int64_t>(m.n[k]);
   if (tcnt == s.tcnt) return;  // no step taken since the lane was loaded
   PairTables& t = r.tables;
   s.tcnt = tcnt;
   const double dt = b.dt[k];
   for (int i = 0; i < 3; ++i) {
-    t.S1X[i] = b.s1x[i][k];
-    t.S1Y[i] = b.s1y[i][k];
-    t.S2X[i] = b.s2x[i][k];
-    t.S2Y[i] = b.s2y[i][k];
-    s.x[i] = b.px[i][k];
-    s.y[i] = b.py[i][k];
+    t.S1X[i] = m.s1x[i][k];
+    t.S1Y[i] = m.s1y[i][k];
+    t.S2X[i] = m.s2x[i][k];
+    t.S2Y[i] = m.s2y[i][k];
+    s.x[i] = m.px[i][k];
+    s.y[i] = m.py[i][k];
     // The speeds, which no common step reads, as the step computes them.
     s.vxcur[i] = s.vx[i] + dt * t.S1X[i];
     s.vycur[i] = s.vy[i] + dt * t.S1Y[i];
@@ -107,17 +115,17 @@ void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r) {
   }
   for (int p = 0; p < 3; ++p) {
     const int i = kPairI[p], j = kPairJ[p];
-    t.DX[i][j] = b.dx[p][k];
-    t.DY[i][j] = b.dy[p][k];
-    t.DX[j][i] = -b.dx[p][k];
-    t.DY[j][i] = -b.dy[p][k];
-    t.R2[i][j] = t.R2[j][i] = b.r2[p][k];
+    t.DX[i][j] = m.dx[p][k];
+    t.DY[i][j] = m.dy[p][k];
+    t.DX[j][i] = -m.dx[p][k];
+    t.DY[j][i] = -m.dy[p][k];
+    t.R2[i][j] = t.R2[j][i] = m.r2[p][k];
   }
-  s.rr2 = b.rr2[k];
-  s.rr2prev = b.rr2prev[k];
-  s.rr2prev2 = b.rr2prev2[k];
-  s.rmin20sq = b.rmin20[k];
-  s.rmin21sq = b.rmin21[k];
+  s.rr2 = m.rr2[k];
+  s.rr2prev = m.rr2prev[k];
+  s.rr2prev2 = m.rr2prev2[k];
+  s.rmin20sq = m.rmin20[k];
+  s.rmin21sq = m.rmin21[k];
   s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
   // What the last step's TrackEncounter left: the farther body and the cadence.
   const double r02 = t.R2[0][2], r12 = t.R2[1][2];

@@ -10,7 +10,11 @@
 // The lanes run only the common steps: three bodies with mass, no body within
 // an absorption distance, no closest approach, no end condition and no display
 // step. A step that is not common stops the lanes, and that test goes on
-// through the run loop's own code from the state it has reached.
+// through the run loop's own code from the state it has reached. An ordinary
+// display step, which only shows the state, does not stop them: the lane
+// keeps a copy of that state and goes on, and the run loop displays it when
+// the lanes next stop (and takes the test back from there when the display
+// ends it).
 #pragma once
 
 #include <cstdint>
@@ -32,8 +36,19 @@ struct LaneShape {
 
 // The tests of the lanes, one array entry per lane (struct of arrays). Pair
 // p of the tables is (0, 1), (0, 2), (1, 2) for p = 0, 1, 2.
+using LaneRow = double[kMaxLanes];
+
+// What every step changes.
+struct LaneMotion {
+  LaneRow n;                             // tcnt
+  LaneRow s1x[3], s1y[3], s2x[3], s2y[3];  // running sums
+  LaneRow dx[3], dy[3], r2[3];           // pair geometry of the last step
+  LaneRow px[3], py[3];                  // positions
+  LaneRow rr2, rr2prev, rr2prev2, rmin20, rmin21;
+};
+
 struct alignas(64) LaneBlock {
-  using Lanes = double[kMaxLanes];
+  using Lanes = LaneRow;
   // Fixed through a test.
   Lanes mg[3];                          // m(k) × G
   Lanes x0[3], y0[3], vx0[3], vy0[3];   // start state
@@ -43,21 +58,20 @@ struct alignas(64) LaneBlock {
   Lanes near;                           // 5000 × rlimit2: every step is displayed below it
   Lanes endthr;                         // rmax beyond it ends the test (+inf while state = 0)
   Lanes next100;                        // the next step number divisible by 100
-  // Changed by every step.
-  Lanes n;                              // tcnt
-  Lanes s1x[3], s1y[3], s2x[3], s2y[3]; // running sums
-  Lanes dx[3], dy[3], r2[3];            // pair geometry of the last step
-  Lanes px[3], py[3];                   // positions
-  Lanes rr2, rr2prev, rr2prev2, rmin20, rmin21;
+  LaneMotion at;                        // the state the lanes have reached
+  LaneMotion shown;                     // of `held` lanes: a display step still to be shown
 };
 
 // Which lanes stopped, as bit masks: `redo` lanes did not take the step (an
 // absorption or an end of the test is near) and must run it whole through the
 // run loop; `finish` lanes took it and need the rest of the step (closest
-// approach, display step) from the run loop.
+// approach, display step) from the run loop. `held` lanes went on past an
+// ordinary display step (every hundredth, far from an encounter), whose
+// state waits in `shown` to be displayed; a lane holds at most one.
 struct LaneStop {
   unsigned redo = 0;
   unsigned finish = 0;
+  unsigned held = 0;
 };
 
 // Whether the running test's next steps can be taken in a lane.
@@ -65,9 +79,9 @@ bool FitsLane(const SimState& s);
 
 // Lane k takes over the test's present state (the test must fit a lane).
 void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r);
-// The state lane k has reached goes back into the test's records, as the run
-// loop would have left them after the same steps.
-void StoreLane(const LaneBlock& b, int k, SimState& s, RunningTest& r);
+// The state of lane k in `m` (the block's `at` or `shown`) goes back into the
+// test's records, as the run loop would have left them after the same steps.
+void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r);
 // Lane `to` computes the same as lane `from`: an idle lane does harmless work.
 void CopyLane(LaneBlock& b, int from, int to);
 
@@ -82,8 +96,8 @@ LaneShape ShapeOfLanes(int lanes);
 // Whether this processor can run a layout (1 or 2 groups; AVX2 for width 4).
 bool ShapeSupported(LaneShape shape);
 
-// Steps the lanes in `active` (a bit mask) until one of them stops. The
-// shape must be supported.
+// Steps the lanes in `active` (a bit mask) until one of them stops; on the
+// way, lanes may hold a display step each. The shape must be supported.
 LaneStop AdvanceLanes(LaneBlock& b, LaneShape shape, unsigned active);
 
 // The kernels of each instruction set (lane_step.cpp, lane_step_avx2.cpp),

@@ -19,6 +19,13 @@ namespace {
 struct Avx2Ops {
   static constexpr int W = 4;
   using V = double __attribute__((vector_size(32)));
+  // Lanes as bits and back: the mask of the lanes whose bits are set.
+  using I = long long __attribute__((vector_size(32)));
+  static auto Mask(unsigned bits) {
+    I lane{};
+    for (int k = 0; k < W; ++k) lane[k] = 1ll << k;
+    return (lane & static_cast<long long>(bits)) != 0;
+  }
   template <class M>
   static unsigned Bits(M m) {
     return static_cast<unsigned>(_mm256_movemask_pd(reinterpret_cast<__m256d>(m)));
