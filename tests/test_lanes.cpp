@@ -21,15 +21,11 @@
 namespace {
 
 using Args = std::vector<std::string>;
+using batch_test::With;
 
 std::string Batch(const Args& args) {
   const batch_test::Result r = batch_test::Batch(args);
   return r.out + r.err + "status " + std::to_string(r.status) + '\n';
-}
-
-Args With(Args args, const Args& more) {
-  args.insert(args.end(), more.begin(), more.end());
-  return args;
 }
 
 class Lanes : public testing::TestWithParam<int> {
@@ -167,21 +163,11 @@ std::vector<lab::LaneShape> Shapes() {
   return shapes;
 }
 
-// A source that has no test at hand while lanes run (a bound on running
-// ahead) holds back no test and loses none.
-TEST(LaneRunner, TestsNotToBeHadAtOnce) {
-  const auto starts = StartsOf({{10, "0"}, {13, "0.05"}, {12, "70"}});  // short tests
-  const std::vector<std::string> one = OneAtATime(starts, 0);
-  EXPECT_EQ(one.size(), 8u);
-  for (lab::LaneShape shape : Shapes()) {
-    SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
-    EXPECT_EQ(InLanes(starts, shape, 0, 3), one);
-  }
-}
-
 // Seeded random series of several presets, step sizes and angles: every
 // layout of lanes gives every test's row to the last digit, also when tests
-// are handed out late and lanes fall idle in the middle of a series.
+// are handed out late (a source that has no test at hand while lanes run, as
+// a bound on running ahead makes it) and lanes fall idle in the middle of a
+// series: no test held back, none lost.
 TEST(LaneRunner, RandomSeriesInEveryLayout) {
   std::mt19937 random(20261207);
   const char* const presets[] = {"0", "1", "2", "3", "4", "5", "6", "7", "101", "105"};
