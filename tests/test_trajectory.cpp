@@ -49,9 +49,6 @@ Followed Follow(const encounter::Scenario& s, double alpha, encounter::Trajector
   return f;
 }
 
-struct EndCase;
-void PrintTo(const EndCase& c, std::ostream* os);
-
 struct EndCase {
   const char* golden;  // series/NAME.csv, as tests/data/series.txt runs it
   const char* test;
@@ -59,8 +56,6 @@ struct EndCase {
   const char* integrator;
   const char* alpha;
 };
-
-void PrintTo(const EndCase& c, std::ostream* os) { *os << c.golden << " at " << c.alpha; }
 
 class TrajectoryEnd : public testing::TestWithParam<EndCase> {};
 
