@@ -184,7 +184,7 @@ TEST(Map, SvgShowsItsTextsInsideWithAxesLegendAndTitle) {
               "dist2=20000:30000:2", "--max-steps", "300"},
        {"dist 2 (km)", "Scenario 1: ", "dist 1 = 10000", "m1 = 1", "distances in km", "2 x 3 cells"}, "0"},
       {"ratio, long subtitle", With(kSmallMap, {"--colour", "ratio", "--set", long_text}),
-       {"ratio (log scale)", "no ratio", "0.5"}, "0"},
+       {"ratio (log scale)", "no ratio", "0.5", "\ntext: dist 1 = 1, t d fact = 2;"}, "0"},
       {"untrusted", kUntrustedMap,
        {"end of the test", "escaped", "350.585", "untrusted (energy changed > 1 %)"}, "2"},
       {"untrusted by ratio", With(kUntrustedMap, {"--energy", "--colour", "ratio"}),
