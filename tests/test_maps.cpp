@@ -3,7 +3,6 @@
 // belong; shards merge to the map; refinement computes only where the
 // outcome changes, and what it computes is the full grid's.
 #include <png.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -316,27 +314,6 @@ TEST(Map, RefinementComputesCellsOfTheFullGrid) {
                         "\"sampled_differing\": 0,\n    \"refined\": \"" + words + "\""),
             std::string::npos)
       << record;
-}
-
-// Refinement keeps a few bytes for every cell of the map: 360001 angles by
-// 1000 distances need 7.2 GB, more than a process limited to 4 GiB may
-// take, though one row (7.2 MB) would fit. Refused before the first test,
-// in a child process under that limit.
-TEST(Map, RefinementRefusesAMapLargerThanTheMemoryItMayUse) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
-#endif
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const auto refine = [] {
-    const rlimit limit{rlim_t{4} << 30, rlim_t{4} << 30};
-    setrlimit(RLIMIT_AS, &limit);
-    const Result r = Batch({"map", "--quiet", "--test", "2", "--set", "end=360", "--set", "dalpha=0.001",
-                            "--y", "dist2=2:3:1000", "--refine", "2"});
-    std::fputs(r.err.c_str(), stderr);
-    std::exit(r.status);
-  };
-  EXPECT_EXIT(refine(), testing::ExitedWithCode(2),
-              "--refine keeps 20 bytes for each of the 360001000 cells: 7\\.2 GB, more than the ");
 }
 
 // Twelve distances by 36 angles: the thin absorbed lines lie between the
