@@ -462,6 +462,28 @@ TEST(Warnings, SpeedsBeyondNewtonAreNamedTestByTest) {
   }
 }
 
+// m2 three times m1 puts body 0 a quarter of the separation from the centre
+// of mass (0.75 AU at 1 AU, as the set-up rounds it); body 2 typed at that
+// distance meets body 0 at 180 degrees. The tests at 0 and 90 degrees run,
+// the one at 180 is refused and ends the series, on one thread as on several.
+TEST(Warnings, ASetUpRefusedPartwayEndsTheSeriesThere) {
+  const std::vector<std::string> series = {"--test", "0", "--set", "m2=3", "--set", "dist1=1 AU", "--set",
+                                           "dist2=0.7500000000000001 AU", "--set", "dalpha=90",
+                                           "--set", "end=270", "--max-steps", "20000", "--quiet"};
+  for (const std::string lanes : {"1", "4"}) {
+    for (const int jobs : {1, 2}) {
+      SCOPED_TRACE(std::to_string(jobs) + " threads, lanes " + lanes);
+      const Result r = Batch(With(series, {"--jobs", std::to_string(jobs), "--lanes", lanes}));
+      EXPECT_EQ(r.status, 2);
+      EXPECT_EQ(Lines(r.out), 3) << r.out;
+      EXPECT_NE(r.out.find("\n90,44.688,15.055,579.138,596.763,Vesc #3,151426828,2238253,0,7838,escaped,"),
+                std::string::npos) << r.out;
+      EXPECT_EQ(r.err.substr(r.err.rfind("encounter-batch: ")),
+                "encounter-batch: \"dist 2\": body 2 would start on body 0.\n");
+    }
+  }
+}
+
 TEST(Options, EqualsFormsAndUnitCase) {
   const Result a = Batch({"--test=2", "--set=end=10", "--unit=KM", "--max-steps=100", "--quiet"});
   const Result b = Batch({"--test", "2", "--set", "end=10", "--unit", "km", "--max-steps", "100", "--quiet"});
