@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string_view>
 #include <thread>
 
@@ -52,7 +51,6 @@ TEST(LogLines, SayHowFarHowFastAndHowLong) {
   const struct {
     std::string line, expected;
   } cases[] = {
-      {lab::DurationText(0), "0.0 s"},
       {lab::DurationText(4.249), "4.2 s"},
       {lab::DurationText(59.96), "1 min 0 s"},
       {lab::DurationText(125.4), "2 min 5 s"},
@@ -63,7 +61,6 @@ TEST(LogLines, SayHowFarHowFastAndHowLong) {
       {lab::ProgressLogText(120, 1600, 1620000000, 180),
        "120 of 1600 tests after 3 min 0 s, 9.0 million steps/s, about 37 min 0 s left"},
       {lab::ProgressLogText(0, 1, 0, 60), "0 of 1 test after 1 min 0 s, 0.0 million steps/s"},
-      {lab::ProgressLogText(7, 7, 7000000, 0.5), "7 of 7 tests after 0.5 s, 14.0 million steps/s"},
       {lab::LastLineText(91, 91, 2.8, 0, 0), "91 tests in 2.8 s, no warnings"},
       {lab::LastLineText(1, 1, 0.04, 1, 0), "1 test in 0.0 s, 1 warning"},
       {lab::LastLineText(67, 90, 43210, 2, SIGTERM),
@@ -73,36 +70,9 @@ TEST(LogLines, SayHowFarHowFastAndHowLong) {
   for (const auto& c : cases) EXPECT_EQ(c.line, c.expected);
 }
 
-// Away from a terminal a whole line every period, none without a face;
-// warnings said in between stay whole.
-TEST(LogLines, ComeEveryPeriodAndOnlyInTheLogFace) {
-  for (const auto face : {lab::ProgressFace::kLog, lab::ProgressFace::kNone}) {
-    lab::ProgressCounters counters(2);
-    counters.tests_done = 4;
-    counters.steps_done = 1000;
-    std::ostringstream err;
-    {
-      lab::ProgressLine progress(counters, 10, face, std::chrono::milliseconds(20), err);
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      progress.Say(err, "encounter-batch: warning: W\n");
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    std::istringstream lines(err.str());
-    int progress_lines = 0;
-    for (std::string line; std::getline(lines, line);) {
-      if (line == "encounter-batch: warning: W") continue;
-      EXPECT_TRUE(Fits(line, "encounter-batch: 4 of 10 tests after 0.# s, 0.# million steps/s, about 0.# s left"))
-          << line;
-      ++progress_lines;
-    }
-    EXPECT_EQ(progress_lines >= 2, face == lab::ProgressFace::kLog) << err.str();
-    EXPECT_NE(err.str().find("warning: W\n"), std::string::npos);
-  }
-  EXPECT_EQ(lab::FaceOfStandardError(true, std::chrono::seconds(60)), lab::ProgressFace::kNone);
-}
-
-// Standard error into a file, as a batch system keeps it: a progress line
-// every period until SIGTERM, then how far the run came.
+// Standard error into a file, as a batch system keeps it: a whole progress
+// line every period until SIGTERM, then how far the run came. (With
+// --quiet there is none: the last test below.)
 TEST(LogLines, AFileGetsProgressLinesAndTheLastLine) {
   const std::string log = Dir("log") + "err.txt";
   const pid_t pid = fork();

@@ -66,14 +66,6 @@ TEST_F(TestSetup, LimitSpeedCappedForACompactPair) {
   EXPECT_NEAR(std::sqrt(s.rlimit2) / 4000000, 2.9492, 1e-4);
 }
 
-TEST_F(TestSetup, ViewsFollowTheResizedWindow) {
-  port.trajectory_size = {3000, 2000};  // the user resized the window
-  Prepare(8, 350.6225);
-  ASSERT_TRUE(lab::INITIALISE(s, port));
-  EXPECT_EQ(s.xorg2, 0.5 * 3000.0f);
-  EXPECT_EQ(s.yorg3, 0.75 * 2000.0f);
-}
-
 TEST_F(TestSetup, UnsoundSetUpsAreRefusedAndNamed) {
   const struct {
     double preset;

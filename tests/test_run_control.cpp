@@ -53,12 +53,6 @@ struct Lab {
   }
 };
 
-TEST(StopButton, BeforeAnySeriesEndsTheProgram) {
-  Lab lab("2");
-  EXPECT_THROW(lab.port.Click(kStop), lab::ProgramEnded);
-  EXPECT_TRUE(lab.port.ended);
-}
-
 // Clear erases the drawing at once, before the points of the display step in
 // whose opening yield it came. Stop halts the series at the poll of the step
 // in which it was pressed; the drawing stays, the halted wait sleeps (no

