@@ -367,8 +367,10 @@ TEST(Map, RecordCountsTheUntrustedTestsOfEveryRow) {
       << golden::Read(record);
 }
 
-// The library hands out the same cells, with tallies per y value.
-TEST(Map, LibraryCellsAreTheCommandLinesLines) {
+// The library hands out the same cells, with tallies per y value; shards
+// split the cells in map order (15 in 4 shards) and merge decides best along
+// each row again: both give the command line's bytes.
+TEST(Map, LibraryAndShardsGiveTheCommandLinesLines) {
   encounter::Scenario scenario;
   scenario.test = "2";
   scenario.fields = {{"end", "40"}, {"dalpha", "10"}};
@@ -377,12 +379,16 @@ TEST(Map, LibraryCellsAreTheCommandLinesLines) {
   std::string csv;
   const auto summary = encounter::RunMap(scenario, {"dist2", 2, 3, 3, false}, options,
                                          [&](const encounter::MapCell& c) { csv += c.row.csv; });
-  EXPECT_EQ(summary.first_lines + csv, Batch(kSmallMap).out);
+  const std::string whole = Batch(kSmallMap).out;
+  EXPECT_EQ(summary.first_lines + csv, whole);
   ASSERT_EQ(summary.tallies.size(), 3u);
   EXPECT_EQ(summary.tallies[1].tests, 5);
   EXPECT_EQ(summary.tallies[1].ends[static_cast<int>(encounter::End::kAbsorbed)], 1);
   EXPECT_EQ(summary.tallies[1].red, 3);
   EXPECT_EQ(summary.computed, 15);
+  const auto shards = batch_test::WriteShards(kSmallMap, 4, Dir("shards") + "s");
+  EXPECT_NE(golden::Read(shards[0]).find(" tests 4 of 15 rows 3\n"), std::string::npos);
+  EXPECT_EQ(Batch(With({"merge"}, shards)).out, whole);
 }
 
 }  // namespace
