@@ -37,13 +37,17 @@ void KeptResults::NewSeries(const encounter::Scenario& scenario) {
   rows_.clear();
   scenario_ = scenario;
   fields_ = {};
+  setup_.reset();
+  last_steps_ = 0;
   start_time_ = UtcNow();
   kept_ = false;
 }
 
-void KeptResults::FirstTestFields(const std::array<std::string, kControlFields>& fields, bool au) {
+void KeptResults::FirstTestFields(const std::array<std::string, kControlFields>& fields, bool au,
+                                  const PhysicalSetUp& setup) {
   fields_ = fields;
   au_ = au;
+  setup_ = setup;
 }
 
 void KeptResults::ResultText(int index, const std::string& text, bool v3_red,
@@ -53,7 +57,10 @@ void KeptResults::ResultText(int index, const std::string& text, bool v3_red,
 
 // The windows have no step limit: a test ends by itself or by Next.
 void KeptResults::TestFinished(const TestSummary& summary) {
-  if (FinishRow(row_, summary, false)) rows_.push_back(row_);
+  if (FinishRow(row_, summary, false)) {
+    rows_.push_back(row_);
+    last_steps_ = summary.steps;
+  }
 }
 
 std::string KeptResults::SeriesCsv() const {
@@ -110,6 +117,8 @@ std::string KeptResults::SeriesRecordJson() const {
   m.series_tests = m.tests = m.written = static_cast<std::int64_t>(rows_.size());
   m.jobs = 1;
   m.untrusted = std::nullopt;  // the windows do not follow the total energy
+  m.setup = setup_;
+  m.last_steps = last_steps_;
   return RunRecordJson(m);
 }
 

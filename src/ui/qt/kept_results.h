@@ -7,11 +7,14 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "encounter/scenario.h"
+#include "records/run_record.h"
 #include "series/series_port.h"
 #include "port/display_port.h"
 
@@ -32,8 +35,10 @@ class KeptResults : public QObject {
   // A new series begins, from the Control Display as Start found it: the
   // kept tests are dropped.
   void NewSeries(const encounter::Scenario& scenario);
-  // The fields as the series' first test used them (the record lists them).
-  void FirstTestFields(const std::array<std::string, kControlFields>& fields, bool au);
+  // The fields as the series' first test used them, and its physical
+  // set-up (the record lists them).
+  void FirstTestFields(const std::array<std::string, kControlFields>& fields, bool au,
+                       const PhysicalSetUp& setup);
   // Every write of the logic to the Data Display, with the colour of row 1's
   // "V #3" (light red or not) and the heading of "Vesc" at that moment.
   void ResultText(int index, const std::string& text, bool v3_red, const std::string& heading);
@@ -67,6 +72,8 @@ class KeptResults : public QObject {
   encounter::Scenario scenario_;
   std::array<std::string, kControlFields> fields_{};
   bool au_ = false;
+  std::optional<PhysicalSetUp> setup_;
+  std::int64_t last_steps_ = 0;  // steps of the last kept test
   std::string start_time_;
   bool kept_ = false;  // the finished series is in the data folder
 };

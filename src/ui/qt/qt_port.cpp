@@ -348,7 +348,8 @@ void QtPort::TestFinished(const TestSummary& summary) {
   if (kept_.Tests() == 0) {
     std::array<std::string, kControlFields> fields;
     for (int i = 0; i < kControlFields; ++i) fields[i] = GetFieldText(i);
-    kept_.FirstTestFields(fields, GetUnitOption());
+    // The set-up is the test's own from its start to its end.
+    kept_.FirstTestFields(fields, GetUnitOption(), SetUpOfState(s_));
   }
   kept_.TestFinished(summary);
   // The first test of a series that leaves Newtonian gravity is told, in the
