@@ -16,7 +16,8 @@
 // runs while the other's divisions, already free to start, keep the divider
 // busy (LaneKernel<Ops, 2>). An ordinary display step does not stop the
 // lanes: the lane's state after that step is copied into the block (Hold)
-// for the run loop to display when the lanes next stop.
+// for the run loop to display when the lanes next stop; a lane stops at such
+// a step only when the block holds kHeldDisplays of its own already.
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
@@ -70,7 +71,9 @@ struct LaneGroup {
   // Changed by every step.
   Motion m;
   V start_n;          // the step numbers the lanes were loaded at
-  unsigned held = 0;  // lanes (bits of this group) whose display step waits in the block
+  unsigned held = 0;  // lanes (bits of this group) whose display steps wait in the block
+  unsigned full = 0;  // lanes that hold as many display steps as the block has room for
+  int nheld[W] = {};  // display steps each lane holds
 
   [[gnu::always_inline]] void Load(LaneBlock& b, int f) {
     const V mg0 = L(b.mg[0], f), mg1 = L(b.mg[1], f), mg2 = L(b.mg[2], f);
@@ -88,7 +91,8 @@ struct LaneGroup {
     near = L(b.near, f), endthr = L(b.endthr, f), next100 = L(b.next100, f);
     EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
     start_n = m.n;
-    held = 0;
+    held = full = 0;
+    for (int k = 0; k < W; ++k) nheld[k] = 0;
   }
 
   // The positions of the motion a, as its step computed them.
@@ -147,14 +151,28 @@ struct LaneGroup {
   }
 
   // The display step of lanes `bits` waits in the block's `shown` with the
-  // state x; those lanes' next display step comes a hundred steps later.
+  // state x, each lane's in its next free place; those lanes' next display
+  // step comes a hundred steps later.
   [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x,
                                    const V (&px)[3], const V (&py)[3]) {
+    for (unsigned rest = bits; rest != 0;) {
+      // The lanes whose next free place is the first one's.
+      const int place = nheld[__builtin_ctz(rest)];
+      unsigned same = 0;
+      for (int k = 0; k < W; ++k) same |= (((rest >> k) & 1u) && nheld[k] == place) ? 1u << k : 0u;
+      rest &= ~same;
+      const auto take = Ops::Mask(same);
+      EachRow(b.shown[place], m, x, [first, take](LaneBlock::Lanes& row, V&, const V& v) {
+        S(row, first, take ? v : L(row, first));
+      });
+      PutPositions(b.shown[place], first, take, px, py);
+    }
+    for (int k = 0; k < W; ++k) {
+      if (((bits >> k) & 1u) == 0) continue;
+      b.nheld[first + k] = ++nheld[k];
+      if (nheld[k] == kHeldDisplays) full |= 1u << k;
+    }
     const auto take = Ops::Mask(bits);
-    EachRow(b.shown, m, x, [first, take](LaneBlock::Lanes& row, V&, const V& v) {
-      S(row, first, take ? v : L(row, first));
-    });
-    PutPositions(b.shown, first, take, px, py);
     next100 = take ? next100 + 100.0 : next100;
     S(b.next100, first, next100);
     held |= bits;
@@ -200,14 +218,14 @@ struct LaneGroup {
     x.rr2prev2 = m.rr2prev;
 
     // Steps the lanes cannot finish alone; of the others, the ordinary
-    // display steps (every hundredth) can wait in the block, one per lane.
+    // display steps (every hundredth) can wait in the block while it has room.
     const auto redo = (x.r2[1] < lim02) | (x.r2[2] < lim12) | (x.r2[1] < lim20) |
                       (x.r2[2] < lim21) | (rmax > endthr);
     const auto approach_or_near = ((x.rr2 > m.rr2) & (m.rr2 < m.rr2prev)) | (x.rr2 < near);
     const unsigned other_bits = Ops::Bits(approach_or_near);
     const unsigned redo_bits = Ops::Bits(redo) & active;
     const unsigned finish_bits = (other_bits | Ops::Bits(x.n == next100)) & active & ~redo_bits;
-    const unsigned hold_bits = finish_bits & ~other_bits & ~held;
+    const unsigned hold_bits = finish_bits & ~other_bits & ~full;
 
     if ((redo_bits | (finish_bits & ~hold_bits)) == 0) {
       if (hold_bits != 0) Hold(b, first, hold_bits, x, px, py);
