@@ -75,7 +75,7 @@ struct LaneGroup {
   V start_n;          // the step numbers the lanes were loaded at
   unsigned held = 0;  // lanes (bits of this group) whose display steps wait in the block
   unsigned full = 0;  // lanes that hold as many display steps as the block has room for
-  int nheld[W] = {};  // display steps each lane holds
+  int nheld[W] = {};  // display steps each lane holds (a group is loaded afresh at every call)
 
   [[gnu::always_inline]] void Load(LaneBlock& b, int f) {
     const V mg0 = L(b.mg[0], f), mg1 = L(b.mg[1], f), mg2 = L(b.mg[2], f);
@@ -93,8 +93,6 @@ struct LaneGroup {
     near = L(b.near, f), endthr = L(b.endthr, f), next100 = L(b.next100, f);
     EachRow(b.at, mo[0], mo[0], [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
     start_n = mo[0].n;
-    held = full = 0;
-    for (int k = 0; k < W; ++k) nheld[k] = 0;
   }
 
   // The positions of the motion a, as its step computed them.
@@ -157,29 +155,25 @@ struct LaneGroup {
   }
 
   // The display step of lanes `bits` waits in the block's `shown` with the
-  // state x, each lane's in its next free place; those lanes' next display
-  // step comes a hundred steps later.
+  // state x, in the lanes' next free place; those lanes' next display step
+  // comes a hundred steps later. Lanes that hold a display at the same step
+  // have held the same number since the group was loaded: the lanes of a
+  // group take their steps together, so their display steps, a hundred
+  // apart, coincide at every one or at none.
   template <int P>
   [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x,
                                    const V (&px)[3], const V (&py)[3]) {
-    for (unsigned rest = bits; rest != 0;) {
-      // The lanes whose next free place is the first one's.
-      const int place = nheld[__builtin_ctz(rest)];
-      unsigned same = 0;
-      for (int k = 0; k < W; ++k) same |= (((rest >> k) & 1u) && nheld[k] == place) ? 1u << k : 0u;
-      rest &= ~same;
-      const auto take = Ops::Mask(same);
-      EachRow(b.shown[place], mo[P], x, [first, take](LaneBlock::Lanes& row, const V&, const V& v) {
-        S(row, first, take ? v : L(row, first));
-      });
-      PutPositions(b.shown[place], first, take, px, py);
-    }
+    const int place = nheld[__builtin_ctz(bits)];
+    const auto take = Ops::Mask(bits);
+    EachRow(b.shown[place], mo[P], x, [first, take](LaneBlock::Lanes& row, const V&, const V& v) {
+      S(row, first, take ? v : L(row, first));
+    });
+    PutPositions(b.shown[place], first, take, px, py);
     for (int k = 0; k < W; ++k) {
       if (((bits >> k) & 1u) == 0) continue;
       b.nheld[first + k] = ++nheld[k];
       if (nheld[k] == kHeldDisplays) full |= 1u << k;
     }
-    const auto take = Ops::Mask(bits);
     next100 = take ? next100 + 100.0 : next100;
     S(b.next100, first, next100);
     held |= bits;
@@ -187,10 +181,9 @@ struct LaneGroup {
 
   // The rest of the step of the group's lanes, with the forces of Pull.
   // When none of the lanes in `active` (bits of this group) stops, the group
-  // takes the step and the result is empty. Else the block receives the
-  // state: a lane to redo keeps the state before the step, the others take
-  // it; the group's registers are then stale. Else the group's motion is
-  // now mo[1 - P].
+  // takes the step (its motion is now mo[1 - P]) and the result is empty.
+  // Else the block receives the state: a lane to redo keeps the state before
+  // the step, the others take it; the group's registers are then stale.
   template <int P>
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
     const V* ax = f.ax;
