@@ -197,19 +197,25 @@ TEST(LaneRunner, RandomSeriesInEveryLayout) {
 }
 
 // An ordinary display step does not stop the lanes: each lane keeps the
-// state of its hundredth step, to the bit the run loop's after a hundred
-// steps, and goes on until its next display step stops it.
-TEST(LaneKernel, HoldsTheHundredthStepAndGoesOn) {
+// states of its hundredth, two hundredth, ... steps, in order and to the bit
+// the run loop's after as many steps, and goes on until a display step finds
+// no room left and stops it.
+TEST(LaneKernel, HoldsTheHundredthStepsAndGoesOn) {
   const lab::SimState start = StartsOf({{10, "2"}}).front();
   auto set_up = [](lab::SimState& s, lab::RunningTest& r) {
     lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
     ASSERT_TRUE(lab::SetUpTest(s, r, port));
   };
+  std::vector<std::pair<lab::SimState, lab::RunningTest>> scalar;  // after 100, 200, ... steps
   lab::SimState s = start;
   lab::RunningTest r;
   set_up(s, r);
   lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
-  while (s.tcnt < 100) ASSERT_EQ(lab::StepOnce(s, r, port), lab::StepEnd::kGoingOn);
+  while (scalar.size() < lab::kHeldDisplays) {
+    ASSERT_EQ(lab::StepOnce(s, r, port), lab::StepEnd::kGoingOn);
+    if (s.tcnt % 100 == 0) scalar.emplace_back(s, r);
+  }
+  const int stop_n = 100 * (lab::kHeldDisplays + 1);
   for (lab::LaneShape shape : Shapes()) {
     SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
     lab::SimState t = start;
@@ -224,22 +230,26 @@ TEST(LaneKernel, HoldsTheHundredthStepAndGoesOn) {
     EXPECT_NE(stop.finish, 0u);
     for (int k = 0; k < shape.lanes(); ++k) {
       SCOPED_TRACE("lane " + std::to_string(k));
-      // The group that stopped took step 200; the other, half a step behind, 199.
-      EXPECT_EQ(b->at.n[k], ((stop.finish >> k) & 1u) ? 200 : 199);
-      lab::SimState u = t;
-      lab::RunningTest ur = tr;
-      lab::StoreLane(*b, b->shown, k, u, ur);
-      EXPECT_EQ(u.tcnt, 100);
-      for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(u.x[i], s.x[i]);
-        EXPECT_EQ(u.y[i], s.y[i]);
-        EXPECT_EQ(u.v[i], s.v[i]);
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(ur.tables.R2[i][j], r.tables.R2[i][j]);
+      // The group that stopped took the step; the other, half a step behind, not yet.
+      EXPECT_EQ(b->at.n[k], ((stop.finish >> k) & 1u) ? stop_n : stop_n - 1);
+      EXPECT_EQ(b->nheld[k], lab::kHeldDisplays);
+      EXPECT_EQ(b->next100[k], stop_n);
+      for (int j = 0; j < lab::kHeldDisplays; ++j) {
+        const auto& [want, want_r] = scalar[j];
+        lab::SimState u = t;
+        lab::RunningTest ur = tr;
+        lab::StoreLane(*b, b->shown[j], k, u, ur);
+        EXPECT_EQ(u.tcnt, want.tcnt);
+        for (int i = 0; i < 3; ++i) {
+          EXPECT_EQ(u.x[i], want.x[i]);
+          EXPECT_EQ(u.y[i], want.y[i]);
+          EXPECT_EQ(u.v[i], want.v[i]);
+          for (int l = 0; l < 3; ++l) EXPECT_EQ(ur.tables.R2[i][l], want_r.tables.R2[i][l]);
+        }
+        EXPECT_EQ(u.rr2prev2, want.rr2prev2);
+        EXPECT_EQ(u.rmin201sq, want.rmin201sq);
+        EXPECT_EQ(ur.enc.rmax, want_r.enc.rmax);
       }
-      EXPECT_EQ(u.rr2prev2, s.rr2prev2);
-      EXPECT_EQ(u.rmin201sq, s.rmin201sq);
-      EXPECT_EQ(ur.enc.rmax, r.enc.rmax);
-      EXPECT_EQ(b->next100[k], 200);
     }
   }
 }

@@ -24,7 +24,7 @@ class LaneRunner {
     for (std::uint64_t round = 0; TakeTests(); ++round) {
       const LaneStop stop = AdvanceLanes(*block_, shape_, active_);
       unsigned stopped = stop.redo | stop.finish;
-      // A lane's held display step comes before the step it stopped at.
+      // A lane's held display steps come before the step it stopped at.
       for (int k = 0; k < width_; ++k) {
         if (((stop.held >> k) & 1u) && !ShowHeld(k)) stopped &= ~(1u << k);
       }
@@ -86,19 +86,23 @@ class LaneRunner {
     }
   }
 
-  // The display step lane k went past, shown from the state it kept; true
-  // when the lane goes on. When the display ends the test (the step limit,
-  // a value no longer finite), the test ends at that step, and the lane's
-  // steps beyond it are dropped.
+  // The display steps lane k went past, shown in order from the states it
+  // kept; true when the lane goes on. When a display ends the test (the step
+  // limit, a value no longer finite), the test ends at that step, and the
+  // lane's later displays and steps are dropped.
   bool ShowHeld(int k) {
     Slot& slot = slots_[k];
     SimState& s = *slot.test.s;
-    StoreLane(*block_, block_->shown, k, s, slot.r);
-    const StepEnd end = FinishStep(s, slot.r, *slot.test.port);
-    if (end == StepEnd::kGoingOn && FitsLane(s)) return true;
-    active_ &= ~(1u << k);
-    RunToEnd(k, end);
-    return false;
+    const int held = static_cast<int>(block_->nheld[k]);
+    for (int j = 0; j < held; ++j) {
+      StoreLane(*block_, block_->shown[j], k, s, slot.r);
+      const StepEnd end = FinishStep(s, slot.r, *slot.test.port);
+      if (end == StepEnd::kGoingOn && FitsLane(s)) continue;
+      active_ &= ~(1u << k);
+      RunToEnd(k, end);
+      return false;
+    }
+    return true;
   }
 
   // The step the lane stopped at, done (whole, or its rest) by the run loop;

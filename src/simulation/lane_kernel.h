@@ -16,7 +16,8 @@
 // runs while the other's divisions, already free to start, keep the divider
 // busy (LaneKernel<Ops, 2>). An ordinary display step does not stop the
 // lanes: the lane's state after that step is copied into the block (Hold)
-// for the run loop to display when the lanes next stop.
+// for the run loop to display when the lanes next stop; a lane stops at such
+// a step only when the block holds kHeldDisplays of its own already.
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
@@ -43,8 +44,8 @@ struct LaneGroup {
 
   // f(row of m, register of a, register of c) for every row of the motion
   // but the positions.
-  template <class F>
-  [[gnu::always_inline]] static void EachRow(LaneMotion& m, Motion& a, const Motion& c, F f) {
+  template <class A, class C, class F>
+  [[gnu::always_inline]] static void EachRow(LaneMotion& m, A& a, C& c, F f) {
     f(m.n, a.n, c.n);
     #pragma GCC unroll 3
     for (int i = 0; i < 3; ++i) {
@@ -67,10 +68,14 @@ struct LaneGroup {
   V mgj[3], mgi[3];  // pairs (0, 1), (0, 2), (1, 2): mass of the second body, of the first
   V x0[3], y0[3], vx0[3], vy0[3];
   V dt, lim02, lim12, lim20, lim21, near, endthr, next100;
-  // Changed by every step.
-  Motion m;
+  // Changed by every step: a step goes from mo[P] to mo[1 - P], so that the
+  // loop, which takes two steps of a group per round, never copies one
+  // motion into the other.
+  Motion mo[2];
   V start_n;          // the step numbers the lanes were loaded at
-  unsigned held = 0;  // lanes (bits of this group) whose display step waits in the block
+  unsigned held = 0;  // lanes (bits of this group) whose display steps wait in the block
+  unsigned full = 0;  // lanes that hold as many display steps as the block has room for
+  int nheld[W] = {};  // display steps each lane holds (a group is loaded afresh at every call)
 
   [[gnu::always_inline]] void Load(LaneBlock& b, int f) {
     const V mg0 = L(b.mg[0], f), mg1 = L(b.mg[1], f), mg2 = L(b.mg[2], f);
@@ -86,9 +91,8 @@ struct LaneGroup {
     dt = L(b.dt, f);
     lim02 = L(b.lim02, f), lim12 = L(b.lim12, f), lim20 = L(b.lim20, f), lim21 = L(b.lim21, f);
     near = L(b.near, f), endthr = L(b.endthr, f), next100 = L(b.next100, f);
-    EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
-    start_n = m.n;
-    held = 0;
+    EachRow(b.at, mo[0], mo[0], [f](LaneBlock::Lanes& row, V& v, const V&) { v = L(row, f); });
+    start_n = mo[0].n;
   }
 
   // The positions of the motion a, as its step computed them.
@@ -113,9 +117,11 @@ struct LaneGroup {
     }
   }
 
-  // The state the group has reached goes back into the block.
+  // The state the group has reached, mo[P], goes back into the block.
+  template <int P>
   [[gnu::always_inline]] void Store(LaneBlock& b, int f) {
-    EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, V& v, const V&) { S(row, f, v); });
+    const Motion& m = mo[P];
+    EachRow(b.at, m, m, [f](LaneBlock::Lanes& row, const V& v, const V&) { S(row, f, v); });
     V px[3], py[3];
     Positions(m, px, py);
     PutPositions(b.at, f, m.n != start_n, px, py);
@@ -126,7 +132,9 @@ struct LaneGroup {
     V ax[3], ay[3];
   };
 
+  template <int P>
   [[gnu::always_inline]] Forces Pull() const {
+    const Motion& m = mo[P];
     const V zero{};
     // Pair p pulls its first body with (d × q_i) / r and its second with
     // -((d × q_j) / r).
@@ -147,14 +155,25 @@ struct LaneGroup {
   }
 
   // The display step of lanes `bits` waits in the block's `shown` with the
-  // state x; those lanes' next display step comes a hundred steps later.
+  // state x, in the lanes' next free place; those lanes' next display step
+  // comes a hundred steps later. Lanes that hold a display at the same step
+  // have held the same number since the group was loaded: the lanes of a
+  // group take their steps together, so their display steps, a hundred
+  // apart, coincide at every one or at none.
+  template <int P>
   [[gnu::always_inline]] void Hold(LaneBlock& b, int first, unsigned bits, const Motion& x,
                                    const V (&px)[3], const V (&py)[3]) {
+    const int place = nheld[__builtin_ctz(bits)];
     const auto take = Ops::Mask(bits);
-    EachRow(b.shown, m, x, [first, take](LaneBlock::Lanes& row, V&, const V& v) {
+    EachRow(b.shown[place], mo[P], x, [first, take](LaneBlock::Lanes& row, const V&, const V& v) {
       S(row, first, take ? v : L(row, first));
     });
-    PutPositions(b.shown, first, take, px, py);
+    PutPositions(b.shown[place], first, take, px, py);
+    for (int k = 0; k < W; ++k) {
+      if (((bits >> k) & 1u) == 0) continue;
+      b.nheld[first + k] = ++nheld[k];
+      if (nheld[k] == kHeldDisplays) full |= 1u << k;
+    }
     next100 = take ? next100 + 100.0 : next100;
     S(b.next100, first, next100);
     held |= bits;
@@ -162,13 +181,15 @@ struct LaneGroup {
 
   // The rest of the step of the group's lanes, with the forces of Pull.
   // When none of the lanes in `active` (bits of this group) stops, the group
-  // takes the step and the result is empty. Else the block receives the
-  // state: a lane to redo keeps the state before the step, the others take
-  // it; the group's registers are then stale.
+  // takes the step (its motion is now mo[1 - P]) and the result is empty.
+  // Else the block receives the state: a lane to redo keeps the state before
+  // the step, the others take it; the group's registers are then stale.
+  template <int P>
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
     const V* ax = f.ax;
     const V* ay = f.ay;
-    Motion x;
+    const Motion& m = mo[P];
+    Motion& x = mo[1 - P];
     // Motion from the start state and the two sums.
     x.n = m.n + 1.0;
     #pragma GCC unroll 3
@@ -200,18 +221,17 @@ struct LaneGroup {
     x.rr2prev2 = m.rr2prev;
 
     // Steps the lanes cannot finish alone; of the others, the ordinary
-    // display steps (every hundredth) can wait in the block, one per lane.
+    // display steps (every hundredth) can wait in the block while it has room.
     const auto redo = (x.r2[1] < lim02) | (x.r2[2] < lim12) | (x.r2[1] < lim20) |
                       (x.r2[2] < lim21) | (rmax > endthr);
     const auto approach_or_near = ((x.rr2 > m.rr2) & (m.rr2 < m.rr2prev)) | (x.rr2 < near);
     const unsigned other_bits = Ops::Bits(approach_or_near);
     const unsigned redo_bits = Ops::Bits(redo) & active;
     const unsigned finish_bits = (other_bits | Ops::Bits(x.n == next100)) & active & ~redo_bits;
-    const unsigned hold_bits = finish_bits & ~other_bits & ~held;
+    const unsigned hold_bits = finish_bits & ~other_bits & ~full;
 
     if ((redo_bits | (finish_bits & ~hold_bits)) == 0) {
-      if (hold_bits != 0) Hold(b, first, hold_bits, x, px, py);
-      EachRow(b.at, m, x, [](LaneBlock::Lanes&, V& v, const V& w) { v = w; });
+      if (hold_bits != 0) Hold<P>(b, first, hold_bits, x, px, py);
       return LaneStop{};
     }
 
@@ -219,7 +239,7 @@ struct LaneGroup {
     Positions(m, before_x, before_y);
     PutPositions(b.at, first, redo & (m.n != start_n), before_x, before_y);
     PutPositions(b.at, first, ~redo, px, py);
-    EachRow(b.at, m, x, [first, redo](LaneBlock::Lanes& row, V& v, const V& w) {
+    EachRow(b.at, m, x, [first, redo](LaneBlock::Lanes& row, const V& v, const V& w) {
       S(row, first, redo ? v : w);
     });
     return LaneStop{redo_bits, finish_bits, held};
@@ -241,8 +261,10 @@ struct LaneKernel<Ops, 1> {
   static LaneStop Advance(LaneBlock& b, unsigned active, int first = 0) {
     LaneGroup<Ops> g;
     g.Load(b, first);
+    const unsigned mine = active >> first;
     for (;;) {
-      const LaneStop stop = g.Move(g.Pull(), b, first, active >> first);
+      LaneStop stop = g.template Move<0>(g.template Pull<0>(), b, first, mine);
+      if ((stop.redo | stop.finish) == 0) stop = g.template Move<1>(g.template Pull<1>(), b, first, mine);
       if (stop.redo | stop.finish) {
         return LaneStop{stop.redo << first, stop.finish << first, stop.held << first};
       }
@@ -263,19 +285,38 @@ struct LaneKernel<Ops, 2> {
     LaneGroup<Ops> g0, g1;
     g0.Load(b, 0);
     g1.Load(b, W);
-    typename LaneGroup<Ops>::Forces f1 = g1.Pull();
+    typename LaneGroup<Ops>::Forces f1 = g1.template Pull<0>();
     for (;;) {
-      const auto f0 = g0.Pull();
-      if (const LaneStop stop = g1.Move(f1, b, W, active1); stop.redo | stop.finish) {
-        g0.Store(b, 0);  // its step not taken: its forces are pulled again
-        return LaneStop{stop.redo << W, stop.finish << W, (stop.held << W) | g0.held};
+      // Two steps of each group per round, from mo[0] to mo[1] and back.
+      auto f0 = g0.template Pull<0>();
+      if (const LaneStop stop = g1.template Move<0>(f1, b, W, active1); stop.redo | stop.finish) {
+        g0.template Store<0>(b, 0);  // its step not taken: its forces are pulled again
+        return Second(stop, g0.held);
       }
-      f1 = g1.Pull();
-      if (const LaneStop stop = g0.Move(f0, b, 0, active0); stop.redo | stop.finish) {
-        g1.Store(b, W);
-        return LaneStop{stop.redo, stop.finish, stop.held | (g1.held << W)};
+      f1 = g1.template Pull<1>();
+      if (const LaneStop stop = g0.template Move<0>(f0, b, 0, active0); stop.redo | stop.finish) {
+        g1.template Store<1>(b, W);
+        return First(stop, g1.held);
+      }
+      f0 = g0.template Pull<1>();
+      if (const LaneStop stop = g1.template Move<1>(f1, b, W, active1); stop.redo | stop.finish) {
+        g0.template Store<1>(b, 0);
+        return Second(stop, g0.held);
+      }
+      f1 = g1.template Pull<0>();
+      if (const LaneStop stop = g0.template Move<1>(f0, b, 0, active0); stop.redo | stop.finish) {
+        g1.template Store<0>(b, W);
+        return First(stop, g1.held);
       }
     }
+  }
+
+  // A stop of the first or the second group, with the other group's held lanes.
+  static LaneStop First(LaneStop stop, unsigned held1) {
+    return LaneStop{stop.redo, stop.finish, stop.held | (held1 << W)};
+  }
+  static LaneStop Second(LaneStop stop, unsigned held0) {
+    return LaneStop{stop.redo << W, stop.finish << W, (stop.held << W) | held0};
   }
 };
 

@@ -25,6 +25,8 @@
 namespace lab {
 
 inline constexpr int kMaxLanes = 8;
+// Ordinary display steps a lane can hold before its next one stops the lanes.
+inline constexpr int kHeldDisplays = 4;
 
 // How a thread's lanes are laid out: `groups` vector registers of `width`
 // lanes each (2 in SSE2, 4 in AVX2), every group its own chain of the step.
@@ -58,8 +60,9 @@ struct alignas(64) LaneBlock {
   Lanes near;                           // 5000 × rlimit2: every step is displayed below it
   Lanes endthr;                         // rmax beyond it ends the test (+inf while state = 0)
   Lanes next100;                        // the next step number divisible by 100
+  Lanes nheld;                          // of `held` lanes: how many displays they hold
   LaneMotion at;                        // the state the lanes have reached
-  LaneMotion shown;                     // of `held` lanes: a display step still to be shown
+  LaneMotion shown[kHeldDisplays];      // of `held` lanes: display steps still to be shown, in order
 };
 
 // Which lanes stopped, as bit masks: `redo` lanes did not take the step (an
@@ -67,7 +70,8 @@ struct alignas(64) LaneBlock {
 // run loop; `finish` lanes took it and need the rest of the step (closest
 // approach, display step) from the run loop. `held` lanes went on past an
 // ordinary display step (every hundredth, far from an encounter), whose
-// state waits in `shown` to be displayed; a lane holds at most one.
+// state waits in `shown` to be displayed; a lane holds up to kHeldDisplays,
+// `nheld` of them, the earliest first.
 struct LaneStop {
   unsigned redo = 0;
   unsigned finish = 0;
@@ -79,7 +83,7 @@ bool FitsLane(const SimState& s);
 
 // Lane k takes over the test's present state (the test must fit a lane).
 void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r);
-// The state of lane k in `m` (the block's `at` or `shown`) goes back into the
+// The state of lane k in `m` (the block's `at` or one of `shown`) goes back into the
 // test's records, as the run loop would have left them after the same steps.
 void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r);
 // Lane `to` computes the same as lane `from`: an idle lane does harmless work.
@@ -97,7 +101,7 @@ LaneShape ShapeOfLanes(int lanes);
 bool ShapeSupported(LaneShape shape);
 
 // Steps the lanes in `active` (a bit mask) until one of them stops; on the
-// way, lanes may hold a display step each. The shape must be supported.
+// way, lanes may hold display steps (up to kHeldDisplays each). The shape must be supported.
 LaneStop AdvanceLanes(LaneBlock& b, LaneShape shape, unsigned active);
 
 // The kernels of each instruction set (lane_step.cpp, lane_step_avx2.cpp),
