@@ -6,9 +6,9 @@
 //
 // Ops holds the vector type V of W doubles and the few operations the
 // language's vector extension lacks: square root, the lane mask as bits and
-// bits as a mask, loads and stores. Every arithmetic operation below is one IEEE operation
-// per lane, the same and in the same order as in AdvanceThree and
-// TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
+// bits as a mask, loads and stores. Every arithmetic operation below is one
+// IEEE operation per lane, the same and in the same order as in AdvanceThree
+// and TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
 //
 // One step of a group is a chain: its square roots and divisions (the pull)
 // wait for the last step's geometry, and the next geometry (the move) waits

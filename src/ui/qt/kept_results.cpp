@@ -38,7 +38,6 @@ void KeptResults::NewSeries(const encounter::Scenario& scenario) {
   scenario_ = scenario;
   fields_ = {};
   setup_.reset();
-  last_steps_ = 0;
   start_time_ = UtcNow();
   kept_ = false;
 }
@@ -57,10 +56,7 @@ void KeptResults::ResultText(int index, const std::string& text, bool v3_red,
 
 // The windows have no step limit: a test ends by itself or by Next.
 void KeptResults::TestFinished(const TestSummary& summary) {
-  if (FinishRow(row_, summary, false)) {
-    rows_.push_back(row_);
-    last_steps_ = summary.steps;
-  }
+  if (FinishRow(row_, summary, false)) rows_.push_back(row_);
 }
 
 std::string KeptResults::SeriesCsv() const {
@@ -118,7 +114,7 @@ std::string KeptResults::SeriesRecordJson() const {
   m.jobs = 1;
   m.untrusted = std::nullopt;  // the windows do not follow the total energy
   m.setup = setup_;
-  m.last_steps = last_steps_;
+  m.last_steps = rows_.empty() ? 0 : rows_.back().steps;
   return RunRecordJson(m);
 }
 

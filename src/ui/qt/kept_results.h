@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 #include <array>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -73,7 +72,6 @@ class KeptResults : public QObject {
   std::array<std::string, kControlFields> fields_{};
   bool au_ = false;
   std::optional<PhysicalSetUp> setup_;
-  std::int64_t last_steps_ = 0;  // steps of the last kept test
   std::string start_time_;
   bool kept_ = false;  // the finished series is in the data folder
 };
