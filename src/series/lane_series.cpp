@@ -93,7 +93,7 @@ class LaneRunner {
   bool ShowHeld(int k) {
     Slot& slot = slots_[k];
     SimState& s = *slot.test.s;
-    const int held = block_->nheld[k];
+    const int held = static_cast<int>(block_->nheld[k]);
     for (int j = 0; j < held; ++j) {
       StoreLane(*block_, block_->shown[j], k, s, slot.r);
       const StepEnd end = FinishStep(s, slot.r, *slot.test.port);

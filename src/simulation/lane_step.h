@@ -60,7 +60,7 @@ struct alignas(64) LaneBlock {
   Lanes near;                           // 5000 × rlimit2: every step is displayed below it
   Lanes endthr;                         // rmax beyond it ends the test (+inf while state = 0)
   Lanes next100;                        // the next step number divisible by 100
-  int nheld[kMaxLanes];                 // of `held` lanes: how many displays they hold
+  Lanes nheld;                          // of `held` lanes: how many displays they hold
   LaneMotion at;                        // the state the lanes have reached
   LaneMotion shown[kHeldDisplays];      // of `held` lanes: display steps still to be shown, in order
 };
