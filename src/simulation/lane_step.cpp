@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -134,8 +135,12 @@ void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, Runn
 }
 
 void CopyLane(LaneBlock& b, int from, int to) {
-  // The block is nothing but rows of one double per lane.
+  // The block is nothing but rows of one double per lane: a member of
+  // another size would shift the rows after it off their lanes.
   static_assert(std::is_standard_layout_v<LaneBlock> && sizeof(LaneBlock) % sizeof(LaneBlock::Lanes) == 0);
+  static_assert(offsetof(LaneBlock, at) % sizeof(LaneBlock::Lanes) == 0 &&
+                offsetof(LaneBlock, shown) % sizeof(LaneBlock::Lanes) == 0 &&
+                sizeof(LaneMotion) % sizeof(LaneBlock::Lanes) == 0);
   auto* rows = reinterpret_cast<LaneBlock::Lanes*>(&b);
   for (std::size_t row = 0; row < sizeof(LaneBlock) / sizeof(LaneBlock::Lanes); ++row) {
     rows[row][to] = rows[row][from];
