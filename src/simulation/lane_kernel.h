@@ -14,7 +14,9 @@
 // wait for the last step's geometry, and the next geometry (the move) waits
 // for the divisions. With two groups half a step apart, one group's move
 // runs while the other's divisions, already free to start, keep the divider
-// busy (LaneKernel<Ops, 2>). An ordinary display step does not stop the
+// busy (LaneKernel<Ops, 2>); each pair's divisions come between two parts of
+// the other group's move, so that the processor never holds a whole pull
+// waiting for the divider while the move queues behind it. An ordinary display step does not stop the
 // lanes: the lane's state after that step is copied into the block (Hold)
 // for the run loop to display when the lanes next stop; a lane stops at such
 // a step only when the block holds kHeldDisplays of its own already.
@@ -132,26 +134,37 @@ struct LaneGroup {
     V ax[3], ay[3];
   };
 
+  // Pair p's share of the pull: it pulls its first body with (d × q_i) / r
+  // and its second with -((d × q_j) / r).
+  struct Pulled {
+    V oix[3], oiy[3], ojx[3], ojy[3];
+  };
+
+  template <int P>
+  [[gnu::always_inline]] void PullPair(int p, Pulled& o) const {
+    const Motion& m = mo[P];
+    const V qi = mgj[p] / m.r2[p];
+    const V qj = mgi[p] / m.r2[p];
+    const V r = Ops::Sqrt(m.r2[p]);
+    o.oix[p] = (m.dx[p] * qi) / r;
+    o.oiy[p] = (m.dy[p] * qi) / r;
+    o.ojx[p] = -((m.dx[p] * qj) / r);
+    o.ojy[p] = -((m.dy[p] * qj) / r);
+  }
+
+  // Partners in ascending order: body 0 meets 1, 2; body 1 meets 0, 2; body 2 meets 0, 1.
+  [[gnu::always_inline]] static Forces Sum(const Pulled& o) {
+    const V zero{};
+    return Forces{{(zero + o.oix[0]) + o.oix[1], (zero + o.ojx[0]) + o.oix[2], (zero + o.ojx[1]) + o.ojx[2]},
+                  {(zero + o.oiy[0]) + o.oiy[1], (zero + o.ojy[0]) + o.oiy[2], (zero + o.ojy[1]) + o.ojy[2]}};
+  }
+
   template <int P>
   [[gnu::always_inline]] Forces Pull() const {
-    const Motion& m = mo[P];
-    const V zero{};
-    // Pair p pulls its first body with (d × q_i) / r and its second with
-    // -((d × q_j) / r).
-    V oix[3], oiy[3], ojx[3], ojy[3];
+    Pulled o;
     #pragma GCC unroll 3
-    for (int p = 0; p < 3; ++p) {
-      const V qi = mgj[p] / m.r2[p];
-      const V qj = mgi[p] / m.r2[p];
-      const V r = Ops::Sqrt(m.r2[p]);
-      oix[p] = (m.dx[p] * qi) / r;
-      oiy[p] = (m.dy[p] * qi) / r;
-      ojx[p] = -((m.dx[p] * qj) / r);
-      ojy[p] = -((m.dy[p] * qj) / r);
-    }
-    // Partners in ascending order: body 0 meets 1, 2; body 1 meets 0, 2; body 2 meets 0, 1.
-    return Forces{{(zero + oix[0]) + oix[1], (zero + ojx[0]) + oix[2], (zero + ojx[1]) + ojx[2]},
-                  {(zero + oiy[0]) + oiy[1], (zero + ojy[0]) + oiy[2], (zero + ojy[1]) + ojy[2]}};
+    for (int p = 0; p < 3; ++p) PullPair<P>(p, o);
+    return Sum(o);
   }
 
   // The display step of lanes `bits` waits in the block's `shown` with the
@@ -186,21 +199,39 @@ struct LaneGroup {
   // the step, the others take it; the group's registers are then stale.
   template <int P>
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
-    const V* ax = f.ax;
-    const V* ay = f.ay;
+    MoveSums<P>(f);
+    V px[3], py[3];
+    MovePositions<P>(px, py);
+    MoveGeometry<P>(px, py);
+    return MoveChecks<P>(b, first, active, px, py);
+  }
+
+  // The move in three parts, so that another group's pull can be woven
+  // between them. First the step number and the two sums.
+  template <int P>
+  [[gnu::always_inline]] void MoveSums(const Forces& f) {
     const Motion& m = mo[P];
     Motion& x = mo[1 - P];
-    // Motion from the start state and the two sums.
     x.n = m.n + 1.0;
     #pragma GCC unroll 3
     for (int i = 0; i < 3; ++i) {
-      x.s1x[i] = m.s1x[i] + ax[i];
-      x.s1y[i] = m.s1y[i] + ay[i];
+      x.s1x[i] = m.s1x[i] + f.ax[i];
+      x.s1y[i] = m.s1y[i] + f.ay[i];
       x.s2x[i] = m.s2x[i] + x.s1x[i];
       x.s2y[i] = m.s2y[i] + x.s1y[i];
     }
-    V px[3], py[3];
-    Positions(x, px, py);
+  }
+
+  // Then the positions, the new geometry and the encounter's distances.
+  template <int P>
+  [[gnu::always_inline]] void MovePositions(V (&px)[3], V (&py)[3]) {
+    Positions(mo[1 - P], px, py);
+  }
+
+  template <int P>
+  [[gnu::always_inline]] void MoveGeometry(const V (&px)[3], const V (&py)[3]) {
+    const Motion& m = mo[P];
+    Motion& x = mo[1 - P];
 
     // The new geometry.
     constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
@@ -214,12 +245,19 @@ struct LaneGroup {
     // The encounter: nearer and farther body, minima.
     const auto lt = x.r2[2] < x.r2[1];
     x.rr2 = lt ? x.r2[2] : x.r2[1];
-    const V rmax = lt ? x.r2[1] : x.r2[2];
     x.rmin20 = x.r2[1] < m.rmin20 ? x.r2[1] : m.rmin20;
     x.rmin21 = x.r2[2] < m.rmin21 ? x.r2[2] : m.rmin21;
     x.rr2prev = m.rr2;
     x.rr2prev2 = m.rr2prev;
+  }
 
+  // Last the checks: whether a lane stops, holds a display or goes on.
+  template <int P>
+  [[gnu::always_inline]] LaneStop MoveChecks(LaneBlock& b, int first, unsigned active,
+                                             const V (&px)[3], const V (&py)[3]) {
+    const Motion& m = mo[P];
+    Motion& x = mo[1 - P];
+    const V rmax = x.r2[2] < x.r2[1] ? x.r2[1] : x.r2[2];
     // Steps the lanes cannot finish alone; of the others, the ordinary
     // display steps (every hundredth) can wait in the block while it has room.
     const auto redo = (x.r2[1] < lim02) | (x.r2[2] < lim12) | (x.r2[1] < lim20) |
@@ -288,27 +326,46 @@ struct LaneKernel<Ops, 2> {
     typename LaneGroup<Ops>::Forces f1 = g1.template Pull<0>();
     for (;;) {
       // Two steps of each group per round, from mo[0] to mo[1] and back.
-      auto f0 = g0.template Pull<0>();
-      if (const LaneStop stop = g1.template Move<0>(f1, b, W, active1); stop.redo | stop.finish) {
+      typename LaneGroup<Ops>::Forces f0;
+      if (const LaneStop stop = PullAndMove<0, 0>(g0, f0, g1, f1, b, W, active1); stop.redo | stop.finish) {
         g0.template Store<0>(b, 0);  // its step not taken: its forces are pulled again
         return Second(stop, g0.held);
       }
-      f1 = g1.template Pull<1>();
-      if (const LaneStop stop = g0.template Move<0>(f0, b, 0, active0); stop.redo | stop.finish) {
+      if (const LaneStop stop = PullAndMove<1, 0>(g1, f1, g0, f0, b, 0, active0); stop.redo | stop.finish) {
         g1.template Store<1>(b, W);
         return First(stop, g1.held);
       }
-      f0 = g0.template Pull<1>();
-      if (const LaneStop stop = g1.template Move<1>(f1, b, W, active1); stop.redo | stop.finish) {
+      if (const LaneStop stop = PullAndMove<1, 1>(g0, f0, g1, f1, b, W, active1); stop.redo | stop.finish) {
         g0.template Store<1>(b, 0);
         return Second(stop, g0.held);
       }
-      f1 = g1.template Pull<0>();
-      if (const LaneStop stop = g0.template Move<1>(f0, b, 0, active0); stop.redo | stop.finish) {
+      if (const LaneStop stop = PullAndMove<0, 1>(g1, f1, g0, f0, b, 0, active0); stop.redo | stop.finish) {
         g1.template Store<0>(b, W);
         return First(stop, g1.held);
       }
     }
+  }
+
+  // Group gp pulls from its motion mo[PP] into `pulled` while group gm moves
+  // from mo[PM] with `forces`: one pair's divisions between the parts of the
+  // move, so that they reach the processor's queues a few at a time instead
+  // of filling them while the move waits behind.
+  template <int PP, int PM>
+  [[gnu::always_inline]] static LaneStop PullAndMove(LaneGroup<Ops>& gp,
+                                                     typename LaneGroup<Ops>::Forces& pulled,
+                                                     LaneGroup<Ops>& gm,
+                                                     const typename LaneGroup<Ops>::Forces& forces,
+                                                     LaneBlock& b, int first, unsigned active) {
+    typename LaneGroup<Ops>::Pulled o;
+    gp.template PullPair<PP>(0, o);
+    gm.template MoveSums<PM>(forces);
+    gp.template PullPair<PP>(1, o);
+    typename Ops::V px[3], py[3];
+    gm.template MovePositions<PM>(px, py);
+    gm.template MoveGeometry<PM>(px, py);
+    gp.template PullPair<PP>(2, o);
+    pulled = LaneGroup<Ops>::Sum(o);
+    return gm.template MoveChecks<PM>(b, first, active, px, py);
   }
 
   // A stop of the first or the second group, with the other group's held lanes.
