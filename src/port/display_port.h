@@ -74,8 +74,9 @@ class DisplayPort {
   virtual std::int64_t TimeOfDay() = 0;
   // Tells the user why a set-up or a test was refused.
   virtual void ShowMessage(const std::string& text) = 0;
-  // Whether plotted points are drawn or kept at all: a method that draws
-  // extra points between its steps asks first. The windows always draw.
+  // Whether plotted points are drawn or kept at all: the bodies' points are
+  // computed only for a port that keeps them, and a method that draws extra
+  // points between its steps asks first. The windows always draw.
   virtual bool DrawsPoints() { return true; }
   // The run loop reports each test it has ended; the windows need nothing of it.
   virtual void TestFinished(const TestSummary&) {}

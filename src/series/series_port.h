@@ -33,6 +33,8 @@ class SeriesPort : public HeadlessPort {
   void YieldEvents() override;
   void WaitEvents() override;
   void PlotPoint(float x, float y, ColourNumber colour) override;
+  // Points are kept only in a picture.
+  bool DrawsPoints() override { return layer != nullptr; }
   void ClearTrajectory() override;
   void SetResultText(int index, const std::string& text) override;
   void TestFinished(const TestSummary& summary) override;

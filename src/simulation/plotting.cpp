@@ -12,6 +12,7 @@ void Plot(DisplayPort& port, double x, double y, ColourNumber c) {
 }  // namespace
 
 void PlotBodies(const SimState& s, const Encounter& e, DisplayPort& port) {
+  if (!port.DrawsPoints()) return;
   const bool central = CentralMass(s);
   for (int k = 0; k <= 2; ++k) {
     // A body faster than its escape speed turns black (or light red).
