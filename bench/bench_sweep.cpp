@@ -13,20 +13,30 @@
 // "of bound" the bound divided by the engine's time at the default width.
 // "ratio R" = (time with 1 lane) / (time with the default width).
 //
+// "kernel alone" steps eight lanes of preset 2 tests far from their
+// encounters with nothing else: no display is shown, no test ends; the
+// engine's time beyond it is the run loop's share (displays, encounters).
+//
 // Times are the processor time of the process (one thread), so that other
 // work on the machine disturbs them less; the wall-clock time is shown too.
 // Usage: bench-sweep [ROUNDS] (default 1; the best round counts).
 #include <ctime>
 #include <immintrin.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/batch/batch_run.h"
+#include "control/handlers.h"
+#include "control/headless_port.h"
+#include "series/series_port.h"
 #include "simulation/lane_step.h"
+#include "simulation/run_loop.h"
 
 namespace {
 
@@ -98,6 +108,49 @@ double DividerBound(bool avx2) {
     if (s < best) best = s;
   }
   return best * 1e9;
+}
+
+// Nanoseconds per lane-step of the lanes' kernel alone, at the widest layout,
+// best of `rounds`: tests of preset 2 (start angles 10, 17, ... degrees, each
+// some steps further than the one before, so that their display steps fall
+// apart) stepped from the start, over and over, for 30000 steps each. At
+// every stop the lanes go on as if the run loop had shown the displays.
+double KernelAlone(int rounds) {
+  const lab::LaneShape shape = lab::ShapeOfLanes(lab::WidestLanes());
+  const int lanes = shape.lanes();
+  lab::SimState base;
+  lab::HeadlessPort setup(base);
+  lab::Form_Load(base, setup);
+  setup.Paste(10, "2");
+  base.runstate = 0;
+  lab::StartSeries(base, setup);
+  std::vector<lab::SimState> starts(lanes);
+  std::vector<lab::RunningTest> tests(lanes);
+  for (int k = 0; k < lanes; ++k) {
+    lab::SimState& s = starts[k];
+    s = base;
+    s.alpha0 = 10 + 7 * k;
+    lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
+    lab::SetUpTest(s, tests[k], port);
+    for (int i = 0; i < 37 * k; ++i) lab::StepOnce(s, tests[k], port);
+  }
+  auto b = std::make_unique<lab::LaneBlock>();
+  const unsigned all = (1u << lanes) - 1;
+  double best = 1e9;
+  for (int r = 0; r < 10 * rounds; ++r) {
+    double steps = 0;
+    const double c0 = CpuSeconds();
+    for (int k = 0; k < lanes; ++k) lab::LoadLane(*b, k, starts[k], tests[k]);
+    for (lab::LaneStop stop; stop.redo == 0 && b->at.n[0] < 30000;) {
+      stop = lab::AdvanceLanes(*b, shape, all);
+      for (int k = 0; k < lanes; ++k) {
+        if (b->at.n[k] == b->next100[k]) b->next100[k] += 100;
+      }
+    }
+    for (int k = 0; k < lanes; ++k) steps += b->at.n[k] - static_cast<double>(starts[k].tcnt);
+    best = std::min(best, (CpuSeconds() - c0) / steps * 1e9);
+  }
+  return best;
 }
 
 struct Sweep {
@@ -173,6 +226,9 @@ int main(int argc, char** argv) {
       }
     }
   }
+  const double kernel = KernelAlone(rounds);
+  std::printf("kernel alone        lanes %d: %5.2f ns per lane-step, of bound %.3f\n", widest, kernel,
+              bound / kernel);
   std::printf("of bound %.3f (preset 2, %d lanes)\n", bound / ns_widest, widest);
   std::printf("wall-clock ratio %.3f\n", wall1 / wall_widest);
   std::printf("ratio %.3f\n", cpu1 / cpu_widest);
