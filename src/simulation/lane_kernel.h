@@ -201,7 +201,6 @@ struct LaneGroup {
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
     MoveSums<P>(f);
     V px[3], py[3];
-    MovePositions<P>(px, py);
     MoveGeometry<P>(px, py);
     return MoveChecks<P>(b, first, active, px, py);
   }
@@ -224,14 +223,10 @@ struct LaneGroup {
 
   // Then the positions, the new geometry and the encounter's distances.
   template <int P>
-  [[gnu::always_inline]] void MovePositions(V (&px)[3], V (&py)[3]) {
-    Positions(mo[1 - P], px, py);
-  }
-
-  template <int P>
-  [[gnu::always_inline]] void MoveGeometry(const V (&px)[3], const V (&py)[3]) {
+  [[gnu::always_inline]] void MoveGeometry(V (&px)[3], V (&py)[3]) {
     const Motion& m = mo[P];
     Motion& x = mo[1 - P];
+    Positions(x, px, py);
 
     // The new geometry.
     constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
@@ -361,7 +356,6 @@ struct LaneKernel<Ops, 2> {
     gm.template MoveSums<PM>(forces);
     gp.template PullPair<PP>(1, o);
     typename Ops::V px[3], py[3];
-    gm.template MovePositions<PM>(px, py);
     gm.template MoveGeometry<PM>(px, py);
     gp.template PullPair<PP>(2, o);
     pulled = LaneGroup<Ops>::Sum(o);
