@@ -177,13 +177,27 @@ TEST(LaneRunner, RandomSeriesInEveryLayout) {
     return std::string(text);
   };
   int tests = 0;
+  std::vector<lab::SimState> before;
   for (int series = 0; series < 6; ++series) {
     const std::string preset = presets[random() % std::size(presets)];
     const std::string start = pick(0, 300, "%.1f");
-    const std::vector<std::pair<int, std::string>> fields = {
+    std::vector<std::pair<int, std::string>> fields = {
         {10, preset}, {11, start}, {12, pick(std::stod(start) + 20, 359, "%.1f")},
         {13, pick(0.03, 0.4, "%.3f")}, {14, pick(2, 15, "%.2f")}};
-    const auto starts = StartsOf(fields);
+    // These presets give the pair equal masses. Every other series, free
+    // form, makes them unequal and takes turns with the tests of the series
+    // before, so that tests of both kinds share the lanes of a group.
+    if (series % 2 == 1) fields[0].second = "0", fields.push_back({1, pick(1.1, 3, "%.3f")});
+    std::vector<lab::SimState> starts = StartsOf(fields);
+    if (series % 2 == 1) {
+      std::vector<lab::SimState> both;
+      for (std::size_t i = 0; i < std::max(starts.size(), before.size()); ++i) {
+        if (i < before.size()) both.push_back(before[i]);
+        if (i < starts.size()) both.push_back(starts[i]);
+      }
+      starts = both;
+    }
+    before = starts;
     const std::int64_t max_steps = 4000 + static_cast<std::int64_t>(random() % 20000);
     const std::vector<std::string> one = OneAtATime(starts, max_steps);
     tests += static_cast<int>(one.size());

@@ -8,7 +8,9 @@
 // language's vector extension lacks: square root, the lane mask as bits and
 // bits as a mask, loads and stores. Every arithmetic operation below is one
 // IEEE operation per lane, the same and in the same order as in AdvanceThree
-// and TrackEncounter; nothing is fused (-ffp-contract=off) or reordered.
+// and TrackEncounter; nothing is fused (-ffp-contract=off) or reordered. The
+// one liberty: where both bodies of the pair have the same mass, a quotient
+// the step computes twice from the same numbers is computed once.
 //
 // One step of a group is a chain: its square roots and divisions (the pull)
 // wait for the last step's geometry, and the next geometry (the move) waits
@@ -140,14 +142,23 @@ struct LaneGroup {
     V oix[3], oiy[3], ojx[3], ojy[3];
   };
 
-  template <int P>
+  // Twin: the pair (0, 1) has the same mass × G in both bodies in every
+  // lane, so that both its quotients are the same number and each body's
+  // pull is the other's negated, to the bit; they are computed once (three
+  // divisions fewer in eighteen).
+  template <int P, bool Twin>
   [[gnu::always_inline]] void PullPair(int p, Pulled& o) const {
     const Motion& m = mo[P];
     const V qi = mgj[p] / m.r2[p];
-    const V qj = mgi[p] / m.r2[p];
     const V r = Ops::Sqrt(m.r2[p]);
     o.oix[p] = (m.dx[p] * qi) / r;
     o.oiy[p] = (m.dy[p] * qi) / r;
+    if (Twin && p == 0) {
+      o.ojx[p] = -o.oix[p];
+      o.ojy[p] = -o.oiy[p];
+      return;
+    }
+    const V qj = mgi[p] / m.r2[p];
     o.ojx[p] = -((m.dx[p] * qj) / r);
     o.ojy[p] = -((m.dy[p] * qj) / r);
   }
@@ -159,11 +170,11 @@ struct LaneGroup {
                   {(zero + o.oiy[0]) + o.oiy[1], (zero + o.ojy[0]) + o.oiy[2], (zero + o.ojy[1]) + o.ojy[2]}};
   }
 
-  template <int P>
+  template <int P, bool Twin>
   [[gnu::always_inline]] Forces Pull() const {
     Pulled o;
     #pragma GCC unroll 3
-    for (int p = 0; p < 3; ++p) PullPair<P>(p, o);
+    for (int p = 0; p < 3; ++p) PullPair<P, Twin>(p, o);
     return Sum(o);
   }
 
@@ -285,19 +296,19 @@ struct LaneGroup {
 // the loop pulls one group while it moves the other, so that the divider
 // works on one group's divisions while the other's motion waits for its own.
 // Each group's operations are those of the one-group loop, in its order.
-template <class Ops, int G>
+template <class Ops, int G, bool Twin>
 struct LaneKernel;
 
-template <class Ops>
-struct LaneKernel<Ops, 1> {
+template <class Ops, bool Twin>
+struct LaneKernel<Ops, 1, Twin> {
   // The group of lanes first .. first + W - 1; bits as lanes of the block.
   static LaneStop Advance(LaneBlock& b, unsigned active, int first = 0) {
     LaneGroup<Ops> g;
     g.Load(b, first);
     const unsigned mine = active >> first;
     for (;;) {
-      LaneStop stop = g.template Move<0>(g.template Pull<0>(), b, first, mine);
-      if ((stop.redo | stop.finish) == 0) stop = g.template Move<1>(g.template Pull<1>(), b, first, mine);
+      LaneStop stop = g.template Move<0>(g.template Pull<0, Twin>(), b, first, mine);
+      if ((stop.redo | stop.finish) == 0) stop = g.template Move<1>(g.template Pull<1, Twin>(), b, first, mine);
       if (stop.redo | stop.finish) {
         return LaneStop{stop.redo << first, stop.finish << first, stop.held << first};
       }
@@ -305,20 +316,20 @@ struct LaneKernel<Ops, 1> {
   }
 };
 
-template <class Ops>
-struct LaneKernel<Ops, 2> {
+template <class Ops, bool Twin>
+struct LaneKernel<Ops, 2, Twin> {
   static constexpr int W = Ops::W;
   static constexpr unsigned kGroupBits = (1u << W) - 1;
 
   static LaneStop Advance(LaneBlock& b, unsigned active) {
     const unsigned active0 = active & kGroupBits, active1 = (active >> W) & kGroupBits;
     // As a series ends and a group falls idle, the other runs alone.
-    if (active1 == 0) return LaneKernel<Ops, 1>::Advance(b, active0, 0);
-    if (active0 == 0) return LaneKernel<Ops, 1>::Advance(b, active, W);
+    if (active1 == 0) return LaneKernel<Ops, 1, Twin>::Advance(b, active0, 0);
+    if (active0 == 0) return LaneKernel<Ops, 1, Twin>::Advance(b, active, W);
     LaneGroup<Ops> g0, g1;
     g0.Load(b, 0);
     g1.Load(b, W);
-    typename LaneGroup<Ops>::Forces f1 = g1.template Pull<0>();
+    typename LaneGroup<Ops>::Forces f1 = g1.template Pull<0, Twin>();
     for (;;) {
       // Two steps of each group per round, from mo[0] to mo[1] and back.
       typename LaneGroup<Ops>::Forces f0;
@@ -352,12 +363,12 @@ struct LaneKernel<Ops, 2> {
                                                      const typename LaneGroup<Ops>::Forces& forces,
                                                      LaneBlock& b, int first, unsigned active) {
     typename LaneGroup<Ops>::Pulled o;
-    gp.template PullPair<PP>(0, o);
+    gp.template PullPair<PP, Twin>(0, o);
     gm.template MoveSums<PM>(forces);
-    gp.template PullPair<PP>(1, o);
+    gp.template PullPair<PP, Twin>(1, o);
     typename Ops::V px[3], py[3];
     gm.template MoveGeometry<PM>(px, py);
-    gp.template PullPair<PP>(2, o);
+    gp.template PullPair<PP, Twin>(2, o);
     pulled = LaneGroup<Ops>::Sum(o);
     return gm.template MoveChecks<PM>(b, first, active, px, py);
   }
@@ -370,6 +381,25 @@ struct LaneKernel<Ops, 2> {
     return LaneStop{stop.redo << W, stop.finish << W, (stop.held << W) | held0};
   }
 };
+
+// Whether the pair (0, 1) has the same mass × G in both bodies, to the bit,
+// in every one of the block's first `lanes` lanes.
+inline bool TwinPair(const LaneBlock& b, int lanes) {
+  for (int k = 0; k < lanes; ++k) {
+    if (std::memcmp(&b.mg[0][k], &b.mg[1][k], sizeof(double)) != 0) return false;
+  }
+  return true;
+}
+
+// The kernel of `groups` groups of Ops::W lanes.
+template <class Ops>
+LaneStop AdvanceGroups(LaneBlock& b, int groups, unsigned active) {
+  const bool twin = TwinPair(b, groups * Ops::W);
+  if (groups == 2) {
+    return twin ? LaneKernel<Ops, 2, true>::Advance(b, active) : LaneKernel<Ops, 2, false>::Advance(b, active);
+  }
+  return twin ? LaneKernel<Ops, 1, true>::Advance(b, active) : LaneKernel<Ops, 1, false>::Advance(b, active);
+}
 
 }  // namespace
 }  // namespace lab

@@ -44,8 +44,7 @@ constexpr int kPairJ[3] = {1, 2, 2};
 }  // namespace
 
 LaneStop AdvanceSse2Lanes(LaneBlock& b, int groups, unsigned active) {
-  return groups == 2 ? LaneKernel<Sse2Ops, 2>::Advance(b, active)
-                     : LaneKernel<Sse2Ops, 1>::Advance(b, active);
+  return AdvanceGroups<Sse2Ops>(b, groups, active);
 }
 
 bool FitsLane(const SimState& s) {

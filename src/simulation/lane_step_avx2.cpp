@@ -38,8 +38,7 @@ struct Avx2Ops {
 }  // namespace
 
 LaneStop AdvanceAvx2Lanes(LaneBlock& b, int groups, unsigned active) {
-  return groups == 2 ? LaneKernel<Avx2Ops, 2>::Advance(b, active)
-                     : LaneKernel<Avx2Ops, 1>::Advance(b, active);
+  return AdvanceGroups<Avx2Ops>(b, groups, active);
 }
 
 }  // namespace lab
