@@ -207,6 +207,17 @@ TEST(Interruption, StopsWithWholeLinesAndNoFilesLeft) {
   }
 }
 
+// A stop reaches a test while it runs: one test of many minutes ends at once.
+TEST(Interruption, ReachesARunningTest) {
+  const Child c = Spawn({"--test", "2", "--set", "end=0", "--set", "tdfact=20000", "--max-steps", "0"});
+  usleep(500000);
+  kill(c.pid, SIGINT);
+  EXPECT_EQ(Wait(c.pid, 20), 130);
+  ReadAll(c.out);
+  const std::string err = ReadAll(c.err);
+  EXPECT_NE(err.find("stopped by SIGINT after 0 of 1 test in "), std::string::npos) << err;
+}
+
 // A picture replaces only a regular file or takes a new name; a run refused
 // leaves the old picture as it was.
 TEST(Pictures, OnlyRegularFilesAreReplaced) {

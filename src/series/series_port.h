@@ -25,7 +25,7 @@ class SeriesPort : public HeadlessPort {
   // Optional: a picture of the drawing, the progress line.
   PixelLayer* layer = nullptr;
   std::optional<CrossOutcome> cross;  // handed to the row of the next test
-  const RunStop* stop = nullptr;      // asked at every yield
+  const RunStop* stop = nullptr;      // asked at every 64th yield
   std::atomic<std::int64_t>* running_steps = nullptr;
   std::atomic<std::int64_t>* tests_done = nullptr;
   std::atomic<std::int64_t>* steps_done = nullptr;
