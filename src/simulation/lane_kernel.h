@@ -99,13 +99,14 @@ struct LaneGroup {
     start_n = mo[0].n;
   }
 
-  // The positions of the motion a, as its step computed them.
+  // The position of body i in the motion a, as its step computed it.
+  [[gnu::always_inline]] void Position(const Motion& a, int i, V (&px)[3], V (&py)[3]) const {
+    px[i] = x0[i] + dt * (a.n * vx0[i] + dt * a.s2x[i]);
+    py[i] = y0[i] + dt * (a.n * vy0[i] + dt * a.s2y[i]);
+  }
   [[gnu::always_inline]] void Positions(const Motion& a, V (&px)[3], V (&py)[3]) const {
     #pragma GCC unroll 3
-    for (int i = 0; i < 3; ++i) {
-      px[i] = x0[i] + dt * (a.n * vx0[i] + dt * a.s2x[i]);
-      py[i] = y0[i] + dt * (a.n * vy0[i] + dt * a.s2y[i]);
-    }
+    for (int i = 0; i < 3; ++i) Position(a, i, px, py);
   }
 
   // The positions of the lanes in `take` go into the rows of `to`, of the
@@ -142,22 +143,29 @@ struct LaneGroup {
     V oix[3], oiy[3], ojx[3], ojy[3];
   };
 
+  // Pair p's pull in two halves, on its first body and on its second, with
+  // the distance r the first computes.
+  template <int P>
+  [[gnu::always_inline]] void PullFirst(int p, Pulled& o, V& r) const {
+    const Motion& m = mo[P];
+    const V qi = mgj[p] / m.r2[p];
+    r = Ops::Sqrt(m.r2[p]);
+    o.oix[p] = (m.dx[p] * qi) / r;
+    o.oiy[p] = (m.dy[p] * qi) / r;
+  }
+
   // Twin: the pair (0, 1) has the same mass × G in both bodies in every
   // lane, so that both its quotients are the same number and each body's
   // pull is the other's negated, to the bit; they are computed once (three
   // divisions fewer in eighteen).
   template <int P, bool Twin>
-  [[gnu::always_inline]] void PullPair(int p, Pulled& o) const {
-    const Motion& m = mo[P];
-    const V qi = mgj[p] / m.r2[p];
-    const V r = Ops::Sqrt(m.r2[p]);
-    o.oix[p] = (m.dx[p] * qi) / r;
-    o.oiy[p] = (m.dy[p] * qi) / r;
+  [[gnu::always_inline]] void PullSecond(int p, Pulled& o, const V& r) const {
     if (Twin && p == 0) {
       o.ojx[p] = -o.oix[p];
       o.ojy[p] = -o.oiy[p];
       return;
     }
+    const Motion& m = mo[P];
     const V qj = mgi[p] / m.r2[p];
     o.ojx[p] = -((m.dx[p] * qj) / r);
     o.ojy[p] = -((m.dy[p] * qj) / r);
@@ -174,7 +182,11 @@ struct LaneGroup {
   [[gnu::always_inline]] Forces Pull() const {
     Pulled o;
     #pragma GCC unroll 3
-    for (int p = 0; p < 3; ++p) PullPair<P, Twin>(p, o);
+    for (int p = 0; p < 3; ++p) {
+      V r;
+      PullFirst<P>(p, o, r);
+      PullSecond<P, Twin>(p, o, r);
+    }
     return Sum(o);
   }
 
@@ -210,45 +222,44 @@ struct LaneGroup {
   // the step, the others take it; the group's registers are then stale.
   template <int P>
   [[gnu::always_inline]] LaneStop Move(const Forces& f, LaneBlock& b, int first, unsigned active) {
-    MoveSums<P>(f);
     V px[3], py[3];
-    MoveGeometry<P>(px, py);
+    #pragma GCC unroll 3
+    for (int i = 0; i < 3; ++i) MoveBody<P>(f, i, px, py);
+    #pragma GCC unroll 3
+    for (int p = 0; p < 3; ++p) MovePair<P>(p, px, py);
+    MoveEncounter<P>();
     return MoveChecks<P>(b, first, active, px, py);
   }
 
-  // The move in three parts, so that another group's pull can be woven
-  // between them. First the step number and the two sums.
+  // The move in small parts, so that another group's pull can be woven
+  // between them. Body i's two sums and its position (body 0 counts the step).
   template <int P>
-  [[gnu::always_inline]] void MoveSums(const Forces& f) {
+  [[gnu::always_inline]] void MoveBody(const Forces& f, int i, V (&px)[3], V (&py)[3]) {
     const Motion& m = mo[P];
     Motion& x = mo[1 - P];
-    x.n = m.n + 1.0;
-    #pragma GCC unroll 3
-    for (int i = 0; i < 3; ++i) {
-      x.s1x[i] = m.s1x[i] + f.ax[i];
-      x.s1y[i] = m.s1y[i] + f.ay[i];
-      x.s2x[i] = m.s2x[i] + x.s1x[i];
-      x.s2y[i] = m.s2y[i] + x.s1y[i];
-    }
+    if (i == 0) x.n = m.n + 1.0;
+    x.s1x[i] = m.s1x[i] + f.ax[i];
+    x.s1y[i] = m.s1y[i] + f.ay[i];
+    x.s2x[i] = m.s2x[i] + x.s1x[i];
+    x.s2y[i] = m.s2y[i] + x.s1y[i];
+    Position(x, i, px, py);
   }
 
-  // Then the positions, the new geometry and the encounter's distances.
+  // The new geometry of pair p, once both its bodies have moved.
   template <int P>
-  [[gnu::always_inline]] void MoveGeometry(V (&px)[3], V (&py)[3]) {
+  [[gnu::always_inline]] void MovePair(int p, const V (&px)[3], const V (&py)[3]) {
+    constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
+    Motion& x = mo[1 - P];
+    x.dx[p] = px[kJ[p]] - px[kI[p]];
+    x.dy[p] = py[kJ[p]] - py[kI[p]];
+    x.r2[p] = x.dx[p] * x.dx[p] + x.dy[p] * x.dy[p];
+  }
+
+  // The encounter: nearer and farther body, minima.
+  template <int P>
+  [[gnu::always_inline]] void MoveEncounter() {
     const Motion& m = mo[P];
     Motion& x = mo[1 - P];
-    Positions(x, px, py);
-
-    // The new geometry.
-    constexpr int kI[3] = {0, 0, 1}, kJ[3] = {1, 2, 2};
-    #pragma GCC unroll 3
-    for (int p = 0; p < 3; ++p) {
-      x.dx[p] = px[kJ[p]] - px[kI[p]];
-      x.dy[p] = py[kJ[p]] - py[kI[p]];
-      x.r2[p] = x.dx[p] * x.dx[p] + x.dy[p] * x.dy[p];
-    }
-
-    // The encounter: nearer and farther body, minima.
     const auto lt = x.r2[2] < x.r2[1];
     x.rr2 = lt ? x.r2[2] : x.r2[1];
     x.rmin20 = x.r2[1] < m.rmin20 ? x.r2[1] : m.rmin20;
@@ -353,9 +364,9 @@ struct LaneKernel<Ops, 2, Twin> {
   }
 
   // Group gp pulls from its motion mo[PP] into `pulled` while group gm moves
-  // from mo[PM] with `forces`: one pair's divisions between the parts of the
-  // move, so that they reach the processor's queues a few at a time instead
-  // of filling them while the move waits behind.
+  // from mo[PM] with `forces`: half a pair's divisions between each two parts
+  // of the move, so that they reach the processor's queues a few at a time
+  // instead of filling them while the move waits behind.
   template <int PP, int PM>
   [[gnu::always_inline]] static LaneStop PullAndMove(LaneGroup<Ops>& gp,
                                                      typename LaneGroup<Ops>::Forces& pulled,
@@ -363,12 +374,20 @@ struct LaneKernel<Ops, 2, Twin> {
                                                      const typename LaneGroup<Ops>::Forces& forces,
                                                      LaneBlock& b, int first, unsigned active) {
     typename LaneGroup<Ops>::Pulled o;
-    gp.template PullPair<PP, Twin>(0, o);
-    gm.template MoveSums<PM>(forces);
-    gp.template PullPair<PP, Twin>(1, o);
-    typename Ops::V px[3], py[3];
-    gm.template MoveGeometry<PM>(px, py);
-    gp.template PullPair<PP, Twin>(2, o);
+    typename Ops::V r[3], px[3], py[3];
+    gp.template PullFirst<PP>(0, o, r[0]);
+    gm.template MoveBody<PM>(forces, 0, px, py);
+    gp.template PullSecond<PP, Twin>(0, o, r[0]);
+    gm.template MoveBody<PM>(forces, 1, px, py);
+    gm.template MovePair<PM>(0, px, py);
+    gp.template PullFirst<PP>(1, o, r[1]);
+    gm.template MoveBody<PM>(forces, 2, px, py);
+    gp.template PullSecond<PP, Twin>(1, o, r[1]);
+    gm.template MovePair<PM>(1, px, py);
+    gm.template MovePair<PM>(2, px, py);
+    gp.template PullFirst<PP>(2, o, r[2]);
+    gm.template MoveEncounter<PM>();
+    gp.template PullSecond<PP, Twin>(2, o, r[2]);
     pulled = LaneGroup<Ops>::Sum(o);
     return gm.template MoveChecks<PM>(b, first, active, px, py);
   }
