@@ -16,12 +16,13 @@
 // wait for the last step's geometry, and the next geometry (the move) waits
 // for the divisions. With two groups half a step apart, one group's move
 // runs while the other's divisions, already free to start, keep the divider
-// busy (LaneKernel<Ops, 2>); each pair's divisions come between two parts of
-// the other group's move, so that the processor never holds a whole pull
-// waiting for the divider while the move queues behind it. An ordinary display step does not stop the
-// lanes: the lane's state after that step is copied into the block (Hold)
-// for the run loop to display when the lanes next stop; a lane stops at such
-// a step only when the block holds kHeldDisplays of its own already.
+// busy (LaneKernel<Ops, 2>); half a pair's divisions come between each two
+// parts of the other group's move, so that the processor never holds a whole
+// pull waiting for the divider while the move queues behind it. An ordinary
+// display step does not stop the lanes: the lane's state after that step is
+// copied into the block (Hold) for the run loop to display when the lanes
+// next stop; a lane stops at such a step only when the block holds
+// kHeldDisplays of its own already.
 
 // Included after the headers it needs (lane_step.h, <cstring>).
 
