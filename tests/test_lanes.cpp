@@ -263,6 +263,13 @@ TEST(LaneKernel, HoldsTheHundredthStepsAndGoesOn) {
         EXPECT_EQ(u.rr2prev2, want.rr2prev2);
         EXPECT_EQ(u.rmin201sq, want.rmin201sq);
         EXPECT_EQ(ur.enc.rmax, want_r.enc.rmax);
+        // What the display shows, with the speeds the lanes computed for it.
+        ASSERT_TRUE(lab::StoreHeld(*b, j, k, u, ur));
+        const lab::Encounter& e = ur.enc;
+        const lab::Encounter& we = want_r.enc;
+        EXPECT_EQ((std::vector{u.v[0], u.v[1], u.v[2], e.vesc1, e.vesc2, e.vesc3, e.ratio1, e.ratio2, e.ratio3}),
+                  (std::vector{want.v[0], want.v[1], want.v[2], we.vesc1, we.vesc2, we.vesc3, we.ratio1,
+                               we.ratio2, we.ratio3}));
       }
     }
   }

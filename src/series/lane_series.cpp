@@ -95,10 +95,11 @@ class LaneRunner {
     SimState& s = *slot.test.s;
     const int held = static_cast<int>(block_->nheld[k]);
     for (int j = 0; j < held; ++j) {
-      StoreLane(*block_, block_->shown[j], k, s, slot.r);
-      const StepEnd end = FinishStep(s, slot.r, *slot.test.port);
+      const bool escape_known = StoreHeld(*block_, j, k, s, slot.r);
+      const StepEnd end = FinishStep(s, slot.r, *slot.test.port, escape_known);
       if (end == StepEnd::kGoingOn && FitsLane(s)) continue;
       active_ &= ~(1u << k);
+      if (end == StepEnd::kGoingOn) StoreTables(block_->shown[j], k, slot.r.tables);
       RunToEnd(k, end);
       return false;
     }

@@ -84,17 +84,23 @@ void CheckClosestApproach(SimState& s, Encounter& e) {
   CountClosestApproach(s, e);
 }
 
+void TakeEscapeSpeeds(const SimState& s, Encounter& e, const PairEscape<double>& pair) {
+  e.vesc1 = pair.vesc1;
+  e.vesc2 = pair.vesc2;
+  e.vesc3 = pair.vesc3;
+  e.ratio1 = (s.m[2] == 0 || s.m[0] == 0) ? 0 : pair.q1;
+  e.ratio2 = (s.m[2] == 0 || s.m[1] == 0) ? 0 : pair.q2;
+  e.ratio3 = (s.m[0] == 0 && s.m[1] == 0) ? 0 : pair.q3;
+}
+
 void ComputeEscapeSpeeds(const SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]) {
-  const double d02 = std::sqrt(R2[0][2]);
-  const double d12 = std::sqrt(R2[1][2]);
   if (!CentralMass(s)) {
-    e.vesc1 = std::sqrt((s.m[2] * (s.G * 2)) / d02);
-    e.vesc2 = std::sqrt((s.m[2] * (s.G * 2)) / d12);
-    e.vesc3 = std::sqrt((s.G * 2) * (s.m[0] / d02 + s.m[1] / d12));
-    e.ratio1 = (s.m[2] == 0 || s.m[0] == 0) ? 0 : s.v[0] / e.vesc1;
-    e.ratio2 = (s.m[2] == 0 || s.m[1] == 0) ? 0 : s.v[1] / e.vesc2;
-    e.ratio3 = (s.m[0] == 0 && s.m[1] == 0) ? 0 : s.v[2] / e.vesc3;
+    const double m[3] = {s.m[0], s.m[1], s.m[2]};
+    const double v[3] = {s.v[0], s.v[1], s.v[2]};
+    const auto root = [](double x) { return std::sqrt(x); };
+    TakeEscapeSpeeds(s, e, PairEscapeSpeeds(m, s.G, R2[0][2], R2[1][2], v, root));
   } else {
+    const double d02 = std::sqrt(R2[0][2]);
     e.vesc1 = e.vesc2 = e.ratio1 = e.ratio2 = 0;
     e.vesc3 = std::sqrt((s.G * 2) * (s.m[0] / d02));
     e.ratio3 = (s.m[0] == 0 || s.m[2] == 0) ? 0 : s.v[2] / e.vesc3;

@@ -44,7 +44,36 @@ void NearAndFar(const SimState& s, const double (&R2)[kSlots][kSlots], double* r
 void UpdateMinima(SimState& s, const double (&R2)[kSlots][kSlots]);
 void CheckEndConditions(SimState& s, const Encounter& e);
 void CountClosestApproach(SimState& s, Encounter& e);
+// The escape speeds of the pair regime and the speeds' quotients by them.
+template <class T>
+struct PairEscape {
+  T vesc1, vesc2, vesc3;
+  T q1, q2, q3;  // v[0] / vesc1, v[1] / vesc2, v[2] / vesc3
+};
+
+// Body 0's escape speed from body 2's pull at their distance, body 1's
+// likewise, body 2's from both. Written once for any number type whose
+// operations round as a double's do (a double, or a vector of lanes), with
+// its square root; always inlined, so that a vector never crosses a call.
+template <class T, class Root>
+[[gnu::always_inline]] inline PairEscape<T> PairEscapeSpeeds(const T (&m)[3], T G, T r02sq, T r12sq,
+                                                             const T (&v)[3], Root root) {
+  const T d02 = root(r02sq);
+  const T d12 = root(r12sq);
+  PairEscape<T> e;
+  e.vesc1 = root((m[2] * (G * 2.0)) / d02);
+  e.vesc2 = root((m[2] * (G * 2.0)) / d12);
+  e.vesc3 = root((G * 2.0) * (m[0] / d02 + m[1] / d12));
+  e.q1 = v[0] / e.vesc1;
+  e.q2 = v[1] / e.vesc2;
+  e.q3 = v[2] / e.vesc3;
+  return e;
+}
+
+// The escape speeds and ratios of the step (ratios of bodies without mass are 0).
 void ComputeEscapeSpeeds(const SimState& s, Encounter& e, const double (&R2)[kSlots][kSlots]);
+// The same when the pair regime's values were computed elsewhere (by the lanes).
+void TakeEscapeSpeeds(const SimState& s, Encounter& e, const PairEscape<double>& pair);
 void UpdateLiveResults(SimState& s, Encounter& e, DisplayPort& port);
 void WriteTestResults(SimState& s, const Encounter& e, DisplayPort& port);
 

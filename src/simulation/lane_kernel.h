@@ -22,9 +22,11 @@
 // display step does not stop the lanes: the lane's state after that step is
 // copied into the block (Hold) for the run loop to display when the lanes
 // next stop; a lane stops at such a step only when the block holds
-// kHeldDisplays of its own already.
+// kHeldDisplays of its own already. When they stop, the speeds and escape
+// speeds the held displays show are computed for a whole group at once
+// (HeldSpeeds), not one display at a time by the run loop.
 
-// Included after the headers it needs (lane_step.h, <cstring>).
+// Included after the headers it needs (lane_step.h, encounter.h, <cstring>, <algorithm>).
 
 namespace lab {
 namespace {
@@ -411,14 +413,53 @@ inline bool TwinPair(const LaneBlock& b, int lanes) {
   return true;
 }
 
+// The speeds and escape speeds of the display steps the lanes in `held`
+// hold, one vector for each group and place that any of its lanes fills;
+// the run loop shows them without a square root or a division of its own.
+// The speeds as the step computes them, the escape speeds as the display
+// does, lane by lane the same operations.
+template <class Ops>
+void HeldSpeeds(LaneBlock& b, int groups, unsigned held) {
+  using G = LaneGroup<Ops>;
+  using V = typename Ops::V;
+  constexpr int W = Ops::W;
+  for (int f = 0; f < groups * W; f += W) {
+    int places = 0;
+    for (int k = f; k < f + W; ++k) {
+      if ((held >> k) & 1u) places = std::max(places, static_cast<int>(b.nheld[k]));
+    }
+    if (places == 0) continue;
+    const V dt = G::L(b.dt, f), g = G::L(b.G, f);
+    const V m[3] = {G::L(b.m[0], f), G::L(b.m[1], f), G::L(b.m[2], f)};
+    for (int j = 0; j < places; ++j) {
+      const LaneMotion& at = b.shown[j];
+      LaneSpeeds& out = b.speeds[j];
+      V v[3];
+      for (int i = 0; i < 3; ++i) {
+        const V vx = G::L(b.vx[i], f) + dt * G::L(at.s1x[i], f);
+        const V vy = G::L(b.vy[i], f) + dt * G::L(at.s1y[i], f);
+        v[i] = Ops::Sqrt(vx * vx + vy * vy);
+        G::S(out.v[i], f, v[i]);
+      }
+      const PairEscape<V> e = PairEscapeSpeeds(m, g, G::L(at.r2[1], f), G::L(at.r2[2], f), v, Ops::Sqrt);
+      G::S(out.vesc[0], f, e.vesc1), G::S(out.vesc[1], f, e.vesc2), G::S(out.vesc[2], f, e.vesc3);
+      G::S(out.q[0], f, e.q1), G::S(out.q[1], f, e.q2), G::S(out.q[2], f, e.q3);
+    }
+  }
+}
+
 // The kernel of `groups` groups of Ops::W lanes.
 template <class Ops>
 LaneStop AdvanceGroups(LaneBlock& b, int groups, unsigned active) {
   const bool twin = TwinPair(b, groups * Ops::W);
+  LaneStop stop;
   if (groups == 2) {
-    return twin ? LaneKernel<Ops, 2, true>::Advance(b, active) : LaneKernel<Ops, 2, false>::Advance(b, active);
+    stop = twin ? LaneKernel<Ops, 2, true>::Advance(b, active) : LaneKernel<Ops, 2, false>::Advance(b, active);
+  } else {
+    stop = twin ? LaneKernel<Ops, 1, true>::Advance(b, active) : LaneKernel<Ops, 1, false>::Advance(b, active);
   }
-  return twin ? LaneKernel<Ops, 1, true>::Advance(b, active) : LaneKernel<Ops, 1, false>::Advance(b, active);
+  HeldSpeeds<Ops>(b, groups, stop.held);
+  return stop;
 }
 
 }  // namespace

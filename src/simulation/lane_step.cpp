@@ -2,12 +2,14 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <type_traits>
 
+#include "simulation/encounter.h"
 #include "simulation/lane_kernel.h"
 
 namespace lab {
@@ -57,6 +59,7 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
   LaneMotion& m = b.at;
   for (int i = 0; i < 3; ++i) {
     b.mg[i][k] = s.m[i] * s.G;
+    b.m[i][k] = s.m[i];
     b.x0[i][k] = s.x0[i];
     b.y0[i][k] = s.y0[i];
     b.vx0[i][k] = s.vx0[i];
@@ -75,6 +78,7 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
     m.dy[p][k] = t.DY[kPairI[p]][kPairJ[p]];
     m.r2[p][k] = t.R2[kPairI[p]][kPairJ[p]];
   }
+  b.G[k] = s.G;
   b.dt[k] = s.tdelta;
   b.lim02[k] = s.rr2limit[0][2];
   b.lim12[k] = s.rr2limit[1][2];
@@ -87,7 +91,7 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
                 : receding   ? s.dist2sq / 4
                              : s.dist2sq;
   b.next100[k] = static_cast<double>((s.tcnt / 100 + 1) * 100);
-  m.n[k] = static_cast<double>(s.tcnt);
+  m.n[k] = b.loaded[k] = static_cast<double>(s.tcnt);
   m.rr2[k] = s.rr2;
   m.rr2prev[k] = s.rr2prev;
   m.rr2prev2[k] = s.rr2prev2;
@@ -95,23 +99,42 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
   m.rmin21[k] = s.rmin21sq;
 }
 
-void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r) {
-  const auto tcnt = static_cast<std::int64_t>(m.n[k]);
-  if (tcnt == s.tcnt) return;  // no step taken since the lane was loaded
-  PairTables& t = r.tables;
-  s.tcnt = tcnt;
+namespace {
+
+// What a display reads of the state: positions, velocities, the distances of
+// body 2 and the encounter.
+void StoreShown(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r) {
+  s.tcnt = static_cast<std::int64_t>(m.n[k]);
   const double dt = b.dt[k];
+  for (int i = 0; i < 3; ++i) {
+    s.x[i] = m.px[i][k];
+    s.y[i] = m.py[i][k];
+    // The velocities, which no common step reads, as the step computes them.
+    s.vxcur[i] = s.vx[i] + dt * m.s1x[i][k];
+    s.vycur[i] = s.vy[i] + dt * m.s1y[i][k];
+  }
+  double (&R2)[kSlots][kSlots] = r.tables.R2;
+  R2[0][2] = R2[2][0] = m.r2[1][k];
+  R2[1][2] = R2[2][1] = m.r2[2][k];
+  s.rr2 = m.rr2[k];
+  s.rr2prev = m.rr2prev[k];
+  s.rr2prev2 = m.rr2prev2[k];
+  s.rmin20sq = m.rmin20[k];
+  s.rmin21sq = m.rmin21[k];
+  s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
+  // What the last step's TrackEncounter left: the farther body and the cadence.
+  r.enc.rmax = R2[1][2] < R2[0][2] ? R2[0][2] : R2[1][2];
+  s.plotstep = s.rr2 < 5000 * s.rlimit2 ? 1 : 100;
+}
+
+}  // namespace
+
+void StoreTables(const LaneMotion& m, int k, PairTables& t) {
   for (int i = 0; i < 3; ++i) {
     t.S1X[i] = m.s1x[i][k];
     t.S1Y[i] = m.s1y[i][k];
     t.S2X[i] = m.s2x[i][k];
     t.S2Y[i] = m.s2y[i][k];
-    s.x[i] = m.px[i][k];
-    s.y[i] = m.py[i][k];
-    // The speeds, which no common step reads, as the step computes them.
-    s.vxcur[i] = s.vx[i] + dt * t.S1X[i];
-    s.vycur[i] = s.vy[i] + dt * t.S1Y[i];
-    s.v[i] = std::sqrt(s.vxcur[i] * s.vxcur[i] + s.vycur[i] * s.vycur[i]);
   }
   for (int p = 0; p < 3; ++p) {
     const int i = kPairI[p], j = kPairJ[p];
@@ -121,16 +144,23 @@ void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, Runn
     t.DY[j][i] = -m.dy[p][k];
     t.R2[i][j] = t.R2[j][i] = m.r2[p][k];
   }
-  s.rr2 = m.rr2[k];
-  s.rr2prev = m.rr2prev[k];
-  s.rr2prev2 = m.rr2prev2[k];
-  s.rmin20sq = m.rmin20[k];
-  s.rmin21sq = m.rmin21[k];
-  s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
-  // What the last step's TrackEncounter left: the farther body and the cadence.
-  const double r02 = t.R2[0][2], r12 = t.R2[1][2];
-  r.enc.rmax = r12 < r02 ? r02 : r12;
-  s.plotstep = s.rr2 < 5000 * s.rlimit2 ? 1 : 100;
+}
+
+void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r) {
+  if (m.n[k] == b.loaded[k]) return;  // no step taken since the lane was loaded
+  StoreShown(b, m, k, s, r);
+  StoreTables(m, k, r.tables);
+  for (int i = 0; i < 3; ++i) s.v[i] = std::sqrt(s.vxcur[i] * s.vxcur[i] + s.vycur[i] * s.vycur[i]);
+}
+
+bool StoreHeld(const LaneBlock& b, int j, int k, SimState& s, RunningTest& r) {
+  StoreShown(b, b.shown[j], k, s, r);
+  const LaneSpeeds& sp = b.speeds[j];
+  for (int i = 0; i < 3; ++i) s.v[i] = sp.v[i][k];
+  if (CentralMass(s)) return false;
+  TakeEscapeSpeeds(s, r.enc, PairEscape<double>{sp.vesc[0][k], sp.vesc[1][k], sp.vesc[2][k],
+                                                sp.q[0][k], sp.q[1][k], sp.q[2][k]});
+  return true;
 }
 
 void CopyLane(LaneBlock& b, int from, int to) {

@@ -49,10 +49,19 @@ struct LaneMotion {
   LaneRow rr2, rr2prev, rr2prev2, rmin20, rmin21;
 };
 
+// What a held display shows beyond the state, computed for all lanes of a
+// group at once when the lanes stop: the speeds and the pair regime's escape
+// speeds with the speeds' quotients by them (PairEscapeSpeeds).
+struct LaneSpeeds {
+  LaneRow v[3];
+  LaneRow vesc[3], q[3];
+};
+
 struct alignas(64) LaneBlock {
   using Lanes = LaneRow;
   // Fixed through a test.
   Lanes mg[3];                          // m(k) × G
+  Lanes m[3], G;                        // the masses and G apart, for the escape speeds
   Lanes x0[3], y0[3], vx0[3], vy0[3];   // start state
   Lanes vx[3], vy[3];                   // start velocity, base of the velocity sums
   Lanes dt;                             // tdelta
@@ -60,9 +69,11 @@ struct alignas(64) LaneBlock {
   Lanes near;                           // 5000 × rlimit2: every step is displayed below it
   Lanes endthr;                         // rmax beyond it ends the test (+inf while state = 0)
   Lanes next100;                        // the next step number divisible by 100
+  Lanes loaded;                         // the step number the test was loaded at
   Lanes nheld;                          // of `held` lanes: how many displays they hold
   LaneMotion at;                        // the state the lanes have reached
   LaneMotion shown[kHeldDisplays];      // of `held` lanes: display steps still to be shown, in order
+  LaneSpeeds speeds[kHeldDisplays];     // and their speeds
 };
 
 // Which lanes stopped, as bit masks: `redo` lanes did not take the step (an
@@ -86,6 +97,13 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r);
 // The state of lane k in `m` (the block's `at` or one of `shown`) goes back into the
 // test's records, as the run loop would have left them after the same steps.
 void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r);
+// What held display j of lane k shows, with its speeds and escape speeds as
+// the lanes computed them; true when those escape speeds are the test's (the
+// pair regime), else the display computes them. The tables the next step
+// reads stay behind: the test goes on in the lane, or StoreTables brings them.
+bool StoreHeld(const LaneBlock& b, int j, int k, SimState& s, RunningTest& r);
+// The running sums and the pair geometry of `m`, lane k, into the test's tables.
+void StoreTables(const LaneMotion& m, int k, PairTables& t);
 // Lane `to` computes the same as lane `from`: an idle lane does harmless work.
 void CopyLane(LaneBlock& b, int from, int to);
 

@@ -1,10 +1,18 @@
 // The step in groups of four lanes, compiled for processors with AVX2 and
 // called only on them (LanesSupported, ShapeSupported). Only AVX2 is enabled, not FMA: no lane
 // fuses a multiply and an add.
+//
+// PairEscapeSpeeds (encounter.h), written for any target, is always inlined
+// into the AVX2 functions here, so no vector passes through a call of another
+// convention; the compiler's warning about such calls does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "simulation/encounter.h"
 #include "simulation/lane_step.h"
 
 #pragma GCC push_options

@@ -66,9 +66,9 @@ void StartTest(SimState& s, RunningTest& r, DisplayPort& port) {
 
 // The display step: results of row 0 and the points of the bodies. False when
 // a value to be shown is not finite; the test then ends without results.
-bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port) {
+bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
   port.YieldEvents();
-  ComputeEscapeSpeeds(s, r.enc, r.tables.R2);
+  if (!escape_known) ComputeEscapeSpeeds(s, r.enc, r.tables.R2);
   if (!ShownValuesFinite(s, r.enc)) {
     port.ShowMessage("The test at " + NumberText(s.alpha) + " degrees was ended after step " +
                      NumberText(static_cast<double>(s.tcnt)) +
@@ -80,9 +80,9 @@ bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port) {
   return true;
 }
 
-inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port) {
+inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false) {
   CheckClosestApproach(s, r.enc);
-  if (IsDisplayStep(s) && !DisplayStep(s, r, port)) return StepEnd::kNoResults;
+  if (IsDisplayStep(s) && !DisplayStep(s, r, port, escape_known)) return StepEnd::kNoResults;
   port.YieldEvents();
   if (s.runstate == 1) Halted(s, port);
   return s.endtest == 1 ? StepEnd::kResults : StepEnd::kGoingOn;
@@ -140,7 +140,9 @@ bool SetUpTest(SimState& s, RunningTest& r, DisplayPort& port) {
 }
 
 StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port) { return Step(s, r, port); }
-StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port) { return Tail(s, r, port); }
+StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
+  return Tail(s, r, port, escape_known);
+}
 
 void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results) {
   TestSummary summary;

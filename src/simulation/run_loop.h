@@ -36,8 +36,9 @@ bool SetUpTest(SimState& s, RunningTest& r, DisplayPort& port);
 // One whole step: advance, track, and the rest below.
 StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port);
 // The rest of a step whose bodies have advanced and whose encounter has been
-// tracked: closest approach, display step, yield and poll.
-StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port);
+// tracked: closest approach, display step, yield and poll. With escape_known,
+// r.enc already holds the step's escape speeds and ratios.
+StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false);
 // Rows 1 and 2 (with results) and the report of the ended test.
 void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results);
 
