@@ -16,9 +16,14 @@
 // wait for the last step's geometry, and the next geometry (the move) waits
 // for the divisions. With two groups half a step apart, one group's move
 // runs while the other's divisions, already free to start, keep the divider
-// busy (LaneKernel<Ops, 2>); half a pair's divisions come between each two
-// parts of the other group's move, so that the processor never holds a whole
-// pull waiting for the divider while the move queues behind it. An ordinary
+// busy (LaneKernel<Ops, 2>). Within a pull, the quotients of mass and
+// distance squared and the distances wait for nothing but the last geometry:
+// they come first, so that the divider finds work ready in program order, and
+// the divisions by the distances, which wait for them, follow between parts
+// of the other group's move. The step then needs only a short reach of the
+// processor's reordering, and keeps the divider busy even when a second
+// thread on the core halves the queues of loads, stores and registers (a
+// model of the processor shows it: docs/lanes.md). An ordinary
 // display step does not stop the lanes: the lane's state after that step is
 // copied into the block (Hold) for the run loop to display when the lanes
 // next stop; a lane stops at such a step only when the block holds
@@ -146,15 +151,27 @@ struct LaneGroup {
     V oix[3], oiy[3], ojx[3], ojy[3];
   };
 
-  // Pair p's pull in two halves, on its first body and on its second, with
-  // the distance r the first computes.
-  template <int P>
-  [[gnu::always_inline]] void PullFirst(int p, Pulled& o, V& r) const {
+  // The pull's divider work that waits only for the last geometry: pair p's
+  // quotients of mass and distance squared and its distance r. The divisions
+  // by r wait for these.
+  struct Started {
+    V qi[3], qj[3], r[3];
+  };
+
+  template <int P, bool Twin>
+  [[gnu::always_inline]] void PullStart(int p, Started& s) const {
     const Motion& m = mo[P];
-    const V qi = mgj[p] / m.r2[p];
-    r = Ops::Sqrt(m.r2[p]);
-    o.oix[p] = (m.dx[p] * qi) / r;
-    o.oiy[p] = (m.dy[p] * qi) / r;
+    s.qi[p] = mgj[p] / m.r2[p];
+    if (!(Twin && p == 0)) s.qj[p] = mgi[p] / m.r2[p];
+    s.r[p] = Ops::Sqrt(m.r2[p]);
+  }
+
+  // Pair p's pull on its first body, then on its second.
+  template <int P>
+  [[gnu::always_inline]] void PullFirst(int p, const Started& s, Pulled& o) const {
+    const Motion& m = mo[P];
+    o.oix[p] = (m.dx[p] * s.qi[p]) / s.r[p];
+    o.oiy[p] = (m.dy[p] * s.qi[p]) / s.r[p];
   }
 
   // Twin: the pair (0, 1) has the same mass × G in both bodies in every
@@ -162,16 +179,15 @@ struct LaneGroup {
   // pull is the other's negated, to the bit; they are computed once (three
   // divisions fewer in eighteen).
   template <int P, bool Twin>
-  [[gnu::always_inline]] void PullSecond(int p, Pulled& o, const V& r) const {
+  [[gnu::always_inline]] void PullSecond(int p, const Started& s, Pulled& o) const {
     if (Twin && p == 0) {
       o.ojx[p] = -o.oix[p];
       o.ojy[p] = -o.oiy[p];
       return;
     }
     const Motion& m = mo[P];
-    const V qj = mgi[p] / m.r2[p];
-    o.ojx[p] = -((m.dx[p] * qj) / r);
-    o.ojy[p] = -((m.dy[p] * qj) / r);
+    o.ojx[p] = -((m.dx[p] * s.qj[p]) / s.r[p]);
+    o.ojy[p] = -((m.dy[p] * s.qj[p]) / s.r[p]);
   }
 
   // Partners in ascending order: body 0 meets 1, 2; body 1 meets 0, 2; body 2 meets 0, 1.
@@ -183,12 +199,14 @@ struct LaneGroup {
 
   template <int P, bool Twin>
   [[gnu::always_inline]] Forces Pull() const {
+    Started s;
     Pulled o;
     #pragma GCC unroll 3
+    for (int p = 0; p < 3; ++p) PullStart<P, Twin>(p, s);
+    #pragma GCC unroll 3
     for (int p = 0; p < 3; ++p) {
-      V r;
-      PullFirst<P>(p, o, r);
-      PullSecond<P, Twin>(p, o, r);
+      PullFirst<P>(p, s, o);
+      PullSecond<P, Twin>(p, s, o);
     }
     return Sum(o);
   }
@@ -367,30 +385,34 @@ struct LaneKernel<Ops, 2, Twin> {
   }
 
   // Group gp pulls from its motion mo[PP] into `pulled` while group gm moves
-  // from mo[PM] with `forces`: half a pair's divisions between each two parts
-  // of the move, so that they reach the processor's queues a few at a time
-  // instead of filling them while the move waits behind.
+  // from mo[PM] with `forces`: the pull's quotients and distances first (the
+  // third pair's after the move's first body), then its divisions by the
+  // distances between parts of the move, the last half after the encounter.
   template <int PP, int PM>
   [[gnu::always_inline]] static LaneStop PullAndMove(LaneGroup<Ops>& gp,
                                                      typename LaneGroup<Ops>::Forces& pulled,
                                                      LaneGroup<Ops>& gm,
                                                      const typename LaneGroup<Ops>::Forces& forces,
                                                      LaneBlock& b, int first, unsigned active) {
+    typename LaneGroup<Ops>::Started s;
     typename LaneGroup<Ops>::Pulled o;
-    typename Ops::V r[3], px[3], py[3];
-    gp.template PullFirst<PP>(0, o, r[0]);
+    typename Ops::V px[3], py[3];
+    gp.template PullStart<PP, Twin>(0, s);
+    gp.template PullStart<PP, Twin>(1, s);
     gm.template MoveBody<PM>(forces, 0, px, py);
-    gp.template PullSecond<PP, Twin>(0, o, r[0]);
+    gp.template PullStart<PP, Twin>(2, s);
     gm.template MoveBody<PM>(forces, 1, px, py);
     gm.template MovePair<PM>(0, px, py);
-    gp.template PullFirst<PP>(1, o, r[1]);
+    gp.template PullFirst<PP>(0, s, o);
+    gp.template PullSecond<PP, Twin>(0, s, o);
     gm.template MoveBody<PM>(forces, 2, px, py);
-    gp.template PullSecond<PP, Twin>(1, o, r[1]);
+    gp.template PullFirst<PP>(1, s, o);
+    gp.template PullSecond<PP, Twin>(1, s, o);
+    gp.template PullFirst<PP>(2, s, o);
     gm.template MovePair<PM>(1, px, py);
     gm.template MovePair<PM>(2, px, py);
-    gp.template PullFirst<PP>(2, o, r[2]);
     gm.template MoveEncounter<PM>();
-    gp.template PullSecond<PP, Twin>(2, o, r[2]);
+    gp.template PullSecond<PP, Twin>(2, s, o);
     pulled = LaneGroup<Ops>::Sum(o);
     return gm.template MoveChecks<PM>(b, first, active, px, py);
   }
