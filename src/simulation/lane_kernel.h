@@ -152,8 +152,8 @@ struct LaneGroup {
   };
 
   // The pull's divider work that waits only for the last geometry: pair p's
-  // quotients of mass and distance squared and its distance r. The divisions
-  // by r wait for these.
+  // quotients of mass and distance squared (one for the twin pair, below) and
+  // its distance r. The divisions by r wait for these.
   struct Started {
     V qi[3], qj[3], r[3];
   };
