@@ -122,10 +122,14 @@ std::string RowText(const lab::TestRow& row) {
   return text + bits + std::to_string(row.steps) + ',' + row.end;
 }
 
+// What a port kept beyond the row: nothing, unless a test's port says (Seen).
+std::string Seen(const lab::SeriesPort&) { return {}; }
+
+template <class Port = lab::SeriesPort>
 std::vector<std::string> OneAtATime(std::vector<lab::SimState> starts, std::int64_t max_steps) {
   std::vector<std::string> rows;
   for (lab::SimState& s : starts) {
-    lab::SeriesPort port(s, max_steps, [&](const lab::TestRow& row) { rows.push_back(RowText(row)); });
+    Port port(s, max_steps, [&](const lab::TestRow& row) { rows.push_back(RowText(row) + Seen(port)); });
     lab::RunOneTest(s, port);
   }
   return rows;
@@ -134,18 +138,19 @@ std::vector<std::string> OneAtATime(std::vector<lab::SimState> starts, std::int6
 // The rows of the tests run in lanes of the given shape; a source that
 // answers only every `every`-th question while lanes run (as a bound on
 // running ahead does).
+template <class Port = lab::SeriesPort>
 std::vector<std::string> InLanes(std::vector<lab::SimState> states, lab::LaneShape shape,
                                  std::int64_t max_steps, int every) {
   std::vector<std::string> rows(states.size());
-  std::vector<std::unique_ptr<lab::SeriesPort>> ports(states.size());
+  std::vector<std::unique_ptr<Port>> ports(states.size());
   std::vector<std::size_t> held(lab::kMaxLanes);
   std::size_t taken = 0;
   int asked = 0;
   auto next = [&](int slot, lab::LaneTest* test, bool wait) {
     if ((!wait && ++asked % every != 0) || taken == states.size()) return false;
     const std::size_t i = held[slot] = taken++;
-    ports[i] = std::make_unique<lab::SeriesPort>(
-        states[i], max_steps, [&, i](const lab::TestRow& row) { rows[i] = RowText(row); });
+    ports[i] = std::make_unique<Port>(
+        states[i], max_steps, [&, i](const lab::TestRow& row) { rows[i] = RowText(row) + Seen(*ports[i]); });
     *test = {&states[i], ports[i].get()};
     return true;
   };
@@ -210,6 +215,47 @@ TEST(LaneRunner, RandomSeriesInEveryLayout) {
   EXPECT_GT(tests, 40);
 }
 
+// A user at the windows of each test, whose clock ticks every thousand
+// steps, so that the live results are shown now and then (the steps they
+// show are kept), and who presses Next at the second yield of a step from
+// about the 2000th step on: that of a display step. The test ends with the
+// results of that step, also where the lanes held the step and its display
+// showed nothing.
+class AUser : public lab::SeriesPort {
+ public:
+  using SeriesPort::SeriesPort;
+  std::int64_t TimeOfDay() override { return s_.tcnt / 1000; }
+  void SetFieldText(int index, const std::string& text) override {
+    SeriesPort::SetFieldText(index, text);
+    if (index == 7) shown += text + ' ';
+  }
+  void YieldEvents() override {
+    SeriesPort::YieldEvents();
+    yields_in_step_ = s_.tcnt == step_ ? yields_in_step_ + 1 : 1;
+    step_ = s_.tcnt;
+    if (s_.tcnt >= 2000 + 100 * (static_cast<int>(s_.alpha) % 7) && yields_in_step_ == 2) {
+      Click(lab::Button::CommandNext);
+    }
+  }
+  std::string shown;
+
+ private:
+  std::int64_t step_ = -1;
+  int yields_in_step_ = 0;
+};
+std::string Seen(const AUser& port) { return port.shown; }
+
+TEST(LaneRunner, AUserWhoseClockTicksPressesNextAtADisplay) {
+  const std::vector<lab::SimState> starts = StartsOf({{10, "2"}, {11, "0"}, {12, "99"}, {14, "9"}});
+  const std::vector<std::string> one = OneAtATime<AUser>(starts, 0);
+  ASSERT_EQ(one.size(), starts.size());
+  EXPECT_NE(one[0].find("1000 2000 "), std::string::npos) << one[0];
+  for (lab::LaneShape shape : Shapes()) {
+    SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
+    EXPECT_EQ(InLanes<AUser>(starts, shape, 0, 1), one);
+  }
+}
+
 // An ordinary display step does not stop the lanes: each lane keeps the
 // states of its hundredth, two hundredth, ... steps, in order and to the bit
 // the run loop's after as many steps, and goes on until a display step finds
@@ -271,6 +317,29 @@ TEST(LaneKernel, HoldsTheHundredthStepsAndGoesOn) {
                   (std::vector{want.v[0], want.v[1], want.v[2], we.vesc1, we.vesc2, we.vesc3, we.ratio1,
                                we.ratio2, we.ratio3}));
       }
+    }
+  }
+}
+
+// A held display whose values are not all finite is to be shown (its
+// display ends the test); one lane's least distance to body 0 made NaN, and
+// another's to body 1: the display shows the lesser of the two as the run
+// loop picks it, the finite one in the first lane, NaN in the second.
+TEST(LaneKernel, HeldDisplayOfValuesNotFinite) {
+  lab::SimState s = StartsOf({{10, "2"}}).front();
+  lab::RunningTest r;
+  lab::SeriesPort port(s, 0, [](const lab::TestRow&) {});
+  ASSERT_TRUE(lab::SetUpTest(s, r, port));
+  for (lab::LaneShape shape : Shapes()) {
+    SCOPED_TRACE(std::to_string(shape.width) + " x " + std::to_string(shape.groups));
+    auto b = std::make_unique<lab::LaneBlock>();
+    for (int k = 0; k < shape.lanes(); ++k) lab::LoadLane(*b, k, s, r);
+    b->at.rmin20[0] = std::nan("");
+    b->at.rmin21[1] = std::nan("");
+    const lab::LaneStop stop = lab::AdvanceLanes(*b, shape, (1u << shape.lanes()) - 1);
+    ASSERT_EQ(stop.held, (1u << shape.lanes()) - 1);
+    for (int k = 0; k < shape.lanes(); ++k) {
+      for (int j = 0; j < lab::kHeldDisplays; ++j) EXPECT_EQ(lab::HeldValuesFinite(*b, j, k, s), k != 1) << k;
     }
   }
 }

@@ -89,15 +89,27 @@ class LaneRunner {
   // The display steps lane k went past, shown in order from the states it
   // kept; true when the lane goes on. When a display ends the test (the step
   // limit, a value no longer finite), the test ends at that step, and the
-  // lane's later displays and steps are dropped.
+  // lane's later displays and steps are dropped. A display that shows
+  // nothing (no points drawn, the live results not due: most of a sweep's)
+  // is only its yields; its state goes into the test's records only if the
+  // test ends there.
   bool ShowHeld(int k) {
     Slot& slot = slots_[k];
     SimState& s = *slot.test.s;
+    DisplayPort& port = *slot.test.port;
     const int held = static_cast<int>(block_->nheld[k]);
     for (int j = 0; j < held; ++j) {
-      const bool escape_known = StoreHeld(*block_, j, k, s, slot.r);
-      const StepEnd end = FinishStep(s, slot.r, *slot.test.port, escape_known);
+      StoreHeldStep(*block_, j, k, s);
+      StepEnd end;
+      bool stored = false;
+      if (YieldShowsNothing(s, slot.r, port) && HeldValuesFinite(*block_, j, k, s)) {
+        end = EndQuietDisplay(s, port);
+      } else {
+        end = FinishDisplay(s, slot.r, port, StoreHeld(*block_, j, k, s, slot.r));
+        stored = true;
+      }
       if (end == StepEnd::kGoingOn && FitsLane(s)) continue;
+      if (!stored) StoreHeld(*block_, j, k, s, slot.r);
       active_ &= ~(1u << k);
       if (end == StepEnd::kGoingOn) StoreTables(block_->shown[j], k, slot.r.tables);
       RunToEnd(k, end);

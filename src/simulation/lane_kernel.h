@@ -463,9 +463,23 @@ void HeldSpeeds(LaneBlock& b, int groups, unsigned held) {
         v[i] = Ops::Sqrt(vx * vx + vy * vy);
         G::S(out.v[i], f, v[i]);
       }
-      const PairEscape<V> e = PairEscapeSpeeds(m, g, G::L(at.r2[1], f), G::L(at.r2[2], f), v, Ops::Sqrt);
+      const V r02 = G::L(at.r2[1], f), r12 = G::L(at.r2[2], f);
+      const PairEscape<V> e = PairEscapeSpeeds(m, g, r02, r12, v, Ops::Sqrt);
       G::S(out.vesc[0], f, e.vesc1), G::S(out.vesc[1], f, e.vesc2), G::S(out.vesc[2], f, e.vesc3);
       G::S(out.q[0], f, e.q1), G::S(out.q[1], f, e.q2), G::S(out.q[2], f, e.q3);
+      // The distances the display shows: body 2's nearer, its farther (as the
+      // run loop picks it) and the test's least.
+      const V rr2 = G::L(at.rr2, f);
+      const V rmax = r12 < r02 ? r02 : r12;
+      const V rmin20 = G::L(at.rmin20, f), rmin21 = G::L(at.rmin21, f);
+      const V rmin = rmin20 < rmin21 ? rmin20 : rmin21;
+      // x - x is 0 for a finite x and NaN otherwise.
+      const V sum = ((v[0] - v[0]) + (v[1] - v[1]) + (v[2] - v[2])) +
+                    ((e.vesc1 - e.vesc1) + (e.vesc2 - e.vesc2) + (e.vesc3 - e.vesc3)) +
+                    ((e.q1 - e.q1) + (e.q2 - e.q2) + (e.q3 - e.q3)) +
+                    ((rr2 - rr2) + (rmax - rmax) + (rmin - rmin));
+      const V zero{}, one = zero + 1.0;
+      G::S(out.finite, f, sum == zero ? one : zero);
     }
   }
 }

@@ -101,10 +101,16 @@ void LoadLane(LaneBlock& b, int k, const SimState& s, const RunningTest& r) {
 
 namespace {
 
+// The step number and the display cadence: every step near an encounter.
+void StoreStep(const LaneBlock& b, const LaneMotion& m, int k, SimState& s) {
+  s.tcnt = static_cast<std::int64_t>(m.n[k]);
+  s.plotstep = m.rr2[k] < b.near[k] ? 1 : 100;
+}
+
 // What a display reads of the state: positions, velocities, the distances of
 // body 2 and the encounter.
 void StoreShown(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, RunningTest& r) {
-  s.tcnt = static_cast<std::int64_t>(m.n[k]);
+  StoreStep(b, m, k, s);
   const double dt = b.dt[k];
   for (int i = 0; i < 3; ++i) {
     s.x[i] = m.px[i][k];
@@ -124,7 +130,6 @@ void StoreShown(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, Run
   s.rmin201sq = s.rmin20sq < s.rmin21sq ? s.rmin20sq : s.rmin21sq;
   // What the last step's TrackEncounter left: the farther body and the cadence.
   r.enc.rmax = R2[1][2] < R2[0][2] ? R2[0][2] : R2[1][2];
-  s.plotstep = s.rr2 < 5000 * s.rlimit2 ? 1 : 100;
 }
 
 }  // namespace
@@ -161,6 +166,12 @@ bool StoreHeld(const LaneBlock& b, int j, int k, SimState& s, RunningTest& r) {
   TakeEscapeSpeeds(s, r.enc, PairEscape<double>{sp.vesc[0][k], sp.vesc[1][k], sp.vesc[2][k],
                                                 sp.q[0][k], sp.q[1][k], sp.q[2][k]});
   return true;
+}
+
+void StoreHeldStep(const LaneBlock& b, int j, int k, SimState& s) { StoreStep(b, b.shown[j], k, s); }
+
+bool HeldValuesFinite(const LaneBlock& b, int j, int k, const SimState& s) {
+  return b.speeds[j].finite[k] != 0 && !CentralMass(s);
 }
 
 void CopyLane(LaneBlock& b, int from, int to) {

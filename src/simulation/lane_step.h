@@ -51,10 +51,12 @@ struct LaneMotion {
 
 // What a held display shows beyond the state, computed for all lanes of a
 // group at once when the lanes stop: the speeds and the pair regime's escape
-// speeds with the speeds' quotients by them (PairEscapeSpeeds).
+// speeds with the speeds' quotients by them (PairEscapeSpeeds), and whether
+// the twelve values the display checks are finite (ShownValuesFinite).
 struct LaneSpeeds {
   LaneRow v[3];
   LaneRow vesc[3], q[3];
+  LaneRow finite;  // 1 or 0
 };
 
 struct alignas(64) LaneBlock {
@@ -102,6 +104,13 @@ void StoreLane(const LaneBlock& b, const LaneMotion& m, int k, SimState& s, Runn
 // pair regime), else the display computes them. The tables the next step
 // reads stay behind: the test goes on in the lane, or StoreTables brings them.
 bool StoreHeld(const LaneBlock& b, int j, int k, SimState& s, RunningTest& r);
+// Of held display j of lane k, only what a yield reads: the step number and
+// the display cadence.
+void StoreHeldStep(const LaneBlock& b, int j, int k, SimState& s);
+// Whether held display j of lane k shows the lanes' escape speeds (the pair
+// regime) and finite values: whether its display step, when it shows nothing,
+// can be passed without storing its state.
+bool HeldValuesFinite(const LaneBlock& b, int j, int k, const SimState& s);
 // The running sums and the pair geometry of `m`, lane k, into the test's tables.
 void StoreTables(const LaneMotion& m, int k, PairTables& t);
 // Lane `to` computes the same as lane `from`: an idle lane does harmless work.

@@ -64,10 +64,10 @@ void StartTest(SimState& s, RunningTest& r, DisplayPort& port) {
   StartPairTables(s, r.tables);
 }
 
-// The display step: results of row 0 and the points of the bodies. False when
-// a value to be shown is not finite; the test then ends without results.
-bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
-  port.YieldEvents();
+// The display step after its first yield: results of row 0 and the points
+// of the bodies. False when a value to be shown is not finite; the test then
+// ends without results.
+bool ShowDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
   if (!escape_known) ComputeEscapeSpeeds(s, r.enc, r.tables.R2);
   if (!ShownValuesFinite(s, r.enc)) {
     port.ShowMessage("The test at " + NumberText(s.alpha) + " degrees was ended after step " +
@@ -80,12 +80,20 @@ bool DisplayStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_kno
   return true;
 }
 
-inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false) {
-  CheckClosestApproach(s, r.enc);
-  if (IsDisplayStep(s) && !DisplayStep(s, r, port, escape_known)) return StepEnd::kNoResults;
+// The step's last yield and poll.
+StepEnd EndStep(SimState& s, DisplayPort& port) {
   port.YieldEvents();
   if (s.runstate == 1) Halted(s, port);
   return s.endtest == 1 ? StepEnd::kResults : StepEnd::kGoingOn;
+}
+
+inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false) {
+  CheckClosestApproach(s, r.enc);
+  if (IsDisplayStep(s)) {
+    port.YieldEvents();
+    if (!ShowDisplay(s, r, port, escape_known)) return StepEnd::kNoResults;
+  }
+  return EndStep(s, port);
 }
 
 inline StepEnd Step(SimState& s, RunningTest& r, DisplayPort& port) {
@@ -142,6 +150,18 @@ bool SetUpTest(SimState& s, RunningTest& r, DisplayPort& port) {
 StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port) { return Step(s, r, port); }
 StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
   return Tail(s, r, port, escape_known);
+}
+
+bool YieldShowsNothing(SimState& s, RunningTest& r, DisplayPort& port) {
+  port.YieldEvents();
+  return s.endtest == 0 && !port.DrawsPoints() && port.TimeOfDay() == r.enc.clockstamp;
+}
+
+StepEnd EndQuietDisplay(SimState& s, DisplayPort& port) { return EndStep(s, port); }
+
+StepEnd FinishDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
+  if (!ShowDisplay(s, r, port, escape_known)) return StepEnd::kNoResults;
+  return EndStep(s, port);
 }
 
 void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results) {

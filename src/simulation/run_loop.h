@@ -39,6 +39,17 @@ StepEnd StepOnce(SimState& s, RunningTest& r, DisplayPort& port);
 // tracked: closest approach, display step, yield and poll. With escape_known,
 // r.enc already holds the step's escape speeds and ratios.
 StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false);
+// A display step (no closest approach) whose state is kept elsewhere, the
+// lanes', and stored into the test's records only when needed, in parts:
+// - YieldShowsNothing: the step's first yield (s holds the step number and
+//   the cadence); then true when the display would show nothing, the port
+//   drawing no points, the live results not due and the test not ended.
+// - EndQuietDisplay: if so, and the shown values are finite, what remains of
+//   the step: its last yield and poll.
+// - FinishDisplay: else, with the state stored, the display and the rest.
+bool YieldShowsNothing(SimState& s, RunningTest& r, DisplayPort& port);
+StepEnd EndQuietDisplay(SimState& s, DisplayPort& port);
+StepEnd FinishDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known);
 // Rows 1 and 2 (with results) and the report of the ended test.
 void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results);
 
