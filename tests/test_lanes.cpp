@@ -1,8 +1,9 @@
 // Tests side by side in SIMD lanes print what one test at a time prints, to
 // the last byte: every preset, every way a test ends (also in the middle of a
 // lane group), the pause, the step limit, pictures and shards, on one and two
-// threads, seeded random series in every layout of the lanes, and the
-// display step a lane holds while it goes on.
+// threads, seeded random series in every layout of the lanes, a user whose
+// clock ticks and who presses Next at a display step, and the display step
+// a lane holds while it goes on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
