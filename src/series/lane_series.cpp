@@ -103,7 +103,7 @@ class LaneRunner {
       StepEnd end;
       bool stored = false;
       if (YieldShowsNothing(s, slot.r, port) && HeldValuesFinite(*block_, j, k, s)) {
-        end = EndQuietDisplay(s, port);
+        end = EndStep(s, port);
       } else {
         end = FinishDisplay(s, slot.r, port, StoreHeld(*block_, j, k, s, slot.r));
         stored = true;

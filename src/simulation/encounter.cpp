@@ -172,13 +172,9 @@ void WriteTestResults(SimState& s, const Encounter& e, DisplayPort& port) {
 }
 
 bool ShownValuesFinite(const SimState& s, const Encounter& e) {
-  // x - x is 0 for a finite x and NaN for an infinity or a NaN, and a sum
-  // with a NaN in it is NaN: one test for all twelve, without a branch each.
-  const auto zero = [](double x) { return x - x; };
-  const double sum = ((zero(s.v[0]) + zero(s.v[1])) + (zero(s.v[2]) + zero(e.vesc1))) +
-                     ((zero(e.vesc2) + zero(e.vesc3)) + (zero(e.ratio1) + zero(e.ratio2))) +
-                     ((zero(e.ratio3) + zero(s.rr2)) + (zero(e.rmax) + zero(s.rmin201sq)));
-  return sum == 0;
+  const double v[3] = {s.v[0], s.v[1], s.v[2]};
+  const PairEscape<double> shown{e.vesc1, e.vesc2, e.vesc3, e.ratio1, e.ratio2, e.ratio3};
+  return ShownValuesSum(v, shown, s.rr2, e.rmax, s.rmin201sq) == 0;
 }
 
 }  // namespace lab

@@ -80,6 +80,21 @@ void WriteTestResults(SimState& s, const Encounter& e, DisplayPort& port);
 // The absorption of body 2's partner updates that pair's minimum.
 void AbsorptionMinimum(SimState& s, int i, int j, double r2);
 
+// The twelve values row 0 and row 1 show, as one number: 0 when all are
+// finite, NaN otherwise (x - x is 0 for a finite x and NaN for an infinity
+// or a NaN, and a sum with a NaN in it is NaN), without a branch for each.
+// The speeds, the escape speeds and ratios, body 2's nearer and farther
+// squared distance and the test's least. Written once for a double and for
+// a vector of lanes.
+template <class T>
+[[gnu::always_inline]] inline T ShownValuesSum(const T (&v)[3], const PairEscape<T>& e, T rr2, T rmax,
+                                               T rmin) {
+  const auto zero = [](T x) { return x - x; };
+  return ((zero(v[0]) + zero(v[1])) + (zero(v[2]) + zero(e.vesc1))) +
+         ((zero(e.vesc2) + zero(e.vesc3)) + (zero(e.q1) + zero(e.q2))) +
+         ((zero(e.q3) + zero(rr2)) + (zero(rmax) + zero(rmin)));
+}
+
 // False when a value row 0 or row 1 would show is not finite.
 bool ShownValuesFinite(const SimState& s, const Encounter& e);
 

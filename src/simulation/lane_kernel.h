@@ -473,13 +473,8 @@ void HeldSpeeds(LaneBlock& b, int groups, unsigned held) {
       const V rmax = r12 < r02 ? r02 : r12;
       const V rmin20 = G::L(at.rmin20, f), rmin21 = G::L(at.rmin21, f);
       const V rmin = rmin20 < rmin21 ? rmin20 : rmin21;
-      // x - x is 0 for a finite x and NaN otherwise.
-      const V sum = ((v[0] - v[0]) + (v[1] - v[1]) + (v[2] - v[2])) +
-                    ((e.vesc1 - e.vesc1) + (e.vesc2 - e.vesc2) + (e.vesc3 - e.vesc3)) +
-                    ((e.q1 - e.q1) + (e.q2 - e.q2) + (e.q3 - e.q3)) +
-                    ((rr2 - rr2) + (rmax - rmax) + (rmin - rmin));
       const V zero{}, one = zero + 1.0;
-      G::S(out.finite, f, sum == zero ? one : zero);
+      G::S(out.finite, f, ShownValuesSum(v, e, rr2, rmax, rmin) == zero ? one : zero);
     }
   }
 }

@@ -80,13 +80,6 @@ bool ShowDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_kno
   return true;
 }
 
-// The step's last yield and poll.
-StepEnd EndStep(SimState& s, DisplayPort& port) {
-  port.YieldEvents();
-  if (s.runstate == 1) Halted(s, port);
-  return s.endtest == 1 ? StepEnd::kResults : StepEnd::kGoingOn;
-}
-
 inline StepEnd Tail(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known = false) {
   CheckClosestApproach(s, r.enc);
   if (IsDisplayStep(s)) {
@@ -157,7 +150,11 @@ bool YieldShowsNothing(SimState& s, RunningTest& r, DisplayPort& port) {
   return s.endtest == 0 && !port.DrawsPoints() && port.TimeOfDay() == r.enc.clockstamp;
 }
 
-StepEnd EndQuietDisplay(SimState& s, DisplayPort& port) { return EndStep(s, port); }
+StepEnd EndStep(SimState& s, DisplayPort& port) {
+  port.YieldEvents();
+  if (s.runstate == 1) Halted(s, port);
+  return s.endtest == 1 ? StepEnd::kResults : StepEnd::kGoingOn;
+}
 
 StepEnd FinishDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known) {
   if (!ShowDisplay(s, r, port, escape_known)) return StepEnd::kNoResults;

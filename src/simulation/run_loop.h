@@ -44,11 +44,11 @@ StepEnd FinishStep(SimState& s, RunningTest& r, DisplayPort& port, bool escape_k
 // - YieldShowsNothing: the step's first yield (s holds the step number and
 //   the cadence); then true when the display would show nothing, the port
 //   drawing no points, the live results not due and the test not ended.
-// - EndQuietDisplay: if so, and the shown values are finite, what remains of
-//   the step: its last yield and poll.
+// - EndStep: if so, and the shown values are finite, what remains of the
+//   step: its last yield and poll.
 // - FinishDisplay: else, with the state stored, the display and the rest.
 bool YieldShowsNothing(SimState& s, RunningTest& r, DisplayPort& port);
-StepEnd EndQuietDisplay(SimState& s, DisplayPort& port);
+StepEnd EndStep(SimState& s, DisplayPort& port);
 StepEnd FinishDisplay(SimState& s, RunningTest& r, DisplayPort& port, bool escape_known);
 // Rows 1 and 2 (with results) and the report of the ended test.
 void FinishTest(SimState& s, RunningTest& r, DisplayPort& port, bool results);
